@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for the given number
+# of seconds (default 60), starting from its saved inputs. A crash leaves its
+# input in tests/fuzz/crashers/<target>/; copy it into the target's corpus
+# folder so that every build replays it as a regression test.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+seconds=${1:-60}
+
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DENABLE_FUZZ=ON -DENABLE_GUI=OFF -DENABLE_BENCH=OFF >/dev/null
+cmake --build build/fuzz -j "$(nproc)" --target fuzz_reg_parser fuzz_macro_ini
+
+status=0
+for target in reg_parser macro_ini; do
+  work=$(mktemp -d)
+  crashers=tests/fuzz/crashers/$target
+  mkdir -p "$crashers"
+  echo "fuzz_$target: ${seconds}s"
+  if ! build/fuzz/bin/fuzz_$target -max_total_time="$seconds" -max_len=8192 \
+       -artifact_prefix="$crashers/" "$work" "tests/fuzz/corpus/$target" >"$work.log" 2>&1; then
+    tail -30 "$work.log"
+    status=1
+  else
+    grep -E '^Done|stat::number_of_executed_units' "$work.log" | tail -1 || true
+  fi
+  rmdir "$crashers" 2>/dev/null || true
+  rm -rf "$work" "$work.log"
+done
+exit $status
