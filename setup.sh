@@ -25,6 +25,8 @@ jobs=$(nproc)
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENABLE_WERROR=$werror >/dev/null
 cmake --build build/release -j "$jobs"
+# Record the demonstration setup's installation folder (InstallPath).
+build/release/bin/ScrivletSetup build/release/install || true
 
 if ((run_tests == 0)); then
   exit 0

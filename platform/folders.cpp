@@ -34,15 +34,11 @@ fs::path dataHome() {
 
 }  // namespace
 
-PlatformFolders::PlatformFolders(fs::path windowsFolder, fs::path driveC, fs::path tempFolder,
-                                 fs::path localAppData)
-    : m_windows(std::move(windowsFolder)),
-      m_driveC(std::move(driveC)),
-      m_temp(std::move(tempFolder)),
-      m_localAppData(std::move(localAppData)) {}
+PlatformFolders::PlatformFolders(FolderSet set) : m_set(std::move(set)) {}
 
 PlatformFolders PlatformFolders::under(const fs::path& home) {
-    return PlatformFolders(home / "windows", home / "drive_c", home / "temp", home / "local_appdata");
+    return PlatformFolders(
+        {home / "windows", home / "drive_c", home / "temp", home / "local_appdata", home / "appdata"});
 }
 
 PlatformFolders PlatformFolders::fromEnvironment() {
@@ -58,20 +54,24 @@ PlatformFolders PlatformFolders::fromEnvironment() {
     } else {
         temp /= "scrivlet";
     }
-    return PlatformFolders(data / "windows", data / "drive_c", temp, dataHome());
+    fs::path config = envFolder("XDG_CONFIG_HOME");
+    if (config.empty()) {
+        config = homeFolder() / ".config";
+    }
+    return PlatformFolders({data / "windows", data / "drive_c", temp, dataHome(), config});
 }
 
 Expected<fs::path, FolderError> PlatformFolders::windowsFolder() const {
     std::error_code ec;
-    fs::create_directories(m_windows, ec);
-    if (!fs::is_directory(m_windows, ec)) {
-        return unexpected(FolderError{"The Windows folder " + m_windows.string() + " cannot be created."});
+    fs::create_directories(m_set.windows, ec);
+    if (!fs::is_directory(m_set.windows, ec)) {
+        return unexpected(FolderError{"The Windows folder " + m_set.windows.string() + " cannot be created."});
     }
-    return m_windows;
+    return m_set.windows;
 }
 
 Expected<fs::path, FolderError> PlatformFolders::systemTempFolder() const {
-    return ensurePrivateFolder(m_temp);
+    return ensurePrivateFolder(m_set.temp);
 }
 
 Expected<fs::path, FolderError> PlatformFolders::workFolder() const {
@@ -89,7 +89,7 @@ fs::path PlatformFolders::nativePath(std::string_view path) const {
         return fs::path(std::string(path));
     }
     const char letter = asciiLower(path[0]);
-    fs::path out = letter == 'c' ? m_driveC : m_driveC.parent_path() / (std::string("drive_") + letter);
+    fs::path out = letter == 'c' ? m_set.driveC : m_set.driveC.parent_path() / (std::string("drive_") + letter);
     std::string_view rest = path.substr(2);
     std::string component;
     auto flush = [&] {
@@ -107,6 +107,13 @@ fs::path PlatformFolders::nativePath(std::string_view path) const {
         }
     }
     flush();
+    return out;
+}
+
+std::string joinPath(std::string_view folder, std::string_view name) {
+    std::string out(folder);
+    out.push_back(kPathSeparator);
+    out += name;
     return out;
 }
 

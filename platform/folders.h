@@ -18,31 +18,43 @@ struct FolderError {
     std::string message;
 };
 
+struct FolderSet {
+    std::filesystem::path windows;
+    std::filesystem::path driveC;
+    std::filesystem::path temp;
+    std::filesystem::path localAppData;
+    std::filesystem::path applicationData;
+};
+
 class PlatformFolders {
 public:
-    PlatformFolders(std::filesystem::path windowsFolder, std::filesystem::path driveC,
-                    std::filesystem::path tempFolder, std::filesystem::path localAppData);
+    explicit PlatformFolders(FolderSet set);
 
-    // $SCRIVLET_HOME (a folder) relocates all four below it (windows, drive_c,
-    // temp, local_appdata). Otherwise: $XDG_DATA_HOME/scrivlet/{windows,drive_c}
-    // (~/.local/share when unset), the temporary folder in $XDG_RUNTIME_DIR/scrivlet
-    // or else ~/.cache/scrivlet/temp, and $XDG_DATA_HOME itself as "Local AppData".
+    // $SCRIVLET_HOME (a folder) relocates all of them below it (windows,
+    // drive_c, temp, local_appdata, appdata). Otherwise:
+    // $XDG_DATA_HOME/scrivlet/{windows,drive_c} (~/.local/share when unset),
+    // the temporary folder in $XDG_RUNTIME_DIR/scrivlet or else
+    // ~/.cache/scrivlet/temp, $XDG_DATA_HOME itself as "Local AppData" and
+    // $XDG_CONFIG_HOME (~/.config) as the application data folder.
     static PlatformFolders fromEnvironment();
-    // All four below one folder, as with $SCRIVLET_HOME.
+    // All of them below one folder, as with $SCRIVLET_HOME.
     static PlatformFolders under(const std::filesystem::path& home);
 
     // The emulated Windows folder (holds spool\PRINTERS and the like); created
     // when missing.
     Expected<std::filesystem::path, FolderError> windowsFolder() const;
     // The folder that plays drive C: (the root of "c:\...").
-    const std::filesystem::path& driveC() const { return m_driveC; }
+    const std::filesystem::path& driveC() const { return m_set.driveC; }
     // The system temporary folder: created when missing with mode 0700;
     // refused when it is a symbolic link, not a folder, or owned by another user.
     Expected<std::filesystem::path, FolderError> systemTempFolder() const;
     // The work folder: the temporary folder's subfolder "Scrivlet" (not created).
     Expected<std::filesystem::path, FolderError> workFolder() const;
     // The default for the "Local AppData" shell folder.
-    const std::filesystem::path& defaultLocalAppData() const { return m_localAppData; }
+    const std::filesystem::path& defaultLocalAppData() const { return m_set.localAppData; }
+    // The user's (roaming) application data folder, where Word keeps its
+    // start-up folder when none is configured.
+    const std::filesystem::path& applicationData() const { return m_set.applicationData; }
 
     // Maps a path as Windows programs write it onto this machine: "c:\a\b" and
     // "C:/a/b" become driveC()/a/b; other drive letters live beside drive C:
@@ -50,11 +62,14 @@ public:
     std::filesystem::path nativePath(std::string_view path) const;
 
 private:
-    std::filesystem::path m_windows;
-    std::filesystem::path m_driveC;
-    std::filesystem::path m_temp;
-    std::filesystem::path m_localAppData;
+    FolderSet m_set;
 };
+
+// The separator this platform writes between a folder and a name.
+inline constexpr char kPathSeparator = '/';
+// Joins a folder and a name as texts, the way the program composes
+// "%s\%s" paths: folder, separator, name.
+std::string joinPath(std::string_view folder, std::string_view name);
 
 // Creates `folder` (and its parents) when missing and makes sure it is a
 // private folder of this user: a real folder, not a symbolic link, owned by the

@@ -16,6 +16,20 @@ std::string_view describe(RegStatus status) {
     return "unknown";
 }
 
+long windowsErrorCode(RegStatus status) {
+    switch (status) {
+    case RegStatus::Success: return 0;
+    case RegStatus::NotFound: return 2;        // ERROR_FILE_NOT_FOUND
+    case RegStatus::AccessDenied: return 5;    // ERROR_ACCESS_DENIED
+    case RegStatus::InvalidName: return 87;    // ERROR_INVALID_PARAMETER
+    case RegStatus::NoMoreItems: return 259;   // ERROR_NO_MORE_ITEMS
+    case RegStatus::Corrupt: return 1009;      // ERROR_BADDB
+    case RegStatus::IoError: return 1016;      // ERROR_REGISTRY_IO_FAILED
+    case RegStatus::KeyDeleted: return 1018;   // ERROR_KEY_DELETED
+    }
+    return 1;
+}
+
 RegValue RegValue::dword(std::string name, std::uint32_t value) {
     RegValue out{std::move(name), RegType::Dword, {}};
     for (int shift = 0; shift < 32; shift += 8) {

@@ -45,6 +45,9 @@ enum class RegStatus {
 };
 
 std::string_view describe(RegStatus status);
+// The Windows system error code of a status (0 for Success, 2 for NotFound,
+// 5 for AccessDenied, ...), for reports that print the code.
+long windowsErrorCode(RegStatus status);
 
 // One value: its name as stored (case kept), its type and its raw bytes. A
 // REG_SZ holds its text followed by a terminating NUL, as on Windows.

@@ -49,7 +49,7 @@ TEST(Folders, TemporaryFolderRefusesLinksFilesAndForeignOwners) {
 }
 
 TEST(Folders, WindowsPathsMapOntoTheDriveFolders) {
-    const PlatformFolders folders("/w", "/x/drive_c", "/t", "/l");
+    const PlatformFolders folders({"/w", "/x/drive_c", "/t", "/l", "/a"});
     struct Case {
         const char* windows;
         const char* native;

@@ -1,0 +1,65 @@
+#include "tools/common/tool_window.h"
+
+#include <wx/app.h>
+#include <wx/dcclient.h>
+#include <wx/display.h>
+#include <wx/font.h>
+
+#include <glib.h>
+
+namespace tools {
+
+void setWindowClassName(const char* className) {
+    // GTK takes the X11 class (WM_CLASS) from the program name when it starts.
+    g_set_prgname(className);
+    wxTheApp->SetClassName(className);
+}
+
+ToolWindow::ToolWindow(const wxString& title, const wxString& className, ToolMode mode, int debugLines)
+    : wxFrame(nullptr, wxID_ANY, title, wxPoint(100, 100), wxSize(800, 600), wxDEFAULT_FRAME_STYLE, className),
+      m_mode(mode) {
+    SetBackgroundColour(*wxWHITE);
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    Bind(wxEVT_PAINT, &ToolWindow::onPaint, this);
+
+    // The average character width of the font decides the window's size.
+    wxClientDC dc(this);
+    dc.SetFont(labelFont());
+    const int w = dc.GetCharWidth();
+    const wxRect screen = wxDisplay(0u).GetGeometry();
+    const WindowPlacement place = placeWindow(mode, w, kLineHeight, screen.width, screen.height, debugLines);
+    SetSize(place.left, place.top, place.width, place.height);
+}
+
+void ToolWindow::setItems(std::vector<PaintItem> items) {
+    m_items = std::move(items);
+    Refresh(true);
+}
+
+wxFont ToolWindow::labelFont() const {
+    return wxFont(wxFontInfo(wxSize(0, kLineHeight)).FaceName("Arial").Bold());
+}
+
+void ToolWindow::onPaint(wxPaintEvent&) {
+    wxPaintDC dc(this);
+    dc.SetBackground(*wxWHITE_BRUSH);
+    dc.Clear();
+    dc.SetFont(labelFont());
+    dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
+    for (const auto& item : m_items) {
+        if (item.kind == PaintItem::Kind::Text) {
+            dc.SetTextForeground(wxColour(item.colour.red, item.colour.green, item.colour.blue));
+            dc.DrawText(wxString::FromUTF8(item.text), item.x, item.y);
+        } else {
+            dc.SetPen(*wxBLACK_PEN);
+            dc.DrawLine(item.x, item.y, item.x2, item.y);
+        }
+    }
+    // The quiet mode ends after its first paint.
+    if (m_mode == ToolMode::Quiet && !m_quitPosted) {
+        m_quitPosted = true;
+        CallAfter([this] { Close(true); });
+    }
+}
+
+}  // namespace tools

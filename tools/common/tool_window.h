@@ -1,0 +1,36 @@
+#pragma once
+// The one window of the installer and of the remover: placed by mode from the
+// bold "Arial" font of height 17, it draws the positioned lines it is given.
+
+#include <wx/frame.h>
+
+#include <vector>
+
+#include "tools/common/tool_mode.h"
+
+namespace tools {
+
+// Names the program's window class before the toolkit starts; call it from
+// the application object's constructor.
+void setWindowClassName(const char* className);
+
+class ToolWindow : public wxFrame {
+public:
+    // `className` names the window class (the frame's name, and the X11
+    // WM_CLASS through the application's class name).
+    ToolWindow(const wxString& title, const wxString& className, ToolMode mode, int debugLines);
+
+    static constexpr int kLineHeight = 17;
+
+    void setItems(std::vector<PaintItem> items);
+
+private:
+    wxFont labelFont() const;
+    void onPaint(wxPaintEvent& event);
+
+    ToolMode m_mode;
+    std::vector<PaintItem> m_items;
+    bool m_quitPosted = false;
+};
+
+}  // namespace tools

@@ -1,0 +1,73 @@
+// Dotlift: installs the Word macro template into Word's start-up folder.
+//   Dotlift debug   install and list every step
+//   Dotlift pause   install quietly and end
+//   Dotlift         show the banner only
+
+#include <wx/app.h>
+#include <wx/msgdlg.h>
+
+#include <ctime>
+
+#include "platform/folders.h"
+#include "platform/registry/registry.h"
+#include "tools/common/tool_window.h"
+#include "tools/installer/install_run.h"
+
+namespace {
+
+std::string commandText(const wxCmdLineArgsArray& args, int count) {
+    std::string text;
+    for (int i = 1; i < count; ++i) {
+        if (i > 1) {
+            text.push_back(' ');
+        }
+        text += args[i].ToStdString();
+    }
+    return text;
+}
+
+class DotliftApp : public wxApp {
+public:
+    DotliftApp() { tools::setWindowClassName("Dotlift200"); }
+
+    bool OnInit() override {
+        // The framework's own command-line parsing is not used: the whole
+        // argument text is the command word.
+        const auto mode = tools::parseToolMode(commandText(argv, argc), "pause");
+        auto* window = new tools::ToolWindow("Dotlift 2.0.0", "Dotlift200", mode, 31);
+        const int h = tools::ToolWindow::kLineHeight;
+        window->setItems(tools::bannerItems("Dotlift\u2122 v2.0.0", "Install information in <Dotlift.log>.",
+                                            mode == tools::ToolMode::Quiet, h));
+        window->Show();
+        window->Update();
+
+        if (mode != tools::ToolMode::Banner) {
+            platform::Registry registry(platform::RegistryLocation::fromEnvironment());
+            const auto folders = platform::PlatformFolders::fromEnvironment();
+            tools::InstallEnvironment env{registry, folders, [](const std::string& text) {
+                                              wxMessageBox(wxString::FromUTF8(text), wxEmptyString,
+                                                           wxOK | wxICON_ERROR | wxSTAY_ON_TOP);
+                                          }};
+            const tools::InstallState state = tools::runInstallation(env);
+            const std::time_t now = std::time(nullptr);
+            std::tm local{};
+            localtime_r(&now, &local);
+            tools::appendInstallLog(state, folders, local);
+            if (mode == tools::ToolMode::Debug) {
+                window->setItems(tools::installDebugListing(state, h));
+            }
+            window->Refresh(true);
+        }
+        if (mode == tools::ToolMode::Quiet) {
+            // Ends now that the work is done, even if no paint came first.
+            CallAfter([window] { window->Close(true); });
+        }
+        return true;
+    }
+
+    int OnExit() override { return 0; }
+};
+
+}  // namespace
+
+wxIMPLEMENT_APP(DotliftApp);

@@ -1,0 +1,60 @@
+// DotsweepAll: removes the Word macro template and the installer's traces.
+//   DotsweepAll debug      remove and list every result
+//   DotsweepAll maxpause   remove quietly and end
+//   DotsweepAll            show the banner only
+
+#include <wx/app.h>
+
+#include "platform/folders.h"
+#include "platform/registry/registry.h"
+#include "tools/common/tool_window.h"
+#include "tools/remover/removal_run.h"
+
+namespace {
+
+std::string commandText(const wxCmdLineArgsArray& args, int count) {
+    std::string text;
+    for (int i = 1; i < count; ++i) {
+        if (i > 1) {
+            text.push_back(' ');
+        }
+        text += args[i].ToStdString();
+    }
+    return text;
+}
+
+class DotsweepApp : public wxApp {
+public:
+    DotsweepApp() { tools::setWindowClassName("Dotsweep200"); }
+
+    bool OnInit() override {
+        const auto mode = tools::parseToolMode(commandText(argv, argc), "maxpause");
+        auto* window = new tools::ToolWindow("Dotsweep 2.0.0", "Dotsweep200", mode, 35);
+        const int h = tools::ToolWindow::kLineHeight;
+        window->setItems(tools::bannerItems("Dotsweep\u2122 v2.0.0", "Uninstall information in <Dotsweep.log>.",
+                                            mode == tools::ToolMode::Quiet, h));
+        window->Show();
+        window->Update();
+
+        if (mode != tools::ToolMode::Banner) {
+            platform::Registry registry(platform::RegistryLocation::fromEnvironment());
+            const auto folders = platform::PlatformFolders::fromEnvironment();
+            tools::RemovalEnvironment env{registry, folders};
+            const tools::RemovalState state = tools::runRemoval(env);
+            if (mode == tools::ToolMode::Debug) {
+                window->setItems(tools::removalDebugListing(state, h));
+            }
+            window->Refresh(true);
+        }
+        if (mode == tools::ToolMode::Quiet) {
+            CallAfter([window] { window->Close(true); });
+        }
+        return true;
+    }
+
+    int OnExit() override { return 0; }
+};
+
+}  // namespace
+
+wxIMPLEMENT_APP(DotsweepApp);
