@@ -1,0 +1,425 @@
+#include "metafile/canvas.h"
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <optional>
+
+namespace metafile {
+namespace {
+
+struct SurfaceDeleter {
+    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+};
+struct ContextDeleter {
+    void operator()(cairo_t* c) const { cairo_destroy(c); }
+};
+using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
+using ContextPtr = std::unique_ptr<cairo_t, ContextDeleter>;
+
+struct Area {
+    int x = 0, y = 0, w = 0, h = 0;
+};
+
+struct Bounds {
+    double x1 = 1e300, y1 = 1e300, x2 = -1e300, y2 = -1e300;
+    void add(PointD p) {
+        x1 = std::min(x1, p.x);
+        y1 = std::min(y1, p.y);
+        x2 = std::max(x2, p.x);
+        y2 = std::max(y2, p.y);
+    }
+    bool empty() const { return x1 > x2; }
+};
+
+Bounds boundsOf(std::span<const Figure> figures) {
+    Bounds b;
+    for (const auto& f : figures) {
+        for (auto p : f.points) {
+            if (std::isfinite(p.x) && std::isfinite(p.y)) {
+                b.add(p);
+            }
+        }
+    }
+    return b;
+}
+
+// The pixels an operation may touch: the shape's bounds grown by `margin`,
+// within the bitmap and the clip region's bounds.
+std::optional<Area> visibleArea(const Bounds& b, double margin, int width, int height, const Region* clip) {
+    if (b.empty()) {
+        return std::nullopt;
+    }
+    double x1 = std::max(0.0, std::floor(b.x1 - margin));
+    double y1 = std::max(0.0, std::floor(b.y1 - margin));
+    double x2 = std::min(static_cast<double>(width), std::ceil(b.x2 + margin) + 1);
+    double y2 = std::min(static_cast<double>(height), std::ceil(b.y2 + margin) + 1);
+    if (clip != nullptr) {
+        const auto cb = clip->bounds();
+        if (!cb) {
+            return std::nullopt;
+        }
+        x1 = std::max(x1, static_cast<double>(cb->left));
+        y1 = std::max(y1, static_cast<double>(cb->top));
+        x2 = std::min(x2, static_cast<double>(cb->right));
+        y2 = std::min(y2, static_cast<double>(cb->bottom));
+    }
+    if (x1 >= x2 || y1 >= y2) {
+        return std::nullopt;
+    }
+    return Area{static_cast<int>(x1), static_cast<int>(y1), static_cast<int>(x2 - x1), static_cast<int>(y2 - y1)};
+}
+
+// Sutherland-Hodgman against one edge of the rectangle; keeps the winding
+// number of every point inside the rectangle.
+template <class Inside, class Cut>
+std::vector<PointD> clipEdge(const std::vector<PointD>& in, Inside inside, Cut cut) {
+    std::vector<PointD> out;
+    if (in.empty()) {
+        return out;
+    }
+    PointD prev = in.back();
+    bool prevIn = inside(prev);
+    for (const auto& cur : in) {
+        const bool curIn = inside(cur);
+        if (curIn != prevIn) {
+            out.push_back(cut(prev, cur));
+        }
+        if (curIn) {
+            out.push_back(cur);
+        }
+        prev = cur;
+        prevIn = curIn;
+    }
+    return out;
+}
+
+std::vector<PointD> clipPolygon(std::vector<PointD> poly, double x1, double y1, double x2, double y2) {
+    auto atX = [](PointD a, PointD b, double x) { return PointD{x, a.y + (b.y - a.y) * (x - a.x) / (b.x - a.x)}; };
+    auto atY = [](PointD a, PointD b, double y) { return PointD{a.x + (b.x - a.x) * (y - a.y) / (b.y - a.y), y}; };
+    poly = clipEdge(poly, [&](PointD p) { return p.x >= x1; }, [&](PointD a, PointD b) { return atX(a, b, x1); });
+    poly = clipEdge(poly, [&](PointD p) { return p.x <= x2; }, [&](PointD a, PointD b) { return atX(a, b, x2); });
+    poly = clipEdge(poly, [&](PointD p) { return p.y >= y1; }, [&](PointD a, PointD b) { return atY(a, b, y1); });
+    poly = clipEdge(poly, [&](PointD p) { return p.y <= y2; }, [&](PointD a, PointD b) { return atY(a, b, y2); });
+    return poly;
+}
+
+// Liang-Barsky: the part of segment a-b inside the rectangle.
+bool clipSegment(PointD& a, PointD& b, double x1, double y1, double x2, double y2) {
+    double t0 = 0, t1 = 1;
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {a.x - x1, x2 - a.x, a.y - y1, y2 - a.y};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0) return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0) {
+            t0 = std::max(t0, t);
+        } else {
+            t1 = std::min(t1, t);
+        }
+        if (t0 > t1) return false;
+    }
+    const PointD start{a.x + t0 * dx, a.y + t0 * dy};
+    b = PointD{a.x + t1 * dx, a.y + t1 * dy};
+    a = start;
+    return true;
+}
+
+bool finite(PointD p) {
+    return std::isfinite(p.x) && std::isfinite(p.y);
+}
+
+// A coverage mask over an area, drawn by cairo without antialiasing; device
+// coordinate c lands on the centre of pixel c.
+class Mask {
+public:
+    explicit Mask(const Area& area)
+        : m_area(area), m_surface(cairo_image_surface_create(CAIRO_FORMAT_A8, area.w, area.h)) {
+        m_context.reset(cairo_create(m_surface.get()));
+        cairo_set_antialias(m_context.get(), CAIRO_ANTIALIAS_NONE);
+        cairo_translate(m_context.get(), -area.x + 0.5, -area.y + 0.5);
+    }
+    bool ok() const {
+        return cairo_surface_status(m_surface.get()) == CAIRO_STATUS_SUCCESS &&
+               cairo_status(m_context.get()) == CAIRO_STATUS_SUCCESS;
+    }
+    cairo_t* cr() { return m_context.get(); }
+    const std::uint8_t* data() {
+        cairo_surface_flush(m_surface.get());
+        return cairo_image_surface_get_data(m_surface.get());
+    }
+    int stride() const { return cairo_image_surface_get_stride(m_surface.get()); }
+    const Area& area() const { return m_area; }
+
+private:
+    Area m_area;
+    SurfacePtr m_surface;
+    ContextPtr m_context;
+};
+
+void addFillPath(cairo_t* cr, std::span<const Figure> figures, const Area& a) {
+    // Geometry far outside the area is cut away so that cairo's fixed-point
+    // coordinates never overflow.
+    const double x1 = a.x - 4.0, y1 = a.y - 4.0, x2 = a.x + a.w + 4.0, y2 = a.y + a.h + 4.0;
+    for (const auto& f : figures) {
+        std::vector<PointD> pts;
+        pts.reserve(f.points.size());
+        for (auto p : f.points) {
+            if (finite(p)) pts.push_back(p);
+        }
+        if (pts.size() < 3) continue;
+        pts = clipPolygon(std::move(pts), x1, y1, x2, y2);
+        if (pts.size() < 3) continue;
+        cairo_move_to(cr, pts[0].x, pts[0].y);
+        for (std::size_t i = 1; i < pts.size(); ++i) {
+            cairo_line_to(cr, pts[i].x, pts[i].y);
+        }
+        cairo_close_path(cr);
+    }
+}
+
+void addStrokePath(cairo_t* cr, std::span<const Figure> figures, const Area& a, double margin) {
+    const double x1 = a.x - margin, y1 = a.y - margin, x2 = a.x + a.w + margin, y2 = a.y + a.h + margin;
+    auto inside = [&](PointD p) { return p.x >= x1 && p.x <= x2 && p.y >= y1 && p.y <= y2; };
+    for (const auto& f : figures) {
+        std::vector<PointD> pts;
+        for (auto p : f.points) {
+            if (finite(p)) pts.push_back(p);
+        }
+        if (pts.empty()) continue;
+        const bool allInside = std::all_of(pts.begin(), pts.end(), inside);
+        if (allInside) {
+            cairo_move_to(cr, pts[0].x, pts[0].y);
+            for (std::size_t i = 1; i < pts.size(); ++i) cairo_line_to(cr, pts[i].x, pts[i].y);
+            if (f.closed) cairo_close_path(cr);
+            if (pts.size() == 1) cairo_close_path(cr);
+            continue;
+        }
+        // Cut into the visible pieces; joins outside the margin do not show.
+        const std::size_t n = pts.size();
+        const std::size_t segments = f.closed ? n : n - 1;
+        bool open = false;
+        for (std::size_t i = 0; i < segments; ++i) {
+            PointD a0 = pts[i], b0 = pts[(i + 1) % n];
+            const bool wasInsideEnd = inside(b0);
+            if (!clipSegment(a0, b0, x1, y1, x2, y2)) {
+                open = false;
+                continue;
+            }
+            if (!open) cairo_move_to(cr, a0.x, a0.y);
+            cairo_line_to(cr, b0.x, b0.y);
+            open = wasInsideEnd;
+        }
+    }
+}
+
+void applyStyle(cairo_t* cr, const StrokeStyle& style) {
+    cairo_set_line_width(cr, std::max(style.width, 1.0));
+    cairo_set_line_cap(cr, style.cap == StrokeStyle::Cap::Round    ? CAIRO_LINE_CAP_ROUND
+                           : style.cap == StrokeStyle::Cap::Square ? CAIRO_LINE_CAP_SQUARE
+                                                                   : CAIRO_LINE_CAP_BUTT);
+    cairo_set_line_join(cr, style.join == StrokeStyle::Join::Round   ? CAIRO_LINE_JOIN_ROUND
+                            : style.join == StrokeStyle::Join::Bevel ? CAIRO_LINE_JOIN_BEVEL
+                                                                     : CAIRO_LINE_JOIN_MITER);
+    cairo_set_miter_limit(cr, std::max(style.miterLimit, 1.0));
+    if (!style.dashes.empty()) {
+        std::vector<double> dashes;
+        for (double d : style.dashes) dashes.push_back(std::max(d, 0.5));
+        cairo_set_dash(cr, dashes.data(), static_cast<int>(dashes.size()), 0);
+    }
+}
+
+Region maskRegion(Mask& mask) {
+    const Area& a = mask.area();
+    const std::uint8_t* data = mask.data();
+    const int stride = mask.stride();
+    std::vector<std::vector<Span>> rows(static_cast<std::size_t>(a.h));
+    for (int y = 0; y < a.h; ++y) {
+        const std::uint8_t* row = data + static_cast<std::ptrdiff_t>(y) * stride;
+        int x = 0;
+        while (x < a.w) {
+            while (x < a.w && row[x] == 0) ++x;
+            if (x >= a.w) break;
+            const int start = x;
+            while (x < a.w && row[x] != 0) ++x;
+            rows[static_cast<std::size_t>(y)].push_back({a.x + start, a.x + x});
+        }
+    }
+    return Region::fromRows(a.y, rows);
+}
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+    std::int64_t q = a / b;
+    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+    return q;
+}
+
+// round(a / b) with halves going up, b > 0.
+std::int64_t roundDiv(std::int64_t a, std::int64_t b) {
+    return floorDiv(2 * a + b, 2 * b);
+}
+
+}  // namespace
+
+void Canvas::plot(int x, int y, std::uint32_t pixel, int rop2) {
+    std::uint32_t& d = m_dib.row(y)[x];
+    d = rop2 == 13 ? (pixel & 0x00FFFFFFu) : applyRop2(rop2, pixel, d);
+}
+
+void Canvas::compositeMask(int x0, int y0, int w, int h, const std::uint8_t* mask, int stride, const Paint& paint,
+                           const Region* clip, int rop2) {
+    if (rop2 == 11) {  // R2_NOP
+        return;
+    }
+    const int yStart = std::max(0, y0), yEnd = std::min(height(), y0 + h);
+    const int xStart = std::max(0, x0), xEnd = std::min(width(), x0 + w);
+    const Span whole{xStart, xEnd};
+    for (int y = yStart; y < yEnd; ++y) {
+        const std::uint8_t* mrow = mask + static_cast<std::ptrdiff_t>(y - y0) * stride;
+        const std::vector<Span>* spans = nullptr;
+        if (clip != nullptr) {
+            spans = clip->row(y);
+            if (spans == nullptr) continue;
+        }
+        auto paintSpan = [&](const Span& s) {
+            const int a = std::max(s.x1, xStart), b = std::min(s.x2, xEnd);
+            for (int x = a; x < b; ++x) {
+                if (mrow[x - x0] == 0) continue;
+                if (const auto value = paint.at(x, y)) plot(x, y, *value, rop2);
+            }
+        };
+        if (spans == nullptr) {
+            paintSpan(whole);
+        } else {
+            for (const auto& s : *spans) paintSpan(s);
+        }
+    }
+}
+
+void Canvas::fillFigures(std::span<const Figure> figures, bool winding, const Paint& paint, const Region* clip,
+                         int rop2) {
+    const auto area = visibleArea(boundsOf(figures), 1, width(), height(), clip);
+    if (!area) return;
+    Mask mask(*area);
+    if (!mask.ok()) return;
+    cairo_set_fill_rule(mask.cr(), winding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
+    addFillPath(mask.cr(), figures, *area);
+    cairo_fill(mask.cr());
+    compositeMask(area->x, area->y, area->w, area->h, mask.data(), mask.stride(), paint, clip, rop2);
+}
+
+void Canvas::strokeFigures(std::span<const Figure> figures, const StrokeStyle& style, const Paint& paint,
+                           const Region* clip, int rop2) {
+    const double margin = style.width * std::max(style.miterLimit, 1.0) + 2;
+    const auto area = visibleArea(boundsOf(figures), margin, width(), height(), clip);
+    if (!area) return;
+    Mask mask(*area);
+    if (!mask.ok()) return;
+    applyStyle(mask.cr(), style);
+    addStrokePath(mask.cr(), figures, *area, margin);
+    cairo_stroke(mask.cr());
+    compositeMask(area->x, area->y, area->w, area->h, mask.data(), mask.stride(), paint, clip, rop2);
+}
+
+Region Canvas::figuresRegion(std::span<const Figure> figures, bool winding) const {
+    const auto area = visibleArea(boundsOf(figures), 1, width(), height(), nullptr);
+    if (!area) return {};
+    Mask mask(*area);
+    if (!mask.ok()) return {};
+    cairo_set_fill_rule(mask.cr(), winding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
+    addFillPath(mask.cr(), figures, *area);
+    cairo_fill(mask.cr());
+    return maskRegion(mask);
+}
+
+Region Canvas::strokeRegion(std::span<const Figure> figures, const StrokeStyle& style) const {
+    const double margin = style.width * std::max(style.miterLimit, 1.0) + 2;
+    const auto area = visibleArea(boundsOf(figures), margin, width(), height(), nullptr);
+    if (!area) return {};
+    Mask mask(*area);
+    if (!mask.ok()) return {};
+    applyStyle(mask.cr(), style);
+    addStrokePath(mask.cr(), figures, *area, margin);
+    cairo_stroke(mask.cr());
+    return maskRegion(mask);
+}
+
+void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint& paint, ThinDash& dash,
+                       const Region* clip, int rop2) {
+    if (points.size() < 2 || rop2 == 11) return;
+    long patternLength = 0;
+    for (int d : dash.pattern) patternLength += std::max(d, 1);
+    auto dashOn = [&](long position) -> bool {
+        if (patternLength == 0) return true;
+        long p = position % patternLength;
+        for (std::size_t i = 0; i < dash.pattern.size(); ++i) {
+            const long len = std::max(dash.pattern[i], 1);
+            if (p < len) return i % 2 == 0;
+            p -= len;
+        }
+        return true;
+    };
+    const std::size_t count = closed ? points.size() : points.size() - 1;
+    for (std::size_t s = 0; s < count; ++s) {
+        const PointL a = points[s];
+        const PointL b = points[(s + 1) % points.size()];
+        const std::int64_t dx = std::int64_t{b.x} - a.x, dy = std::int64_t{b.y} - a.y;
+        const std::int64_t n = std::max(std::llabs(dx), std::llabs(dy));
+        if (n == 0) continue;
+        const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+        // Only the steps whose major coordinate lies on the bitmap.
+        const std::int64_t major0 = xMajor ? a.x : a.y;
+        const std::int64_t majorStep = (xMajor ? dx : dy) > 0 ? 1 : -1;
+        const std::int64_t limit = xMajor ? width() : height();
+        std::int64_t iFrom = 0, iTo = n;  // [iFrom, iTo)
+        if (majorStep > 0) {
+            iFrom = std::max<std::int64_t>(iFrom, -major0);
+            iTo = std::min<std::int64_t>(iTo, limit - major0);
+        } else {
+            iFrom = std::max<std::int64_t>(iFrom, major0 - (limit - 1));
+            iTo = std::min<std::int64_t>(iTo, major0 + 1);
+        }
+        for (std::int64_t i = iFrom; i < iTo; ++i) {
+            const std::int64_t minor = xMajor ? a.y + roundDiv(i * dy, n) : a.x + roundDiv(i * dx, n);
+            const std::int64_t x = xMajor ? major0 + i * majorStep : minor;
+            const std::int64_t y = xMajor ? minor : major0 + i * majorStep;
+            if (x < 0 || y < 0 || x >= width() || y >= height()) continue;
+            const int xi = static_cast<int>(x), yi = static_cast<int>(y);
+            if (clip != nullptr && !clip->contains(xi, yi)) continue;
+            if (dashOn(dash.position + i)) {
+                if (const auto value = paint.at(xi, yi)) plot(xi, yi, *value, rop2);
+            } else if (dash.opaqueGaps) {
+                plot(xi, yi, dash.gapPixel, rop2);
+            }
+        }
+        dash.position += static_cast<long>(n);
+    }
+}
+
+void Canvas::fillRegion(const Region& region, const Paint& paint, const Region* clip, int rop2) {
+    Region visible = region.intersected(Region::fromRect(0, 0, width(), height()));
+    if (clip != nullptr) visible = visible.intersected(*clip);
+    for (const auto& band : visible.bands()) {
+        for (int y = band.top; y < band.bottom; ++y) {
+            for (const auto& s : band.spans) {
+                for (int x = s.x1; x < s.x2; ++x) {
+                    if (const auto value = paint.at(x, y)) plot(x, y, *value, rop2);
+                }
+            }
+        }
+    }
+}
+
+void Canvas::setPixel(int x, int y, std::uint32_t pixel, const Region* clip, int rop2) {
+    if (x < 0 || y < 0 || x >= width() || y >= height()) return;
+    if (clip != nullptr && !clip->contains(x, y)) return;
+    plot(x, y, pixel, rop2);
+}
+
+}  // namespace metafile

@@ -1,0 +1,48 @@
+#pragma once
+// A 32-bit top-down device-independent bitmap: width x height pixels, each a
+// little-endian 0xAARRGGBB word, so that the bytes in memory run blue, green,
+// red, alpha, as in a Windows DIB section and a cairo image surface.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace metafile {
+
+class DibSection {
+public:
+    // Pages larger than this are refused rather than allocated.
+    static constexpr std::int64_t kMaxPixels = std::int64_t{1} << 28;
+
+    static std::optional<DibSection> create(int width, int height);
+
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    std::uint32_t* row(int y) { return m_pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width); }
+    const std::uint32_t* row(int y) const {
+        return m_pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width);
+    }
+    std::uint32_t pixel(int x, int y) const { return row(y)[x]; }
+    std::span<std::uint32_t> pixels() { return m_pixels; }
+    std::span<const std::uint32_t> pixels() const { return m_pixels; }
+    // The B, G, R, A bytes of the whole bitmap, row after row.
+    std::span<const std::byte> bytes() const { return std::as_bytes(std::span<const std::uint32_t>(m_pixels)); }
+
+    void fill(std::uint32_t value);
+
+private:
+    DibSection(int width, int height) : m_width(width), m_height(height) {}
+    int m_width = 0;
+    int m_height = 0;
+    std::vector<std::uint32_t> m_pixels;
+};
+
+// 0x00RRGGBB pixel of a COLORREF.
+constexpr std::uint32_t pixelOf(std::uint32_t colorRef) {
+    return ((colorRef & 0xFF) << 16) | (colorRef & 0xFF00) | ((colorRef >> 16) & 0xFF);
+}
+
+}  // namespace metafile
