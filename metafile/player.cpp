@@ -1,0 +1,167 @@
+#include "metafile/player.h"
+
+#include <algorithm>
+
+#include "metafile/emf_read.h"
+#include "metafile/emf_records.h"
+#include "metafile/player_context.h"
+
+namespace metafile {
+namespace {
+
+constexpr std::size_t kMaxNotes = 20;
+constexpr std::size_t kMaxObjects = 1 << 16;
+
+const HandlerTable& handlers() {
+    static const HandlerTable table = [] {
+        HandlerTable t;
+        addStateHandlers(t);
+        addObjectHandlers(t);
+        addDrawingHandlers(t);
+        addPathAndClipHandlers(t);
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
+void PlaybackReport::note(std::string text) {
+    if (notes.size() < kMaxNotes) notes.push_back(std::move(text));
+}
+
+Matrix playbackTransform(const EmfHeader& h, const RectL& rect) {
+    const double frameW = double(h.rclFrame.right) - h.rclFrame.left;
+    const double frameH = double(h.rclFrame.bottom) - h.rclFrame.top;
+    if (frameW == 0 || frameH == 0) return Matrix{};
+    // Size of a reference-device pixel in millimetres; a header without a
+    // usable device falls back to 96 dots per inch.
+    const double pxX = h.szlDevice.cx > 0 && h.szlMillimeters.cx > 0 ? double(h.szlMillimeters.cx) / h.szlDevice.cx
+                                                                      : 25.4 / 96;
+    const double pxY = h.szlDevice.cy > 0 && h.szlMillimeters.cy > 0 ? double(h.szlMillimeters.cy) / h.szlDevice.cy
+                                                                      : 25.4 / 96;
+    const double rectW = double(rect.right) - rect.left, rectH = double(rect.bottom) - rect.top;
+    Matrix m;
+    m.eM11 = rectW * 100.0 / frameW * pxX;
+    m.eM22 = rectH * 100.0 / frameH * pxY;
+    m.eM12 = m.eM21 = 0;
+    m.eDx = rect.left - rectW / frameW * h.rclFrame.left;
+    m.eDy = rect.top - rectH / frameH * h.rclFrame.top;
+    return m;
+}
+
+void PlaybackContext::updateTransform() {
+    const MappingState& s = mapping;
+    const double sx = s.windowExt.cx != 0 ? double(s.viewportExt.cx) / s.windowExt.cx : 1;
+    const double sy = s.windowExt.cy != 0 ? double(s.viewportExt.cy) / s.windowExt.cy : 1;
+    Matrix map{sx, 0, 0, sy, s.viewportOrg.x - sx * s.windowOrg.x, s.viewportOrg.y - sy * s.windowOrg.y};
+    const Matrix full = s.world.then(map).then(initTransform);
+    // A transform that cannot be inverted (or is not finite) is refused,
+    // as GDI refuses it; the previous one stays.
+    if (full.invertible()) dc.setTransform(full);
+}
+
+void PlaybackContext::malformed(const char* why) {
+    ++report.malformed[recordType];
+    report.note("record " + std::to_string(recordIndex) + " (" + std::string(emf::recordName(recordType)) + "): " + why);
+}
+
+GdiObject* PlaybackContext::object(std::uint32_t index) {
+    if (index == 0 || index >= objects.size()) return nullptr;
+    return &objects[index];
+}
+
+bool PlaybackContext::storeObject(std::uint32_t index, GdiObject value) {
+    if (index == 0 || index >= kMaxObjects) {
+        malformed("object index out of range");
+        return false;
+    }
+    if (index >= objects.size()) objects.resize(index + 1);
+    objects[index] = std::move(value);
+    return true;
+}
+
+std::optional<std::vector<PointD>> readPoints(ByteReader& in, std::uint32_t count, bool sixteenBit) {
+    auto bytes = in.takeArray(count, sixteenBit ? 4 : 8);
+    if (!bytes) return std::nullopt;
+    ByteReader r(*bytes);
+    std::vector<PointD> out;
+    out.reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const auto p = sixteenBit ? readPointS(r) : readPointL(r);
+        out.push_back({double(p->x), double(p->y)});
+    }
+    return out;
+}
+
+std::optional<std::vector<RectL>> readRegionData(ByteReader& in, std::uint32_t size) {
+    auto bytes = in.take(size);
+    if (!bytes || size < 32) return std::nullopt;
+    ByteReader r(*bytes);
+    const auto headerSize = r.u32();
+    const auto type = r.u32();
+    const auto count = r.u32();
+    const auto rgnSize = r.u32();
+    const auto bounds = readRectL(r);
+    if (!bounds || *headerSize < 32 || *type != 1 || !rgnSize) return std::nullopt;
+    if (!r.seek(*headerSize)) return std::nullopt;
+    auto rects = r.takeArray(*count, 16);
+    if (!rects) return std::nullopt;
+    ByteReader rr(*rects);
+    std::vector<RectL> out;
+    out.reserve(*count);
+    for (std::uint32_t i = 0; i < *count; ++i) out.push_back(*readRectL(rr));
+    return out;
+}
+
+PlaybackReport playMetafile(const Metafile& metafile, Dc& dc, const RectL& destination) {
+    PlaybackReport report;
+    report.truncation = metafile.truncation();
+    PlaybackContext ctx{dc, metafile, report, playbackTransform(metafile.header(), destination), {}, {}, {}, 0, 0};
+    ctx.objects.resize(std::clamp<std::size_t>(metafile.header().nHandles, 1, kMaxObjects));
+
+    // The playback's own starting state; everything is restored afterwards.
+    const int level = dc.saveDc();
+    dc.setGraphicsMode(gdi::GM_ADVANCED);
+    dc.setTextColor(rgb(0, 0, 0));
+    dc.setBkColor(rgb(255, 255, 255));
+    dc.setTextAlign(0);
+    dc.setRop2(gdi::R2_COPYPEN);
+    dc.setArcDirection(gdi::AD_COUNTERCLOCKWISE);
+    dc.setPolyFillMode(gdi::ALTERNATE);
+    dc.setStretchBltMode(1);
+    ctx.updateTransform();
+
+    const auto& table = handlers();
+    const auto& records = metafile.records();
+    const std::uint32_t limit = metafile.header().nBytes >= metafile.header().size &&
+                                        metafile.header().nBytes <= metafile.bytes().size()
+                                    ? metafile.header().nBytes
+                                    : static_cast<std::uint32_t>(metafile.bytes().size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const RecordRef& rec = records[i];
+        // Records past nBytes are not part of the picture.
+        if (std::uint64_t{rec.offset} + rec.size > limit) break;
+        ctx.recordType = rec.type;
+        ctx.recordIndex = i;
+        const HandlerEntry* entry = rec.type < table.size() ? &table[rec.type] : nullptr;
+        if (entry == nullptr || entry->handler == nullptr) {
+            ++report.skipped[rec.type];
+            continue;
+        }
+        if (rec.size < entry->minimumSize) {
+            ctx.malformed("shorter than its fields");
+            continue;
+        }
+        ByteReader in(metafile.recordBytes(rec));
+        in.skip(8);
+        entry->handler(ctx, in);
+        ++report.recordsPlayed;
+        if (rec.type == emf::EMR_EOF) break;
+    }
+    dc.abortPath();
+    dc.restoreDc(level);
+    return report;
+}
+
+}  // namespace metafile

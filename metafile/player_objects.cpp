@@ -1,0 +1,206 @@
+// Records that create, select and delete pens, brushes, fonts and palettes.
+
+#include "metafile/emf_read.h"
+#include "metafile/emf_records.h"
+#include "metafile/player_context.h"
+
+namespace metafile {
+namespace {
+
+using namespace emf;
+
+void onCreatePen(PlaybackContext& ctx, ByteReader& in) {
+    const auto index = *in.u32();
+    Pen pen;
+    pen.style = *in.u32();
+    const auto width = *readPointL(in);  // only x counts
+    pen.width = width.x < 0 ? -double(width.x) : double(width.x);
+    pen.color = *in.u32() & 0xFFFFFF;
+    ctx.storeObject(index, pen);
+}
+
+void onExtCreatePen(PlaybackContext& ctx, ByteReader& in) {
+    const auto index = *in.u32();
+    in.skip(16);  // offBmi, cbBmi, offBits, cbBits: a pattern for the pen's brush
+    Pen pen;
+    pen.extended = true;
+    pen.style = *in.u32();
+    pen.width = *in.u32();
+    pen.brushStyle = *in.u32();
+    pen.color = *in.u32() & 0xFFFFFF;
+    pen.hatch = *in.u32();
+    const auto entries = *in.u32();
+    if (pen.lineStyle() == gdi::PS_USERSTYLE) {
+        auto styleBytes = in.takeArray(entries, 4);
+        if (!styleBytes) {
+            ctx.malformed("style entries run past the record");
+        } else {
+            ByteReader s(*styleBytes);
+            for (std::uint32_t i = 0; i < entries; ++i) pen.dashes.push_back(*s.u32());
+        }
+    }
+    if (pen.brushStyle == gdi::BS_NULL) pen.style = (pen.style & ~gdi::PS_STYLE_MASK) | gdi::PS_NULL;
+    ctx.storeObject(index, pen);
+}
+
+void onCreateBrush(PlaybackContext& ctx, ByteReader& in) {
+    const auto index = *in.u32();
+    Brush brush;
+    brush.style = *in.u32();
+    brush.color = *in.u32() & 0xFFFFFF;
+    brush.hatch = *in.u32();
+    if (brush.style != gdi::BS_SOLID && brush.style != gdi::BS_NULL && brush.style != gdi::BS_HATCHED) {
+        // Pattern styles need a bitmap this record cannot carry: a solid brush.
+        brush.style = gdi::BS_SOLID;
+    }
+    ctx.storeObject(index, brush);
+}
+
+std::string utf8FromUtf16(std::span<const char16_t> text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t c = text[i];
+        if (c == 0) break;
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (std::uint32_t(text[i + 1]) - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+void onCreateFont(PlaybackContext& ctx, ByteReader& in) {
+    const auto index = *in.u32();
+    LogFont f;
+    f.height = *in.i32();
+    f.width = *in.i32();
+    f.escapement = *in.i32();
+    f.orientation = *in.i32();
+    f.weight = *in.i32();
+    f.italic = *in.u8() != 0;
+    f.underline = *in.u8() != 0;
+    f.strikeOut = *in.u8() != 0;
+    f.charSet = *in.u8();
+    f.outPrecision = *in.u8();
+    f.clipPrecision = *in.u8();
+    f.quality = *in.u8();
+    f.pitchAndFamily = *in.u8();
+    char16_t face[32] = {};
+    for (auto& c : face) c = static_cast<char16_t>(*in.u16());
+    f.faceName = utf8FromUtf16(face);
+    ctx.storeObject(index, f);
+}
+
+void onCreatePalette(PlaybackContext& ctx, ByteReader& in) {
+    ctx.storeObject(*in.u32(), PaletteObject{});
+}
+
+Brush stockBrush(std::uint8_t grey) {
+    Brush b;
+    b.color = rgb(grey, grey, grey);
+    return b;
+}
+
+void selectStock(PlaybackContext& ctx, std::uint32_t index) {
+    LogFont font;  // the system font
+    switch (static_cast<StockObject>(index)) {
+    case StockObject::WHITE_BRUSH: ctx.dc.setBrush(stockBrush(255)); break;
+    case StockObject::LTGRAY_BRUSH: ctx.dc.setBrush(stockBrush(192)); break;
+    case StockObject::GRAY_BRUSH: ctx.dc.setBrush(stockBrush(128)); break;
+    case StockObject::DKGRAY_BRUSH: ctx.dc.setBrush(stockBrush(64)); break;
+    case StockObject::BLACK_BRUSH: ctx.dc.setBrush(stockBrush(0)); break;
+    case StockObject::NULL_BRUSH: {
+        Brush b;
+        b.style = gdi::BS_NULL;
+        ctx.dc.setBrush(b);
+        break;
+    }
+    case StockObject::DC_BRUSH: ctx.dc.setBrush(stockBrush(255)); break;
+    case StockObject::WHITE_PEN: {
+        Pen p;
+        p.color = rgb(255, 255, 255);
+        ctx.dc.setPen(p);
+        break;
+    }
+    case StockObject::BLACK_PEN:
+    case StockObject::DC_PEN: ctx.dc.setPen(Pen{}); break;
+    case StockObject::NULL_PEN: {
+        Pen p;
+        p.style = gdi::PS_NULL;
+        ctx.dc.setPen(p);
+        break;
+    }
+    case StockObject::OEM_FIXED_FONT:
+    case StockObject::ANSI_FIXED_FONT:
+    case StockObject::SYSTEM_FIXED_FONT:
+        font = LogFont{};
+        font.height = 13;
+        font.faceName = "Courier New";
+        ctx.dc.setFont(font);
+        break;
+    case StockObject::ANSI_VAR_FONT:
+    case StockObject::DEFAULT_GUI_FONT:
+        font = LogFont{};
+        font.height = -11;
+        font.faceName = "MS Shell Dlg";
+        ctx.dc.setFont(font);
+        break;
+    case StockObject::SYSTEM_FONT:
+    case StockObject::DEVICE_DEFAULT_FONT: ctx.dc.setFont(LogFont{16, 0, 0, 0, 700, false, false, false, 1, 0, 0, 0, 0, "System"}); break;
+    case StockObject::DEFAULT_PALETTE: break;
+    default: ctx.malformed("unknown stock object"); break;
+    }
+}
+
+void onSelectObject(PlaybackContext& ctx, ByteReader& in) {
+    const auto index = *in.u32();
+    if (index & 0x80000000u) {
+        selectStock(ctx, index);
+        return;
+    }
+    GdiObject* object = ctx.object(index);
+    if (object == nullptr || std::holds_alternative<std::monostate>(*object)) {
+        ctx.malformed("selects an object that does not exist");
+        return;
+    }
+    if (const auto* pen = std::get_if<Pen>(object)) ctx.dc.setPen(*pen);
+    else if (const auto* brush = std::get_if<Brush>(object)) ctx.dc.setBrush(*brush);
+    else if (const auto* font = std::get_if<LogFont>(object)) ctx.dc.setFont(*font);
+}
+
+void onDeleteObject(PlaybackContext& ctx, ByteReader& in) {
+    // The DC keeps a copy of what is selected, as GDI keeps a deleted
+    // object alive while it is selected.
+    if (GdiObject* object = ctx.object(*in.u32())) *object = std::monostate{};
+}
+
+}  // namespace
+
+void addObjectHandlers(HandlerTable& t) {
+    setHandler(t, EMR_CREATEPEN, onCreatePen, 28);
+    setHandler(t, EMR_EXTCREATEPEN, onExtCreatePen, 52);
+    setHandler(t, EMR_CREATEBRUSHINDIRECT, onCreateBrush, 24);
+    setHandler(t, EMR_EXTCREATEFONTINDIRECTW, onCreateFont, 104);
+    setHandler(t, EMR_CREATEPALETTE, onCreatePalette, 12);
+    setHandler(t, EMR_SELECTOBJECT, onSelectObject, 12);
+    setHandler(t, EMR_DELETEOBJECT, onDeleteObject, 12);
+}
+
+}  // namespace metafile

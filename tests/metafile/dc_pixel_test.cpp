@@ -1,0 +1,231 @@
+// GDI's pixel rules, pinned on small bitmaps.
+
+#include <gtest/gtest.h>
+
+#include "metafile/dc.h"
+#include "tests/metafile/pixel_helpers.h"
+
+namespace metafile {
+namespace {
+
+using namespace metafile::testing;
+
+TEST(DcPixels, FillRectLeavesOutRightAndBottom) {
+    auto dib = whiteBitmap(20, 20);
+    Dc dc(dib);
+    dc.fillRect({2, 3, 12, 8}, solidBrush(rgb(0, 0, 0)));
+    EXPECT_EQ(inkBounds(dib), (RectL{2, 3, 12, 8}));
+    EXPECT_EQ(countColour(dib, kBlack), 10 * 5);
+}
+
+struct RectangleCase {
+    const char* label;
+    int graphicsMode;
+    bool pen;
+    RectL expectedInk;
+};
+
+TEST(DcPixels, RectangleEdgesByGraphicsModeAndPen) {
+    const RectangleCase cases[] = {
+        {"compatible, 1-pixel pen: right and bottom edges out", gdi::GM_COMPATIBLE, true, {2, 2, 12, 12}},
+        {"compatible, null pen: one pixel less again", gdi::GM_COMPATIBLE, false, {2, 2, 11, 11}},
+        {"advanced, 1-pixel pen: both edges in", gdi::GM_ADVANCED, true, {2, 2, 13, 13}},
+        {"advanced, null pen: interior only", gdi::GM_ADVANCED, false, {2, 2, 12, 12}},
+    };
+    for (const auto& c : cases) {
+        auto dib = whiteBitmap(20, 20);
+        Dc dc(dib);
+        dc.setGraphicsMode(c.graphicsMode);
+        dc.setPen(c.pen ? solidPen(rgb(255, 0, 0)) : nullPen());
+        dc.setBrush(solidBrush(rgb(0, 0, 255)));
+        dc.rectangle({2, 2, 12, 12});
+        EXPECT_EQ(inkBounds(dib), c.expectedInk) << c.label;
+        if (c.pen) {
+            EXPECT_EQ(at(dib, 2, 5), kRed) << c.label << ": left edge drawn by the pen";
+            EXPECT_EQ(at(dib, 5, 5), kBlue) << c.label << ": interior by the brush";
+        }
+    }
+}
+
+TEST(DcPixels, LineLeavesOutItsLastPixel) {
+    struct Case {
+        PointD from, to;
+        int count;
+        PointL last;
+    };
+    const Case cases[] = {
+        {{1, 1}, {11, 1}, 10, {10, 1}},   // horizontal
+        {{1, 1}, {1, 9}, 8, {1, 8}},      // vertical
+        {{2, 2}, {8, 8}, 6, {7, 7}},      // diagonal
+        {{12, 3}, {2, 3}, 10, {3, 3}},    // right to left
+    };
+    for (const auto& c : cases) {
+        auto dib = whiteBitmap(16, 16);
+        Dc dc(dib);
+        dc.moveTo(c.from);
+        dc.lineTo(c.to);
+        EXPECT_EQ(countColour(dib, kBlack), c.count);
+        EXPECT_EQ(at(dib, c.last.x, c.last.y), kBlack);
+        EXPECT_EQ(at(dib, static_cast<int>(c.to.x), static_cast<int>(c.to.y)), kWhite) << "end pixel not drawn";
+    }
+}
+
+TEST(DcPixels, PolylineJoinsAreDrawnOnceAndTheEndIsLeftOut) {
+    auto dib = whiteBitmap(16, 16);
+    Dc dc(dib);
+    dc.setRop2(gdi::R2_NOT);  // a pixel drawn twice would come back white
+    const PointD pts[] = {{1, 1}, {9, 1}, {9, 9}};
+    dc.polyline(pts);
+    EXPECT_EQ(countColour(dib, kBlack), 16);
+    EXPECT_EQ(at(dib, 9, 1), kBlack) << "the joint";
+    EXPECT_EQ(at(dib, 9, 9), kWhite) << "the end";
+}
+
+TEST(DcPixels, ThinnestPenStaysOnePixelUnderScaling) {
+    for (double width : {0.0, 1.0}) {
+        auto dib = whiteBitmap(40, 40);
+        Dc dc(dib);
+        dc.setTransform(Matrix::scaling(0.5, 0.5));
+        dc.setPen(solidPen(rgb(0, 0, 0), width));
+        dc.moveTo({4, 20});
+        dc.lineTo({60, 20});
+        EXPECT_EQ(inkBounds(dib), (RectL{2, 10, 30, 11})) << "width " << width;
+    }
+    // A pen of 4 logical units at scale 2 is 8 pixels wide.
+    auto dib = whiteBitmap(40, 40);
+    Dc dc(dib);
+    dc.setTransform(Matrix::scaling(2, 2));
+    dc.setPen(solidPen(rgb(0, 0, 0), 4));
+    dc.moveTo({5, 10});
+    dc.lineTo({15, 10});
+    const RectL ink = inkBounds(dib);
+    EXPECT_EQ(ink.bottom - ink.top, 8);
+}
+
+TEST(DcPixels, HatchPatternsFollowTheDeviceGrid) {
+    struct Case {
+        std::uint32_t hatch;
+        const char* row0;
+        const char* row4;
+    };
+    const Case cases[] = {
+        {gdi::HS_HORIZONTAL, "................", "################"},
+        {gdi::HS_VERTICAL, "....#.......#...", "....#.......#..."},
+        {gdi::HS_FDIAGONAL, "#.......#.......", "....#.......#..."},
+        {gdi::HS_BDIAGONAL, ".......#.......#", "...#.......#...."},
+        {gdi::HS_CROSS, "....#.......#...", "################"},
+        {gdi::HS_DIAGCROSS, "#......##......#", "...##......##..."},
+    };
+    for (const auto& c : cases) {
+        auto dib = whiteBitmap(16, 16);
+        Dc dc(dib);
+        dc.setBkMode(gdi::TRANSPARENT);
+        Brush hatch;
+        hatch.style = gdi::BS_HATCHED;
+        hatch.hatch = c.hatch;
+        hatch.color = rgb(0, 0, 0);
+        dc.fillRect({0, 0, 16, 16}, hatch);
+        EXPECT_EQ(rowText(dib, 0, 0, 16), c.row0) << "hatch " << c.hatch;
+        EXPECT_EQ(rowText(dib, 4, 0, 16), c.row4) << "hatch " << c.hatch;
+    }
+    // An opaque background paints the gaps with the background colour.
+    auto dib = whiteBitmap(8, 8);
+    Dc dc(dib);
+    dc.setBkColor(rgb(255, 0, 0));
+    Brush hatch;
+    hatch.style = gdi::BS_HATCHED;
+    hatch.hatch = gdi::HS_HORIZONTAL;
+    dc.fillRect({0, 0, 8, 8}, hatch);
+    EXPECT_EQ(countColour(dib, kRed), 56);
+}
+
+TEST(DcPixels, FillModesDecideOverlaps) {
+    // Two squares, the inner drawn in the same direction: ALTERNATE leaves a
+    // hole, WINDING fills it.
+    const PointD pts[] = {{2, 2}, {18, 2}, {18, 18}, {2, 18}, {6, 6}, {14, 6}, {14, 14}, {6, 14}};
+    const std::uint32_t counts[] = {4, 4};
+    for (int mode : {gdi::ALTERNATE, gdi::WINDING}) {
+        auto dib = whiteBitmap(20, 20);
+        Dc dc(dib);
+        dc.setPen(nullPen());
+        dc.setBrush(solidBrush(rgb(0, 0, 0)));
+        dc.setPolyFillMode(mode);
+        dc.polyPolygon(pts, counts);
+        EXPECT_EQ(at(dib, 3, 3), kBlack);
+        EXPECT_EQ(at(dib, 10, 10), mode == gdi::WINDING ? kBlack : kWhite) << "mode " << mode;
+    }
+}
+
+TEST(DcPixels, ClippingLimitsDrawing) {
+    auto dib = whiteBitmap(20, 20);
+    Dc dc(dib);
+    dc.intersectClipRect({5, 5, 15, 15});
+    dc.excludeClipRect({8, 8, 12, 12});
+    dc.fillRect({0, 0, 20, 20}, solidBrush(rgb(0, 0, 0)));
+    EXPECT_EQ(inkBounds(dib), (RectL{5, 5, 15, 15}));
+    EXPECT_EQ(at(dib, 9, 9), kWhite);
+    EXPECT_EQ(countColour(dib, kBlack), 100 - 16);
+
+    // SaveDC/RestoreDC bring the earlier clip back.
+    const int level = dc.saveDc();
+    dc.selectClipRegion(nullptr, gdi::RGN_COPY);
+    EXPECT_EQ(dc.effectiveClip(), nullptr);
+    EXPECT_TRUE(dc.restoreDc(level));
+    ASSERT_NE(dc.effectiveClip(), nullptr);
+    EXPECT_FALSE(dc.effectiveClip()->contains(9, 9));
+}
+
+TEST(DcPixels, XorTwiceRestores) {
+    auto dib = whiteBitmap(20, 20);
+    Dc dc(dib);
+    dc.fillRect({0, 0, 10, 20}, solidBrush(rgb(0, 0, 0)));
+    dc.setRop2(gdi::R2_XORPEN);
+    dc.setPen(nullPen());
+    dc.setBrush(solidBrush(rgb(255, 255, 255)));
+    dc.rectangle({5, 5, 16, 16});
+    EXPECT_EQ(at(dib, 6, 6), kWhite) << "black xor white";
+    EXPECT_EQ(at(dib, 12, 6), kBlack) << "white xor white";
+    dc.rectangle({5, 5, 16, 16});
+    EXPECT_EQ(at(dib, 6, 6), kBlack);
+    EXPECT_EQ(at(dib, 12, 6), kWhite);
+}
+
+TEST(DcPixels, WorldTransformRotatesShapes) {
+    auto dib = whiteBitmap(40, 40);
+    Dc dc(dib);
+    dc.setGraphicsMode(gdi::GM_ADVANCED);
+    // 90 degrees about the origin, then into the bitmap.
+    dc.setTransform({0, 1, -1, 0, 30, 5});
+    dc.setPen(nullPen());
+    dc.setBrush(solidBrush(rgb(0, 0, 0)));
+    dc.rectangle({0, 0, 20, 10});  // 20 wide, 10 high: becomes 10 wide, 20 high
+    EXPECT_EQ(inkBounds(dib), (RectL{20, 5, 30, 25}));
+}
+
+TEST(DcPixels, EllipseStaysInsideItsBox) {
+    auto dib = whiteBitmap(40, 40);
+    Dc dc(dib);
+    dc.setBrush(solidBrush(rgb(0, 0, 0)));
+    dc.ellipse({5, 5, 35, 25});
+    EXPECT_EQ(inkBounds(dib), (RectL{5, 5, 35, 25}));
+    EXPECT_EQ(at(dib, 20, 15), kBlack);
+    EXPECT_EQ(at(dib, 6, 6), kWhite) << "corner outside the ellipse";
+}
+
+TEST(DcPixels, PathFillAndClip) {
+    auto dib = whiteBitmap(30, 30);
+    Dc dc(dib);
+    dc.beginPath();
+    dc.moveTo({5, 5});
+    dc.lineTo({25, 5});
+    dc.lineTo({25, 25});
+    dc.lineTo({5, 25});
+    dc.closeFigure();
+    dc.endPath();
+    EXPECT_TRUE(dc.selectClipPath(gdi::RGN_COPY));
+    dc.fillRect({0, 0, 30, 30}, solidBrush(rgb(0, 0, 0)));
+    EXPECT_EQ(inkBounds(dib), (RectL{5, 5, 25, 25}));
+}
+
+}  // namespace
+}  // namespace metafile
