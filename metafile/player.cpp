@@ -51,11 +51,7 @@ Matrix playbackTransform(const EmfHeader& h, const RectL& rect) {
 }
 
 void PlaybackContext::updateTransform() {
-    const MappingState& s = mapping;
-    const double sx = s.windowExt.cx != 0 ? double(s.viewportExt.cx) / s.windowExt.cx : 1;
-    const double sy = s.windowExt.cy != 0 ? double(s.viewportExt.cy) / s.windowExt.cy : 1;
-    Matrix map{sx, 0, 0, sy, s.viewportOrg.x - sx * s.windowOrg.x, s.viewportOrg.y - sy * s.windowOrg.y};
-    const Matrix full = s.world.then(map).then(initTransform);
+    const Matrix full = mapping.toDevice().then(initTransform);
     // A transform that cannot be inverted (or is not finite) is refused,
     // as GDI refuses it; the previous one stays.
     if (full.invertible()) dc.setTransform(full);

@@ -12,19 +12,11 @@
 
 #include "metafile/byte_reader.h"
 #include "metafile/dc.h"
+#include "metafile/mapping.h"
 #include "metafile/metafile.h"
 #include "metafile/player.h"
 
 namespace metafile {
-
-struct MappingState {
-    int mode = gdi::MM_TEXT;
-    PointL windowOrg;
-    SizeL windowExt{1, 1};
-    PointL viewportOrg;
-    SizeL viewportExt{1, 1};
-    Matrix world;
-};
 
 struct PaletteObject {};
 using GdiObject = std::variant<std::monostate, Pen, Brush, LogFont, PaletteObject>;

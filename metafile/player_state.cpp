@@ -7,6 +7,7 @@
 
 #include "metafile/emf_read.h"
 #include "metafile/emf_records.h"
+#include "metafile/mapping.h"
 #include "metafile/player_context.h"
 
 namespace metafile {
@@ -14,101 +15,22 @@ namespace {
 
 using namespace emf;
 
-// Reference device: pixels and millimetres per axis, with a 96-dpi stand-in
-// when the header gives none.
-struct ReferenceDevice {
-    double pxX, pxY, mmX, mmY;
-};
-
-ReferenceDevice referenceDevice(const EmfHeader& h) {
-    const bool ok = h.szlDevice.cx > 0 && h.szlDevice.cy > 0 && h.szlMillimeters.cx > 0 && h.szlMillimeters.cy > 0;
-    if (ok) return {double(h.szlDevice.cx), double(h.szlDevice.cy), double(h.szlMillimeters.cx), double(h.szlMillimeters.cy)};
-    return {1024, 768, 1024 * 25.4 / 96, 768 * 25.4 / 96};
-}
-
-std::int32_t clampExtent(double v) {
-    if (!std::isfinite(v)) return 1;
-    return static_cast<std::int32_t>(std::clamp(v, -2147483647.0, 2147483647.0));
-}
-
-// The extents of a mapping mode on the reference device (as the reference
-// device maps them: the metric modes in its millimetres and pixels).
-void applyMapMode(PlaybackContext& ctx, int mode) {
-    const ReferenceDevice d = referenceDevice(ctx.metafile.header());
-    MappingState& s = ctx.mapping;
-    auto metric = [&](double windowPerMm, double viewportMul) {
-        s.windowExt = {clampExtent(d.mmX * windowPerMm), clampExtent(d.mmY * windowPerMm)};
-        s.viewportExt = {clampExtent(d.pxX * viewportMul), clampExtent(-d.pxY * viewportMul)};
-    };
-    switch (mode) {
-    case gdi::MM_TEXT:
-        s.windowExt = {1, 1};
-        s.viewportExt = {1, 1};
-        break;
-    case gdi::MM_LOMETRIC: metric(10, 1); break;
-    case gdi::MM_HIMETRIC: metric(100, 1); break;
-    case gdi::MM_LOENGLISH: metric(1000, 254); break;
-    case gdi::MM_HIENGLISH: metric(10000, 254); break;
-    case gdi::MM_TWIPS: metric(14400, 254); break;
-    case gdi::MM_ISOTROPIC: metric(10, 1); break;  // starts with the MM_LOMETRIC extents
-    case gdi::MM_ANISOTROPIC: break;                // keeps the extents it has
-    default: return;
-    }
-    s.mode = mode;
-}
-
-// MM_ISOTROPIC: shrink one viewport extent so that a logical unit is as wide
-// as it is high on the reference device.
-void fixIsotropic(PlaybackContext& ctx) {
-    const ReferenceDevice d = referenceDevice(ctx.metafile.header());
-    MappingState& s = ctx.mapping;
-    if (s.windowExt.cx == 0 || s.windowExt.cy == 0) return;
-    const double xdim = std::fabs(double(s.viewportExt.cx) * d.mmX / (d.pxX * s.windowExt.cx));
-    const double ydim = std::fabs(double(s.viewportExt.cy) * d.mmY / (d.pxY * s.windowExt.cy));
-    if (xdim > ydim) {
-        const std::int32_t minimum = s.viewportExt.cx >= 0 ? 1 : -1;
-        s.viewportExt.cx = clampExtent(std::floor(s.viewportExt.cx * ydim / xdim + 0.5));
-        if (s.viewportExt.cx == 0) s.viewportExt.cx = minimum;
-    } else if (ydim > 0) {
-        const std::int32_t minimum = s.viewportExt.cy >= 0 ? 1 : -1;
-        s.viewportExt.cy = clampExtent(std::floor(s.viewportExt.cy * xdim / ydim + 0.5));
-        if (s.viewportExt.cy == 0) s.viewportExt.cy = minimum;
-    }
-}
-
-bool scalable(const MappingState& s) {
-    return s.mode == gdi::MM_ISOTROPIC || s.mode == gdi::MM_ANISOTROPIC;
+ReferenceDevice device(const PlaybackContext& ctx) {
+    return ReferenceDevice::of(ctx.metafile.header());
 }
 
 void onSetMapMode(PlaybackContext& ctx, ByteReader& in) {
     const auto mode = static_cast<int>(*in.u32());
-    if (ctx.mapping.mode == mode && scalable(ctx.mapping)) return;
-    applyMapMode(ctx, mode);
-    ctx.updateTransform();
+    if (ctx.mapping.mode == mode && ctx.mapping.scalable()) return;
+    if (ctx.mapping.setMapMode(mode, device(ctx))) ctx.updateTransform();
 }
 
 void onSetWindowExt(PlaybackContext& ctx, ByteReader& in) {
-    const auto ext = *readSizeL(in);
-    if (!scalable(ctx.mapping)) return;  // fixed by the mapping mode
-    if (ext.cx == 0 || ext.cy == 0) {
-        ctx.malformed("zero window extent");
-        return;
-    }
-    ctx.mapping.windowExt = ext;
-    if (ctx.mapping.mode == gdi::MM_ISOTROPIC) fixIsotropic(ctx);
-    ctx.updateTransform();
+    if (ctx.mapping.setWindowExt(*readSizeL(in), device(ctx))) ctx.updateTransform();
 }
 
 void onSetViewportExt(PlaybackContext& ctx, ByteReader& in) {
-    const auto ext = *readSizeL(in);
-    if (!scalable(ctx.mapping)) return;
-    if (ext.cx == 0 || ext.cy == 0) {
-        ctx.malformed("zero viewport extent");
-        return;
-    }
-    ctx.mapping.viewportExt = ext;
-    if (ctx.mapping.mode == gdi::MM_ISOTROPIC) fixIsotropic(ctx);
-    ctx.updateTransform();
+    if (ctx.mapping.setViewportExt(*readSizeL(in), device(ctx))) ctx.updateTransform();
 }
 
 void onSetWindowOrg(PlaybackContext& ctx, ByteReader& in) {
@@ -121,22 +43,10 @@ void onSetViewportOrg(PlaybackContext& ctx, ByteReader& in) {
     ctx.updateTransform();
 }
 
-std::int32_t mulDiv(std::int32_t v, std::int32_t num, std::int32_t den) {
-    return clampExtent(std::floor(double(v) * num / den + 0.5));
-}
-
 template <bool Viewport>
 void onScaleExt(PlaybackContext& ctx, ByteReader& in) {
     const auto xNum = *in.i32(), xDen = *in.i32(), yNum = *in.i32(), yDen = *in.i32();
-    if (!scalable(ctx.mapping)) return;
-    if (xNum == 0 || xDen == 0 || yNum == 0 || yDen == 0) return;
-    SizeL& ext = Viewport ? ctx.mapping.viewportExt : ctx.mapping.windowExt;
-    ext.cx = mulDiv(ext.cx, xNum, xDen);
-    ext.cy = mulDiv(ext.cy, yNum, yDen);
-    if (ext.cx == 0) ext.cx = 1;
-    if (ext.cy == 0) ext.cy = 1;
-    if (ctx.mapping.mode == gdi::MM_ISOTROPIC) fixIsotropic(ctx);
-    ctx.updateTransform();
+    if (ctx.mapping.scaleExt(Viewport, xNum, xDen, yNum, yDen, device(ctx))) ctx.updateTransform();
 }
 
 void onSetWorldTransform(PlaybackContext& ctx, ByteReader& in) {
