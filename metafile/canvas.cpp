@@ -280,8 +280,11 @@ void Canvas::compositeMask(int x0, int y0, int w, int h, const std::uint8_t* mas
     const int yStart = std::max(0, y0), yEnd = std::min(height(), y0 + h);
     const int xStart = std::max(0, x0), xEnd = std::min(width(), x0 + w);
     const Span whole{xStart, xEnd};
+    const bool solidCopy = paint.kind == Paint::Kind::Solid && rop2 == 13;
+    const std::uint32_t solid = paint.pixel & 0x00FFFFFFu;
     for (int y = yStart; y < yEnd; ++y) {
         const std::uint8_t* mrow = mask + static_cast<std::ptrdiff_t>(y - y0) * stride;
+        std::uint32_t* drow = m_dib.row(y);
         const std::vector<Span>* spans = nullptr;
         if (clip != nullptr) {
             spans = clip->row(y);
@@ -289,6 +292,17 @@ void Canvas::compositeMask(int x0, int y0, int w, int h, const std::uint8_t* mas
         }
         auto paintSpan = [&](const Span& s) {
             const int a = std::max(s.x1, xStart), b = std::min(s.x2, xEnd);
+            if (solidCopy) {
+                // Runs of covered pixels take the colour in one go.
+                int x = a;
+                while (x < b) {
+                    while (x < b && mrow[x - x0] == 0) ++x;
+                    const int run = x;
+                    while (x < b && mrow[x - x0] != 0) ++x;
+                    std::fill(drow + run, drow + x, solid);
+                }
+                return;
+            }
             for (int x = a; x < b; ++x) {
                 if (mrow[x - x0] == 0) continue;
                 if (const auto value = paint.at(x, y)) plot(x, y, *value, rop2);
@@ -405,9 +419,14 @@ void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint&
 void Canvas::fillRegion(const Region& region, const Paint& paint, const Region* clip, int rop2) {
     Region visible = region.intersected(Region::fromRect(0, 0, width(), height()));
     if (clip != nullptr) visible = visible.intersected(*clip);
+    const bool solidCopy = paint.kind == Paint::Kind::Solid && rop2 == 13;
     for (const auto& band : visible.bands()) {
         for (int y = band.top; y < band.bottom; ++y) {
             for (const auto& s : band.spans) {
+                if (solidCopy) {
+                    std::fill(m_dib.row(y) + s.x1, m_dib.row(y) + s.x2, paint.pixel & 0x00FFFFFFu);
+                    continue;
+                }
                 for (int x = s.x1; x < s.x2; ++x) {
                     if (const auto value = paint.at(x, y)) plot(x, y, *value, rop2);
                 }

@@ -9,16 +9,27 @@ seconds=${1:-60}
 
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DENABLE_FUZZ=ON -DENABLE_GUI=OFF -DENABLE_BENCH=OFF >/dev/null
-cmake --build build/fuzz -j "$(nproc)" --target fuzz_reg_parser fuzz_macro_ini
+targets=(reg_parser macro_ini metafile)
+cmake --build build/fuzz -j "$(nproc)" --target "${targets[@]/#/fuzz_}"
+
+# Real pages seed the metafile target when the shared corpus is there.
+extra_metafile=()
+[[ -d ../shared/corpus/emf ]] && extra_metafile=(../shared/corpus/emf/libemf2svg ../shared/corpus/emf-corrupted)
 
 status=0
-for target in reg_parser macro_ini; do
+for target in "${targets[@]}"; do
+  extra=()
+  max_len=8192
+  if [[ $target == metafile ]]; then
+    extra=("${extra_metafile[@]}")
+    max_len=65536
+  fi
   work=$(mktemp -d)
   crashers=tests/fuzz/crashers/$target
   mkdir -p "$crashers"
   echo "fuzz_$target: ${seconds}s"
-  if ! build/fuzz/bin/fuzz_$target -max_total_time="$seconds" -max_len=8192 \
-       -artifact_prefix="$crashers/" "$work" "tests/fuzz/corpus/$target" >"$work.log" 2>&1; then
+  if ! build/fuzz/bin/fuzz_$target -max_total_time="$seconds" -max_len=$max_len -timeout=10 -rss_limit_mb=4096 \
+       -artifact_prefix="$crashers/" "$work" "tests/fuzz/corpus/$target" "${extra[@]}" >"$work.log" 2>&1; then
     tail -30 "$work.log"
     status=1
   else
