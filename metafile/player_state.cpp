@@ -126,6 +126,11 @@ void onMoveTo(PlaybackContext& ctx, ByteReader& in) {
 
 void ignored(PlaybackContext&, ByteReader&) {}
 
+void onSetLayout(PlaybackContext& ctx, ByteReader& in) {
+    // Left-to-right is the only layout drawn; a mirrored one is noted.
+    if (*in.u32() != 0) ctx.malformed("right-to-left layout is drawn left to right");
+}
+
 }  // namespace
 
 void addStateHandlers(HandlerTable& t) {
@@ -154,6 +159,7 @@ void addStateHandlers(HandlerTable& t) {
     setHandler(t, EMR_SETBRUSHORGEX, onSetBrushOrg, 16);
     setHandler(t, EMR_SETMITERLIMIT, onSetMiterLimit, 12);
     setHandler(t, EMR_MOVETOEX, onMoveTo, 16);
+    setHandler(t, EMR_SETLAYOUT, onSetLayout, 12);
     // State that has no effect on a true-colour raster.
     for (auto type : {EMR_SETMAPPERFLAGS, EMR_SETICMMODE, EMR_SETCOLORADJUSTMENT, EMR_REALIZEPALETTE,
                       EMR_SELECTPALETTE, EMR_SETPALETTEENTRIES, EMR_RESIZEPALETTE, EMR_COLORCORRECTPALETTE,

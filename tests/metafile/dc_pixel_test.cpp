@@ -229,3 +229,60 @@ TEST(DcPixels, PathFillAndClip) {
 
 }  // namespace
 }  // namespace metafile
+
+namespace metafile {
+namespace {
+
+using namespace metafile::testing;
+
+TEST(DcText, DrawTextPlacesOneLineInItsBox) {
+    LogFont font;
+    font.height = -20;
+    font.weight = 400;
+    font.faceName = "Arial";
+    struct Case {
+        unsigned format;
+        bool centred;
+    };
+    for (const Case c : {Case{gdi::DT_LEFT | gdi::DT_TOP | gdi::DT_SINGLELINE, false},
+                         Case{gdi::DT_CENTER | gdi::DT_VCENTER | gdi::DT_SINGLELINE, true}}) {
+        auto dib = whiteBitmap(200, 60);
+        Dc dc(dib);
+        dc.setFont(font);
+        dc.setBkMode(gdi::TRANSPARENT);
+        dc.drawText("Scrivlet", {10, 5, 190, 55}, c.format);
+        const RectL ink = inkBounds(dib);
+        ASSERT_LT(ink.left, ink.right) << "something was drawn";
+        EXPECT_GE(ink.left, 10);
+        EXPECT_LE(ink.right, 190);
+        EXPECT_GE(ink.top, 5);
+        EXPECT_LE(ink.bottom, 55);
+        const int height = ink.bottom - ink.top;
+        EXPECT_GE(height, 12) << "a 20-pixel font";
+        EXPECT_LE(height, 22);
+        if (c.centred) {
+            EXPECT_NEAR((ink.left + ink.right) / 2.0, 100, 3);
+            EXPECT_NEAR((ink.top + ink.bottom) / 2.0, 30, 5);
+        } else {
+            EXPECT_LE(ink.left, 13);
+            EXPECT_LE(ink.top, 12);
+        }
+    }
+}
+
+TEST(DcText, TextIsClippedToItsBoxUnlessNoClip) {
+    LogFont font;
+    font.height = -30;
+    font.faceName = "Arial";
+    for (bool noClip : {false, true}) {
+        auto dib = whiteBitmap(200, 60);
+        Dc dc(dib);
+        dc.setFont(font);
+        dc.setBkMode(gdi::TRANSPARENT);
+        dc.drawText("Wide text", {10, 10, 40, 50}, gdi::DT_SINGLELINE | (noClip ? gdi::DT_NOCLIP : 0u));
+        EXPECT_EQ(inkBounds(dib).right > 40, noClip) << "DT_NOCLIP " << noClip;
+    }
+}
+
+}  // namespace
+}  // namespace metafile
