@@ -16,6 +16,7 @@
 #include "metafile/canvas.h"
 #include "metafile/gdi_types.h"
 #include "metafile/geometry.h"
+#include "metafile/image_draw.h"
 #include "metafile/region.h"
 
 namespace metafile {
@@ -125,6 +126,15 @@ public:
     void frameRegion(const Region& region, const Brush& brush, int width, int height);
     void invertRegion(const Region& region);
     void paintRegion(const Region& region);
+
+    // Bitmaps and gradients.
+    void drawImage(const ImageDraw& draw);
+    struct GradientVertex {
+        PointD point;  // logical
+        std::uint16_t red, green, blue;  // 0..0xFF00
+    };
+    // GRADIENT_FILL_RECT_H (0), GRADIENT_FILL_RECT_V (1), GRADIENT_FILL_TRIANGLE (2).
+    void gradientFill(std::span<const GradientVertex> vertices, std::span<const std::uint32_t> mesh, std::uint32_t mode);
 
     // DrawText for one line: DT_LEFT/DT_CENTER/DT_RIGHT, DT_TOP/DT_VCENTER/
     // DT_BOTTOM, DT_NOCLIP. The text is UTF-8.

@@ -19,6 +19,7 @@ const HandlerTable& handlers() {
         addObjectHandlers(t);
         addDrawingHandlers(t);
         addPathAndClipHandlers(t);
+        addBitmapHandlers(t);
         return t;
     }();
     return table;

@@ -55,6 +55,8 @@ void addStateHandlers(HandlerTable& table);
 void addObjectHandlers(HandlerTable& table);
 void addDrawingHandlers(HandlerTable& table);
 void addPathAndClipHandlers(HandlerTable& table);
+void addBitmapHandlers(HandlerTable& table);
+void addTextHandlers(HandlerTable& table);
 
 inline void setHandler(HandlerTable& table, std::uint32_t type, RecordHandler handler, std::uint32_t minimumSize) {
     if (table.size() <= type) table.resize(type + 1);
