@@ -15,6 +15,7 @@
 
 #include "metafile/dib_section.h"
 #include "metafile/geometry.h"
+#include "metafile/glyph_run.h"
 #include "metafile/paint.h"
 #include "metafile/region.h"
 #include "metafile/text_layout.h"
@@ -74,6 +75,13 @@ public:
     TextMetrics measureText(const TextStyle& style, std::string_view utf8) const;
     void drawText(const TextStyle& style, std::string_view utf8, double x, double baseline, const Paint& paint,
                   const Region* clip, int rop2);
+
+    // Glyph runs: metrics of a font (per em), the advance of each glyph
+    // (device vectors), and drawing; drawGlyphs returns how many characters
+    // the font had no glyph for.
+    FontMetrics fontMetrics(const TextStyle& style) const;
+    std::vector<PointD> glyphAdvances(const GlyphRun& run) const;
+    int drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* clip, int rop2);
 
     // Composites a coverage mask (one byte a pixel, non-zero = covered)
     // whose top-left pixel lands on (x0, y0).

@@ -38,6 +38,8 @@ struct DcState {
     double miterLimit = 10;
     int arcDirection = gdi::AD_COUNTERCLOCKWISE;
     std::uint32_t textAlign = 0;
+    int breakExtra = 0;  // SetTextJustification
+    int breakCount = 0;
     int stretchBltMode = 1;  // BLACKONWHITE
     PointL brushOrg;
     PointD currentPosition;  // logical
@@ -135,6 +137,21 @@ public:
     };
     // GRADIENT_FILL_RECT_H (0), GRADIENT_FILL_RECT_V (1), GRADIENT_FILL_TRIANGLE (2).
     void gradientFill(std::span<const GradientVertex> vertices, std::span<const std::uint32_t> mesh, std::uint32_t mode);
+
+    // ExtTextOut: characters (or glyph indices) from a logical reference
+    // point, aligned by the text alignment, spaced by `dx` when given (logical
+    // units; with ETO_PDY as x, y pairs) and otherwise by the font.
+    struct TextOut {
+        PointD reference;
+        std::uint32_t options = 0;
+        std::optional<RectL> rect;
+        std::vector<std::uint32_t> characters;
+        std::vector<double> dx;
+        int graphicsMode = gdi::GM_COMPATIBLE;
+    };
+    // Returns how many characters had no glyph in the substitute font.
+    int extTextOut(const TextOut& text);
+    void setTextJustification(int breakExtra, int breakCount);
 
     // DrawText for one line: DT_LEFT/DT_CENTER/DT_RIGHT, DT_TOP/DT_VCENTER/
     // DT_BOTTOM, DT_NOCLIP. The text is UTF-8.

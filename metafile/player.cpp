@@ -20,6 +20,7 @@ const HandlerTable& handlers() {
         addDrawingHandlers(t);
         addPathAndClipHandlers(t);
         addBitmapHandlers(t);
+        addTextHandlers(t);
         return t;
     }();
     return table;

@@ -20,8 +20,14 @@ struct PlaybackReport {
     std::map<std::uint32_t, int> malformed;  // record type -> count: too short or invalid
     std::vector<std::string> notes;          // the first few oddities, for the diagnostics
     std::string truncation;                  // why the record list ended early, if it did
+    std::map<std::string, int> fonts;        // faces asked for by text records -> runs
+    int glyphIndexRuns = 0;                  // text given as the original font's glyph indices
+    int missingGlyphs = 0;                   // characters the substitute font has no glyph for
+    bool emfPlus = false;                    // EMF+ records found in comments
+    bool emfPlusOnly = false;                // ... and nothing drawn by EMF records
 
     void note(std::string text);
+    void useFont(const std::string& face) { ++fonts[face]; }
 };
 
 PlaybackReport playMetafile(const Metafile& metafile, Dc& dc, const RectL& destination);
