@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <memory>
+#include <string>
 #include <unordered_map>
 
 #include "metafile/canvas.h"
+#include "metafile/font_fallback.h"
 
 namespace metafile {
 namespace {
@@ -136,7 +139,16 @@ int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* cl
     if (!font) return 0;
     const auto ids = glyphIds(font.get(), run);
     int missing = 0;
-    for (auto id : ids) missing += id == 0;
+    // Characters the font lacks are drawn with a family that has them, so
+    // that no text is lost.
+    std::map<std::string, std::vector<std::size_t>> fallback;
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        const std::uint32_t c = run.characters[i];
+        if (ids[i] != 0 || run.glyphIndices || c < 0x20 || c == 0xFFFF) continue;
+        ++missing;
+        const std::string family = fallbackFamilyFor(c);
+        if (!family.empty()) fallback[family].push_back(i);
+    }
     // The area: every glyph origin grown by the em in each direction.
     const double em = std::max(std::hypot(run.matrix.x.x, run.matrix.x.y), std::hypot(run.matrix.y.x, run.matrix.y.y));
     double x1 = 1e300, y1 = 1e300, x2 = -1e300, y2 = -1e300;
@@ -176,6 +188,24 @@ int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* cl
         glyphs.push_back({ids[i], p.x - ax1, p.y - ay1});
     }
     cairo_show_glyphs(cr.get(), glyphs.data(), static_cast<int>(glyphs.size()));
+    for (const auto& [family, indices] : fallback) {
+        TextStyle style = run.style;
+        style.family = family;
+        auto other = openFont(style, run.matrix);
+        if (!other) continue;
+        GlyphRun single;
+        single.characters.reserve(indices.size());
+        for (auto i : indices) single.characters.push_back(run.characters[i]);
+        const auto otherIds = glyphIds(other.get(), single);
+        std::vector<cairo_glyph_t> more;
+        for (std::size_t k = 0; k < indices.size(); ++k) {
+            const PointD p = run.positions[indices[k]];
+            if (otherIds[k] == 0 || p.x < ax1 - margin || p.x > ax2 + margin || p.y < ay1 - margin || p.y > ay2 + margin) continue;
+            more.push_back({otherIds[k], p.x - ax1, p.y - ay1});
+        }
+        cairo_set_scaled_font(cr.get(), other.get());
+        cairo_show_glyphs(cr.get(), more.data(), static_cast<int>(more.size()));
+    }
     cairo_surface_flush(surface.get());
     compositeMask(ax1, ay1, ax2 - ax1, ay2 - ay1, cairo_image_surface_get_data(surface.get()),
                   cairo_image_surface_get_stride(surface.get()), paint, clip, rop2);

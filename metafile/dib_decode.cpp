@@ -303,7 +303,11 @@ platform::Expected<Image32, std::string> decodeDib(std::span<const std::byte> in
             case 32: {
                 const std::size_t i = 4 * static_cast<std::size_t>(x);
                 const std::uint32_t v = byteAt(i) | (byteAt(i + 1) << 8) | (byteAt(i + 2) << 16) | (byteAt(i + 3) << 24);
-                const std::uint32_t alpha = h.compression == BI_RGB ? (v >> 24) : (h.masks[3] ? channel(v, h.masks[3]) : 0);
+                // Without an alpha mask the byte the colour masks leave free
+                // carries alpha (as AlphaBlend reads it).
+                const bool freeTopByte = (h.masks[0] | h.masks[1] | h.masks[2]) == 0x00FFFFFFu;
+                const std::uint32_t alpha = h.masks[3] ? channel(v, h.masks[3])
+                                            : (h.compression == BI_RGB || freeTopByte) ? (v >> 24) : 0;
                 anyAlpha = anyAlpha || alpha != 0;
                 pixel = (alpha << 24) | (channel(v, h.masks[0]) << 16) | (channel(v, h.masks[1]) << 8) | channel(v, h.masks[2]);
                 break;

@@ -1,0 +1,79 @@
+#include "metafile/font_fallback.h"
+
+#include <fontconfig/fontconfig.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace metafile {
+namespace {
+
+struct PatternDeleter {
+    void operator()(FcPattern* p) const { FcPatternDestroy(p); }
+};
+struct CharSetDeleter {
+    void operator()(FcCharSet* c) const { FcCharSetDestroy(c); }
+};
+using Pattern = std::unique_ptr<FcPattern, PatternDeleter>;
+
+std::string familyOf(FcPattern* pattern) {
+    FcChar8* family = nullptr;
+    if (FcPatternGetString(pattern, FC_FAMILY, 0, &family) == FcResultMatch && family != nullptr) {
+        return reinterpret_cast<const char*>(family);
+    }
+    return {};
+}
+
+std::string match(FcPattern* pattern) {
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    Pattern matched(FcFontMatch(nullptr, pattern, &result));
+    return matched ? familyOf(matched.get()) : std::string();
+}
+
+std::mutex g_mutex;
+
+}  // namespace
+
+std::string resolvedFamily(const std::string& face) {
+    std::lock_guard lock(g_mutex);
+    static std::map<std::string, std::string> cache;
+    if (auto it = cache.find(face); it != cache.end()) return it->second;
+    Pattern pattern(FcPatternCreate());
+    FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
+    const std::string family = match(pattern.get());
+    cache.emplace(face, family);
+    return family;
+}
+
+std::string fallbackFamilyFor(std::uint32_t character) {
+    std::lock_guard lock(g_mutex);
+    static std::map<std::uint32_t, std::string> cache;
+    if (auto it = cache.find(character); it != cache.end()) return it->second;
+    std::unique_ptr<FcCharSet, CharSetDeleter> charset(FcCharSetCreate());
+    FcCharSetAddChar(charset.get(), character);
+    Pattern pattern(FcPatternCreate());
+    FcPatternAddCharSet(pattern.get(), FC_CHARSET, charset.get());
+    FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
+    FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
+    FcDefaultSubstitute(pattern.get());
+    FcResult result = FcResultNoMatch;
+    std::string family;
+    // Sorted candidates: the first whose charset holds the character.
+    if (FcFontSet* set = FcFontSort(nullptr, pattern.get(), FcTrue, nullptr, &result)) {
+        for (int i = 0; i < set->nfont; ++i) {
+            FcCharSet* cs = nullptr;
+            if (FcPatternGetCharSet(set->fonts[i], FC_CHARSET, 0, &cs) == FcResultMatch && FcCharSetHasChar(cs, character)) {
+                family = familyOf(set->fonts[i]);
+                break;
+            }
+        }
+        FcFontSetDestroy(set);
+    }
+    cache.emplace(character, family);
+    return family;
+}
+
+}  // namespace metafile
