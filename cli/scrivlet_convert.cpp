@@ -15,6 +15,7 @@
 
 #include "cli/page_raster.h"
 #include "metafile/emf_records.h"
+#include "metafile/font_fallback.h"
 
 namespace {
 
@@ -29,6 +30,21 @@ void printReport(const std::string& name, const metafile::PlaybackReport& report
     }
     for (const auto& [type, count] : report.malformed) {
         std::printf("    malformed %s (%u): %d\n", std::string(metafile::emf::recordName(type)).c_str(), type, count);
+    }
+    for (const auto& [face, runs] : report.fonts) {
+        std::printf("    font \"%s\" drawn with \"%s\": %d text records\n", face.c_str(),
+                    metafile::resolvedFamily(face).c_str(), runs);
+    }
+    if (report.glyphIndexRuns > 0) {
+        std::printf("    glyph-index text drawn with the substitute font's glyphs: %d records\n", report.glyphIndexRuns);
+    }
+    if (report.missingGlyphs > 0) {
+        std::printf("    characters drawn from a fallback font: %d\n", report.missingGlyphs);
+    }
+    if (report.emfPlusOnly) {
+        std::printf("    EMF+ only: the page's drawing is in EMF+ records, which are not played\n");
+    } else if (report.emfPlus) {
+        std::printf("    EMF+ and EMF records: the EMF records were played\n");
     }
     if (!report.truncation.empty()) std::printf("    record list cut short: %s\n", report.truncation.c_str());
     for (const auto& note : report.notes) std::printf("    note: %s\n", note.c_str());

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "metafile/byte_reader.h"
+#include "metafile/jpeg_decode.h"
 
 namespace metafile {
 namespace {
@@ -196,7 +197,7 @@ platform::Expected<Image32, std::string> decodeDib(std::span<const std::byte> in
     if (std::int64_t{width} * height > kMaxImagePixels) return unexpected(std::string("bitmap too large"));
 
     if (h.compression == BI_PNG) return decodePng(bits);
-    if (h.compression == BI_JPEG) return unexpected(std::string("embedded JPEG is not decoded"));
+    if (h.compression == BI_JPEG) return decodeJpeg(bits);
 
     // Masks after a 40-byte header for BI_BITFIELDS.
     if ((h.compression == BI_BITFIELDS || h.compression == BI_ALPHABITFIELDS) && h.size == 40) {

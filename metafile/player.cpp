@@ -12,6 +12,27 @@ namespace {
 constexpr std::size_t kMaxNotes = 20;
 constexpr std::size_t kMaxObjects = 1 << 16;
 
+// Records that put something on the page.
+bool draws(std::uint32_t type) {
+    switch (type) {
+    case emf::EMR_POLYBEZIER: case emf::EMR_POLYGON: case emf::EMR_POLYLINE: case emf::EMR_POLYBEZIERTO:
+    case emf::EMR_POLYLINETO: case emf::EMR_POLYPOLYLINE: case emf::EMR_POLYPOLYGON: case emf::EMR_SETPIXELV:
+    case emf::EMR_ANGLEARC: case emf::EMR_ELLIPSE: case emf::EMR_RECTANGLE: case emf::EMR_ROUNDRECT:
+    case emf::EMR_ARC: case emf::EMR_CHORD: case emf::EMR_PIE: case emf::EMR_LINETO: case emf::EMR_ARCTO:
+    case emf::EMR_POLYDRAW: case emf::EMR_FILLPATH: case emf::EMR_STROKEANDFILLPATH: case emf::EMR_STROKEPATH:
+    case emf::EMR_FILLRGN: case emf::EMR_FRAMERGN: case emf::EMR_INVERTRGN: case emf::EMR_PAINTRGN:
+    case emf::EMR_BITBLT: case emf::EMR_STRETCHBLT: case emf::EMR_MASKBLT: case emf::EMR_PLGBLT:
+    case emf::EMR_SETDIBITSTODEVICE: case emf::EMR_STRETCHDIBITS: case emf::EMR_EXTTEXTOUTA:
+    case emf::EMR_EXTTEXTOUTW: case emf::EMR_POLYBEZIER16: case emf::EMR_POLYGON16: case emf::EMR_POLYLINE16:
+    case emf::EMR_POLYBEZIERTO16: case emf::EMR_POLYLINETO16: case emf::EMR_POLYPOLYLINE16:
+    case emf::EMR_POLYPOLYGON16: case emf::EMR_POLYDRAW16: case emf::EMR_POLYTEXTOUTA: case emf::EMR_POLYTEXTOUTW:
+    case emf::EMR_SMALLTEXTOUT: case emf::EMR_ALPHABLEND: case emf::EMR_TRANSPARENTBLT: case emf::EMR_GRADIENTFILL:
+        return true;
+    default:
+        return false;
+    }
+}
+
 const HandlerTable& handlers() {
     static const HandlerTable table = [] {
         HandlerTable t;
@@ -155,8 +176,10 @@ PlaybackReport playMetafile(const Metafile& metafile, Dc& dc, const RectL& desti
         in.skip(8);
         entry->handler(ctx, in);
         ++report.recordsPlayed;
+        if (draws(rec.type)) ++report.drawingRecords;
         if (rec.type == emf::EMR_EOF) break;
     }
+    report.emfPlusOnly = report.emfPlus && report.drawingRecords == 0;
     dc.abortPath();
     dc.restoreDc(level);
     return report;

@@ -16,6 +16,7 @@ namespace metafile {
 
 struct PlaybackReport {
     int recordsPlayed = 0;
+    int drawingRecords = 0;
     std::map<std::uint32_t, int> skipped;    // record type -> count: not supported
     std::map<std::uint32_t, int> malformed;  // record type -> count: too short or invalid
     std::vector<std::string> notes;          // the first few oddities, for the diagnostics

@@ -126,6 +126,14 @@ void onMoveTo(PlaybackContext& ctx, ByteReader& in) {
 
 void ignored(PlaybackContext&, ByteReader&) {}
 
+// EMF+ records travel in GDI comments ("EMF+" after the size); the GDI
+// records of a dual file are what is played.
+void onComment(PlaybackContext& ctx, ByteReader& in) {
+    const auto size = in.u32();
+    const auto identifier = in.u32();
+    if (size && identifier && *size >= 4 && *identifier == 0x2B464D45u) ctx.report.emfPlus = true;
+}
+
 void onSetLayout(PlaybackContext& ctx, ByteReader& in) {
     // Left-to-right is the only layout drawn; a mirrored one is noted.
     if (*in.u32() != 0) ctx.malformed("right-to-left layout is drawn left to right");
@@ -136,7 +144,7 @@ void onSetLayout(PlaybackContext& ctx, ByteReader& in) {
 void addStateHandlers(HandlerTable& t) {
     setHandler(t, EMR_HEADER, ignored, 8);
     setHandler(t, EMR_EOF, ignored, 8);
-    setHandler(t, EMR_GDICOMMENT, ignored, 8);
+    setHandler(t, EMR_GDICOMMENT, onComment, 8);
     setHandler(t, EMR_SETMAPMODE, onSetMapMode, 12);
     setHandler(t, EMR_SETWINDOWEXTEX, onSetWindowExt, 16);
     setHandler(t, EMR_SETWINDOWORGEX, onSetWindowOrg, 16);
