@@ -197,6 +197,10 @@ platform::Expected<Image32, std::string> decodeDib(std::span<const std::byte> in
     if (std::int64_t{width} * height > kMaxImagePixels) return unexpected(std::string("bitmap too large"));
 
     if (h.compression == BI_PNG) return decodePng(bits);
+    if (h.compression != BI_JPEG && h.bitCount != 1 && h.bitCount != 4 && h.bitCount != 8 && h.bitCount != 16 &&
+        h.bitCount != 24 && h.bitCount != 32) {
+        return unexpected("unsupported bit depth " + std::to_string(h.bitCount));
+    }
     if (h.compression == BI_JPEG) return decodeJpeg(bits);
 
     // Masks after a 40-byte header for BI_BITFIELDS.

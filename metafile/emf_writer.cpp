@@ -1,6 +1,7 @@
 #include "metafile/emf_writer.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -129,6 +130,8 @@ std::uint32_t EmfWriter::createBrush(const Brush& brush) {
 
 std::uint32_t EmfWriter::createFont(const LogFont& f) {
     const std::uint32_t index = allocateHandle();
+    if (m_fontHeights.size() <= index) m_fontHeights.resize(index + 1, 0);
+    m_fontHeights[index] = std::fabs(double(f.height));
     Record r(EMR_EXTCREATEFONTINDIRECTW);
     r.u32(index).i32(f.height).i32(f.width).i32(f.escapement).i32(f.orientation).i32(f.weight);
     r.u8(f.italic).u8(f.underline).u8(f.strikeOut).u8(f.charSet).u8(f.outPrecision).u8(f.clipPrecision).u8(f.quality)
@@ -148,6 +151,7 @@ void EmfWriter::selectObject(std::uint32_t index) {
     } else if (index < m_penWidths.size() && m_penWidths[index] > 0) {
         m_penWidth = m_penWidths[index];
     }
+    if (index < m_fontHeights.size() && m_fontHeights[index] > 0) m_fontHeight = m_fontHeights[index];
     add(std::move(Record(EMR_SELECTOBJECT).u32(index)));
 }
 
@@ -348,6 +352,50 @@ void EmfWriter::angleArc(PointL center, std::uint32_t radius, float start, float
     const auto r = static_cast<std::int32_t>(std::min<std::uint32_t>(radius, 1u << 30));
     includeBox({center.x - r, center.y - r, center.x + r, center.y + r});
     add(std::move(Record(EMR_ANGLEARC).point(center).u32(radius).f32(start).f32(sweep)));
+}
+
+void EmfWriter::extTextOut(PointL reference, std::u16string_view text, std::span<const std::int32_t> dx,
+                           std::uint32_t options, const RectL& rect) {
+    std::int64_t advance = 0;
+    for (auto d : dx) advance += d;
+    if (dx.empty()) advance = static_cast<std::int64_t>(text.size() * m_fontHeight * 0.6);
+    const auto right = static_cast<std::int32_t>(std::clamp<std::int64_t>(reference.x + advance, INT32_MIN, INT32_MAX));
+    const auto height = static_cast<std::int32_t>(m_fontHeight * 1.25);
+    includeBox({reference.x, reference.y - height, right, reference.y + height});
+
+    const std::uint32_t offString = 76;
+    const std::uint32_t stringBytes = static_cast<std::uint32_t>((text.size() * 2 + 3) / 4 * 4);
+    const bool withDx = !dx.empty() && dx.size() == text.size();
+    Record r(EMR_EXTTEXTOUTW);
+    r.rect({}).u32(gdi::GM_COMPATIBLE).f32(0).f32(0);
+    r.point(reference).u32(static_cast<std::uint32_t>(text.size())).u32(offString).u32(options).rect(rect);
+    r.u32(withDx ? offString + stringBytes : 0);
+    for (char16_t c : text) r.u16(static_cast<std::uint16_t>(c));
+    if (text.size() % 2 == 1) r.u16(0);
+    if (withDx) {
+        for (auto d : dx) r.i32(d);
+    }
+    add(std::move(r));
+}
+
+void EmfWriter::stretchDiBits(const RectL& dest, const Image32& image, std::uint32_t rop3) {
+    includeBox(dest);
+    const std::uint32_t stride = static_cast<std::uint32_t>((image.width * 3 + 3) / 4 * 4);
+    const std::uint32_t bitsSize = stride * static_cast<std::uint32_t>(image.height);
+    Record r(EMR_STRETCHDIBITS);
+    r.rect(dest).i32(dest.left).i32(dest.top).i32(0).i32(0).i32(image.width).i32(image.height);
+    r.u32(80).u32(40).u32(120).u32(bitsSize).u32(0).u32(rop3);
+    r.i32(dest.right - dest.left).i32(dest.bottom - dest.top);
+    // BITMAPINFOHEADER: bottom-up 24-bit BI_RGB.
+    r.u32(40).i32(image.width).i32(image.height).u16(1).u16(24).u32(0).u32(bitsSize).i32(3780).i32(3780).u32(0).u32(0);
+    for (int row = image.height - 1; row >= 0; --row) {
+        for (int x = 0; x < image.width; ++x) {
+            const std::uint32_t p = image.at(x, row);
+            r.u8(static_cast<std::uint8_t>(p & 0xFF)).u8(static_cast<std::uint8_t>((p >> 8) & 0xFF)).u8(static_cast<std::uint8_t>((p >> 16) & 0xFF));
+        }
+        for (std::uint32_t pad = static_cast<std::uint32_t>(image.width) * 3; pad < stride; ++pad) r.u8(0);
+    }
+    add(std::move(r));
 }
 
 void EmfWriter::beginPath() { add(Record(EMR_BEGINPATH)); }

@@ -10,8 +10,10 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "metafile/dib_decode.h"
 #include "metafile/gdi_types.h"
 #include "metafile/geometry.h"
 #include "metafile/mapping.h"
@@ -70,6 +72,14 @@ public:
     void pie(const RectL& box, PointL start, PointL end);
     void angleArc(PointL center, std::uint32_t radius, float start, float sweep);
 
+    // Text: EXTTEXTOUTW with the advance of each character in logical units
+    // (dx may be empty: the reading program then spaces by its font).
+    void extTextOut(PointL reference, std::u16string_view text, std::span<const std::int32_t> dx = {},
+                    std::uint32_t options = 0, const RectL& rect = {});
+    // A picture: STRETCHDIBITS of a top-down 0xAARRGGBB image onto
+    // [left, right) x [top, bottom), stored as a 24-bit DIB.
+    void stretchDiBits(const RectL& dest, const Image32& image, std::uint32_t rop3 = 0x00CC0020);
+
     // Paths and clipping.
     void beginPath();
     void endPath();
@@ -110,6 +120,8 @@ private:
     PointL m_position;
     double m_penWidth = 0;
     std::vector<double> m_penWidths{0};  // by handle: the pen's width, for the bounds
+    std::vector<double> m_fontHeights{0};  // by handle: the font's height, for the bounds
+    double m_fontHeight = 16;
 };
 
 }  // namespace metafile
