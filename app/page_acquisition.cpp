@@ -1,0 +1,281 @@
+#include "app/page_acquisition.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <system_error>
+
+#include "app/session.h"
+#include "app/settings_store.h"
+#include "app/spool_reader.h"
+#include "app/ui_port.h"
+#include "metafile/metafile.h"
+#include "platform/folders.h"
+#include "platform/text_util.h"
+
+namespace app {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::WindowsPlatform;
+
+constexpr std::uint32_t kSpoolHeaderType = 0x10000;
+constexpr std::uint32_t kPageRecordType = 12;
+
+std::uint32_t le32(const std::byte* p) {
+    return std::to_integer<std::uint32_t>(p[0]) | (std::to_integer<std::uint32_t>(p[1]) << 8) |
+           (std::to_integer<std::uint32_t>(p[2]) << 16) | (std::to_integer<std::uint32_t>(p[3]) << 24);
+}
+
+std::tm timeOf(const fs::path& file, bool local) {
+    struct stat info {};
+    const std::time_t t = ::stat(file.c_str(), &info) == 0 ? info.st_mtime : 0;
+    std::tm parts{};
+    if (local) {
+        localtime_r(&t, &parts);
+    } else {
+        gmtime_r(&t, &parts);
+    }
+    return parts;
+}
+
+long long parseDecimal(const std::optional<std::string>& text) {
+    if (!text || text->empty()) return 0;
+    char* end = nullptr;
+    const long long v = std::strtoll(text->c_str(), &end, 10);
+    return (end != nullptr && *end == '\0') ? v : 0;
+}
+
+// The first line of a text file, without its end, at most 259 characters.
+std::optional<std::string> firstLine(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string line;
+    char c = 0;
+    while (line.size() < 4096 && in.get(c) && c != '\n') line.push_back(c);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    line = line.substr(0, line.find('\0'));
+    return platform::truncateUtf8(line, kMaxTextLength);
+}
+
+}  // namespace
+
+std::string pageFileName(std::uint32_t job, int page) {
+    char part[16];
+    std::snprintf(part, sizeof part, page < 10 ? "000%d" : page < 100 ? "00%d" : page < 1000 ? "0%d" : "%d", page);
+    return std::to_string(job) + part + ".emf";
+}
+
+std::optional<fs::path> expectedSpoolFile(const platform::Spooler& spooler, std::uint32_t job) {
+    if (job >= 100000) return std::nullopt;
+    char name[16];
+    std::snprintf(name, sizeof name, "%05u.SPL", job);
+    return spooler.spoolFolder() / name;
+}
+
+std::uint32_t spoolFileTimeValue(int year, int month, int day, int hour, int minute, int second) {
+    const long long v = ((((static_cast<long long>(year) - 2003) * 360 + month * 30 + day) * 24 + hour) * 60 + minute) * 60 + second;
+    return static_cast<std::uint32_t>(static_cast<unsigned long long>(v));
+}
+
+CutResult cutEmfPages(const fs::path& spoolFile, std::uint32_t job, const fs::path& workFolder) {
+    CutResult result;
+    SpoolReader reader;
+    if (!reader.open(spoolFile)) return result;
+    std::byte head[8];
+    if (reader.read(head) != 8 || le32(head) != kSpoolHeaderType || le32(head + 4) < 8) return result;
+    reader.skip(le32(head + 4) - 8);
+    std::error_code ec;
+    fs::create_directories(workFolder, ec);
+    int page = 0;
+    while (true) {
+        const std::size_t got = reader.read(head);
+        if (got < 8) {
+            // The end of the file ends the job (a partial head is no record).
+            result.readToEnd = got == 0 || reader.endOfFile();
+            break;
+        }
+        const std::uint32_t type = le32(head), size = le32(head + 4);
+        if (type == 0) {
+            result.readToEnd = true;
+            break;
+        }
+        if (type == kPageRecordType) {
+            // Never allocate more than the file can still hold.
+            if (size > reader.remaining()) break;
+            std::vector<std::byte> data(size);
+            if (reader.read(data) != size) break;
+            if (!metafile::Metafile::fromBytes(data)) {
+                ++result.rejectedPages;  // not an enhanced metafile: no page file
+                continue;
+            }
+            const fs::path file = workFolder / pageFileName(job, ++page);
+            std::ofstream out(file, std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+            if (out) result.pages.push_back(file);
+        } else if (type < 0xFFFF) {
+            reader.skip(size);
+        }
+        // Types of 0xFFFF and above are bare 8-byte records.
+    }
+    return result;
+}
+
+PageAcquisition::PageAcquisition(Session& session, SettingsStore& store, const platform::PlatformFolders& folders,
+                                 platform::Spooler& spooler, UserInterfacePort& ui)
+    : m_session(session), m_store(store), m_folders(folders), m_spooler(spooler), m_ui(ui) {}
+
+fs::path PageAcquisition::printerMacroFile() const {
+    const auto local = m_store.localAppDataFolder();
+    if (local && local->size() > 3) return m_folders.nativePath(*local) / "Scrivlet" / "lvSLPrnMacro.ini";
+    return m_folders.nativePath("c:\\lvSLPrnMacro.ini");
+}
+
+fs::path PageAcquisition::workFolder() const {
+    auto work = m_folders.workFolder();
+    return work ? *work : fs::path();
+}
+
+void PageAcquisition::systemMessage(const std::string& text) {
+    // No owner and the system's default caption.
+    m_ui.showMessage(text, "Error", MessageButtons::Ok, MessageIcon::None);
+}
+
+bool PageAcquisition::findCapturePrinter() {
+    if (auto line = firstLine(printerMacroFile())) {
+        const auto on = line->find(" on ");
+        m_session.CapturePrinterName = on == std::string::npos ? *line : line->substr(0, on);
+        return true;
+    }
+    switch (m_spooler.platform()) {
+    case WindowsPlatform::Win9x: {
+        const auto name = m_spooler.defaultPrinter();
+        const auto info = name ? m_spooler.printer(*name) : std::nullopt;
+        if (!info) {
+            systemMessage("dwNeeded == 0");
+            return false;
+        }
+        m_session.PrinterDpi = info->printQuality;
+        m_session.CapturePrinterName = info->name;
+        return true;
+    }
+    case WindowsPlatform::NT4: {
+        const std::string device = m_spooler.profileDevice();
+        if (device.empty()) return false;
+        m_session.CapturePrinterName = device.substr(0, device.find(','));
+        return true;
+    }
+    case WindowsPlatform::Win2000: {
+        const auto name = m_spooler.defaultPrinter();
+        if (!name) return false;
+        m_session.CapturePrinterName = platform::truncateUtf8(*name, 260);
+        return true;
+    }
+    }
+    return false;
+}
+
+bool PageAcquisition::captureSpoolJobs(const std::string& title) {
+    if (!m_spooler.printer(m_session.CapturePrinterName)) return false;
+    const auto jobs = m_spooler.jobs(m_session.CapturePrinterName);
+    for (const auto& job : jobs) {
+        // The first 30 characters decide, case-sensitively.
+        if (std::strncmp(job.document.c_str(), title.c_str(), 30) != 0) continue;
+        auto path = expectedSpoolFile(m_spooler, job.id);
+        if (m_spooler.platform() == WindowsPlatform::Win9x) {
+            if (path) copyTemporaryPages(*path, job.id);
+            continue;
+        }
+        const std::string found = findSpoolFileByTime(m_spooler.spoolFolder());
+        if (found.size() > 3) path = fs::path(found);
+        if (!path) continue;
+        const std::tm t = timeOf(*path, false);
+        m_store.writeDword(platform::RegRoot::CurrentUser, "LastSplFileTime",
+                           spoolFileTimeValue(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec));
+        cutEmfPages(*path, job.id);
+    }
+    return true;
+}
+
+void PageAcquisition::copyTemporaryPages(const fs::path& spoolFile, std::uint32_t job) {
+    // 95/98/Me: the spool file names its pages' temporary files "~EMFxxxxxxxx".
+    std::ifstream in(spoolFile, std::ios::binary);
+    if (!in) return;
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto temp = m_folders.systemTempFolder();
+    if (!temp) return;
+    const fs::path work = workFolder();
+    std::error_code ec;
+    fs::create_directories(work, ec);
+    int page = 0;
+    for (std::size_t i = 1; i + 4 + 8 <= bytes.size(); ++i) {
+        if (bytes.compare(i, 4, "~EMF") != 0) continue;
+        const std::string tail = bytes.substr(i + 4, 8);
+        if (tail.find_first_of("/\\\0", 0, 3) != std::string::npos) continue;  // names stay inside the folder
+        fs::copy_file(*temp / ("~EMF" + tail), work / pageFileName(job, ++page), fs::copy_options::overwrite_existing,
+                      ec);
+        i += 11;
+    }
+}
+
+std::string PageAcquisition::findSpoolFileByTime(const fs::path& folder) {
+    const long long threshold =
+        parseDecimal(m_store.readString(platform::RegRoot::CurrentUser, "CurSPLTimeInfo1")) * 1000000 +
+        parseDecimal(m_store.readString(platform::RegRoot::CurrentUser, "CurSPLTimeInfo2"));
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        if (platform::equalsIgnoreCase(entry.path().extension().string(), ".spl")) files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    if (files.empty()) {
+        const auto answer = m_ui.showMessage("Error SPL-file access! (0001)\nRun 'Quick Start Reference'?",
+                                             kMessageCaption, MessageButtons::YesNo, MessageIcon::Question);
+        if (answer == MessageAnswer::Yes && startProgram) {
+            const auto install = m_store.readString(platform::RegRoot::LocalMachine, "InstallPath");
+            startProgram(m_folders.nativePath(install.value_or("")) / "Scrivlet.exe", "quick");
+        }
+        return "_";
+    }
+    for (const auto& file : files) {
+        const std::tm t = timeOf(file, true);
+        const long long stamp = static_cast<long long>(t.tm_year + 1900 - 2000) * 10000000000LL +
+                                static_cast<long long>(t.tm_mon + 1) * 100000000LL + t.tm_mday * 1000000LL +
+                                t.tm_hour * 10000LL + t.tm_min * 100LL + t.tm_sec;
+        if (stamp >= threshold) return file.string();
+    }
+    return "_";
+}
+
+bool PageAcquisition::cutEmfPages(const fs::path& spoolFile, std::uint32_t job) {
+    return app::cutEmfPages(spoolFile, job, workFolder()).readToEnd;
+}
+
+void PageAcquisition::deleteQueuedJobs() {
+    if (!m_spooler.printer(m_session.CapturePrinterName)) return;
+    for (const auto& job : m_spooler.jobs(m_session.CapturePrinterName)) {
+        if (m_spooler.platform() == WindowsPlatform::Win9x) {
+            m_spooler.cancelJob(job.id);
+        } else {
+            m_spooler.deleteJob(job.id);
+        }
+    }
+}
+
+PrinterInventory PageAcquisition::collectPrinterInventory() {
+    PrinterInventory inventory;
+    for (const auto& name : m_spooler.printerNames()) {
+        const auto info = m_spooler.printer(name);
+        if (!info) {
+            systemMessage("!bFlag || !hPrinter. Error 020010");
+            continue;
+        }
+        inventory.local.push_back({info->name, info->port, info->driver, info->dataType, info->attributes});
+    }
+    return inventory;
+}
+
+}  // namespace app
