@@ -9,7 +9,7 @@ seconds=${1:-60}
 
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DENABLE_FUZZ=ON -DENABLE_GUI=OFF -DENABLE_BENCH=OFF >/dev/null
-targets=(reg_parser macro_ini metafile)
+targets=(reg_parser macro_ini metafile spool)
 cmake --build build/fuzz -j "$(nproc)" --target "${targets[@]/#/fuzz_}"
 
 # Real pages seed the metafile target when the shared corpus is there.

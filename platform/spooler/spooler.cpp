@@ -112,7 +112,7 @@ std::optional<PrinterInfo> Spooler::printer(const std::string& name) const {
 }
 
 bool Spooler::setPrinter(const PrinterInfo& p) {
-    auto key = m_registry.openKey(RegRoot::LocalMachine, keyOf(p.name), RegAccess::Write);
+    auto key = m_registry.openKey(RegRoot::LocalMachine, keyOf(p.name), RegAccess::All);
     if (!key) return false;
     // A printer is a network printer while its port is a network path.
     std::uint32_t attributes = p.attributes & ~PRINTER_ATTRIBUTE_DEFAULT;
