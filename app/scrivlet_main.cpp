@@ -10,6 +10,7 @@
 #include "app/settings_store.h"
 #include "platform/folders.h"
 #include "platform/registry/registry.h"
+#include "printer_support/slprnsupprt.h"
 
 namespace {
 
@@ -49,6 +50,10 @@ int main(int argc, char** argv) {
     std::printf("  image format:             %s\n", formatName(session.CurrentFormat));
     const auto install = store.readString(platform::RegRoot::LocalMachine, "InstallPath");
     std::printf("  installation folder:      %s\n", install ? install->c_str() : "(not recorded)");
+    // fnSLPrnRefresh is bound at load time (the program does not start
+    // without the library); the capture worker calls it after a spool capture.
+    int (*const refresh)() = &fnSLPrnRefresh;
+    std::printf("  printer support:          libSLPrnSupprt (fnSLPrnRefresh at %p)\n", reinterpret_cast<void*>(refresh));
     std::printf("Page rendering is not built yet; no pages were rendered.\n");
     return 0;
 }
