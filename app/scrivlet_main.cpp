@@ -1,18 +1,30 @@
-// The main program. For now it performs the start-up steps that need no
-// window: it prepares the platform folders, loads every setting and reports
-// what it found. The windows and the capture worker plug in on top of this.
+// The main program. Without a display it runs the start-up steps that need
+// no window: it prepares the platform folders and loads every setting; with
+// "quick" it renders the demonstration pages of the installation folder and
+// writes them as image files, saying where.
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <vector>
 
+#include <Magick++.h>
+
+#include "app/console_ui.h"
 #include "app/session.h"
 #include "app/settings_store.h"
+#include "metafile/metafile.h"
 #include "platform/folders.h"
 #include "platform/registry/registry.h"
 #include "printer_support/slprnsupprt.h"
+#include "render/page_renderer.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 const char* formatName(const app::FormatFlags& flags) {
     if (flags.JPG_Default) return "JPEG";
@@ -22,9 +34,64 @@ const char* formatName(const app::FormatFlags& flags) {
     return "BMP";
 }
 
+const char* extensionOf(const app::FormatFlags& flags) {
+    if (flags.JPG_Default) return ".jpg";
+    if (flags.GIF_Default) return ".gif";
+    if (flags.PNG_Default) return ".png";
+    if (flags.TIF_Default) return ".tif";
+    return ".bmp";
+}
+
+// The demonstration: every sample page rendered at the current resolution
+// and written as Demo0001.jpg, Demo0002.jpg ... in the output folder.
+int runDemonstration(app::Session& session, app::SettingsStore& store, const platform::PlatformFolders& folders) {
+    const auto install = store.readString(platform::RegRoot::LocalMachine, "InstallPath");
+    if (!install) {
+        std::fprintf(stderr, "No installation folder is recorded (InstallPath); run ./setup.sh first.\n");
+        return 1;
+    }
+    const fs::path samples = folders.nativePath(*install) / "emf";
+    std::vector<fs::path> pages;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(samples, ec)) {
+        if (entry.path().extension() == ".emf") pages.push_back(entry.path());
+    }
+    std::sort(pages.begin(), pages.end());
+    if (pages.empty()) {
+        std::fprintf(stderr, "No sample pages in %s.\n", samples.c_str());
+        return 1;
+    }
+    const char* outEnv = std::getenv("SCRIVLET_OUTPUT");
+    const fs::path out = outEnv != nullptr && *outEnv != '\0' ? fs::path(outEnv) : fs::current_path() / "scrivlet-output";
+    fs::create_directories(out, ec);
+
+    app::ConsoleUi ui;
+    render::PageRenderer renderer(session, ui);
+    const double dpi = app::currentResolution(session);
+    int number = 0;
+    for (const auto& file : pages) {
+        auto mf = metafile::Metafile::fromFile(file);
+        if (!mf) {
+            std::fprintf(stderr, "%s: %s\n", file.c_str(), mf.error().message.c_str());
+            continue;
+        }
+        Magick::Image image = renderer.renderPage(dpi, &*mf);
+        char name[32];
+        std::snprintf(name, sizeof name, "Demo%04d%s", ++number, extensionOf(session.CurrentFormat));
+        image.quality(static_cast<std::size_t>(session.formatOptions.JPG_Quality));
+        image.density(Magick::Geometry(static_cast<std::size_t>(dpi), static_cast<std::size_t>(dpi)));
+        image.resolutionUnits(Magick::PixelsPerInchResolution);
+        image.write((out / name).string());
+        std::printf("  %s (%zux%zu pixels, %.0f dpi)\n", (out / name).c_str(), image.columns(), image.rows(), dpi);
+    }
+    std::printf("%d demonstration page(s) written to %s\n", number, out.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    Magick::InitializeMagick(nullptr);
     const auto location = platform::RegistryLocation::fromEnvironment();
     platform::Registry registry(location);
     const auto folders = platform::PlatformFolders::fromEnvironment();
@@ -43,17 +110,18 @@ int main(int argc, char** argv) {
     const auto work = folders.workFolder();
     std::printf("  work folder:              %s\n",
                 work ? work->c_str() : ("unavailable: " + work.error().message).c_str());
-    std::printf("  demonstration:            %s\n", session.DemoMode ? "on" : "off");
     std::printf("  resolution:               %.1f dpi (source %d), scale %d %%\n",
                 app::currentResolution(session), session.resolution.CheckN, session.RenderOptions.ScaleCur);
     std::printf("  antialiasing:             %d\n", session.RenderOptions.KodAntialias);
     std::printf("  image format:             %s\n", formatName(session.CurrentFormat));
-    const auto install = store.readString(platform::RegRoot::LocalMachine, "InstallPath");
-    std::printf("  installation folder:      %s\n", install ? install->c_str() : "(not recorded)");
     // fnSLPrnRefresh is bound at load time (the program does not start
     // without the library); the capture worker calls it after a spool capture.
     int (*const refresh)() = &fnSLPrnRefresh;
     std::printf("  printer support:          libSLPrnSupprt (fnSLPrnRefresh at %p)\n", reinterpret_cast<void*>(refresh));
-    std::printf("Page rendering is not built yet; no pages were rendered.\n");
+    if (session.DemoMode) {
+        std::printf("Quick-start demonstration:\n");
+        return runDemonstration(session, store, folders);
+    }
+    std::printf("The windows and the capture worker are not built yet; start with \"quick\" for the demonstration.\n");
     return 0;
 }

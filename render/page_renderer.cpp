@@ -1,0 +1,209 @@
+#include "render/page_renderer.h"
+
+#include <clocale>
+#include <cmath>
+#include <ctime>
+#include <locale.h>
+
+#include "app/session.h"
+#include "app/ui_port.h"
+#include "metafile/dc.h"
+#include "metafile/metafile.h"
+#include "metafile/player.h"
+#include "render/background.h"
+#include "render/bitmap.h"
+
+namespace render {
+namespace {
+
+constexpr double kInchPerHundredthMm = 0.0003937007874015748;  // 1/2540
+
+int outputRowsFor(int n) {
+    if (n < 4) return 200;
+    if (n < 6) return 100;
+    if (n < 8) return 80;
+    if (n < 10) return 60;
+    if (n < 12) return 40;
+    return 20;
+}
+
+using MagickCore::Quantum;  // QuantumRange names it unqualified
+
+// 8-bit channels to the library's quantum and back, with its own range.
+constexpr double kQuantumPerByte = double(QuantumRange) / 255.0;
+
+Magick::Quantum quantum(std::uint32_t byte) {
+    return static_cast<Magick::Quantum>(byte * kQuantumPerByte + 0.5);
+}
+
+}  // namespace
+
+StripPlan planStrips(long long rows, int factor) {
+    StripPlan plan;
+    plan.factor = std::max(factor, 1);
+    if (plan.factor == 1) {
+        plan.outputRows = 200;
+        plan.stripHeight = 200;
+        plan.strips = static_cast<int>(std::floor(rows * 0.005)) + 1;
+    } else {
+        plan.outputRows = outputRowsFor(plan.factor);
+        plan.stripHeight = plan.factor * plan.outputRows;
+        plan.strips = static_cast<int>(rows * plan.factor / plan.stripHeight) + 1;
+    }
+    return plan;
+}
+
+std::string localDateTime() {
+    // The user's locale for dates and times, as GetDateFormat with
+    // DATE_SHORTDATE and GetTimeFormat give them.
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[128] = {};
+    locale_t loc = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
+    if (loc == static_cast<locale_t>(nullptr)) loc = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(nullptr));
+    strftime_l(text, sizeof text, "%x %X", &local, loc);
+    freelocale(loc);
+    return text;
+}
+
+PageRenderer::PageRenderer(app::Session& session, app::UserInterfacePort& ui) : m_session(session), m_ui(ui) {
+    dateStamp = localDateTime;
+}
+
+Magick::Image PageRenderer::renderPage(double dpi, const metafile::Metafile* page) {
+    app::Session& s = m_session;
+    const bool thumbnail = s.ThumbnailMode.load();
+    const double resolution = dpi <= 0 ? 72 : dpi;
+
+    // 1. The page size.
+    long long columns = 250, rows = 200;
+    if (page != nullptr) {
+        const auto& frame = page->header().rclFrame;
+        double w = double(frame.right) - frame.left, h = double(frame.bottom) - frame.top;
+        s.RenderStatus.pageWidthMm = static_cast<std::int32_t>(std::ceil(w * 0.01));
+        s.RenderStatus.pageHeightMm = static_cast<std::int32_t>(std::ceil(h * 0.01));
+        if (!thumbnail) {
+            w = std::trunc(s.RenderOptions.ScaleCur * 0.01 * w);
+            h = std::trunc(s.RenderOptions.ScaleCur * 0.01 * h);
+        }
+        columns = static_cast<long long>(std::ceil(w * resolution * kInchPerHundredthMm));
+        rows = static_cast<long long>(std::ceil(h * resolution * kInchPerHundredthMm));
+    }
+    // 2. The supersampling factor.
+    const int n = (s.RenderOptions.KodAntialias >= 2 && !thumbnail) ? s.RenderOptions.KodAntialias : 1;
+    if (columns <= 0 || rows <= 0 || columns > 1'000'000 || rows > 1'000'000 ||
+        columns * n > metafile::DibSection::kMaxPixels) {
+        return Magick::Image();
+    }
+    // 3. The strips.
+    const StripPlan plan = planStrips(rows, n);
+    Magick::Image image(Magick::Geometry(static_cast<std::size_t>(columns), static_cast<std::size_t>(rows)),
+                        Magick::Color("white"));
+    image.modifyImage();
+
+    // 4. The progress bar.
+    m_ui.progressBegin(plan.strips);
+    const std::string stamp = (s.RenderOptions.lvIncludeDateTime && page != nullptr && !thumbnail && dateStamp)
+                                  ? dateStamp()
+                                  : std::string();
+    for (int i = 0; i < plan.strips; ++i) {
+        m_ui.progressSetPosition(i);
+        const long long offset = static_cast<long long>(i) * plan.stripHeight;
+        const long long height = std::min<long long>(plan.stripHeight, rows * n - offset);
+        if (height < 1) break;  // the rows divided evenly
+        auto strip = metafile::DibSection::create(static_cast<int>(columns * n), static_cast<int>(height));
+        if (!strip) {
+            m_ui.progressEnd();
+            return Magick::Image();
+        }
+        metafile::Dc dc(*strip);
+        const metafile::RectL rect{0, static_cast<std::int32_t>(-offset), static_cast<std::int32_t>(columns * n),
+                                   static_cast<std::int32_t>(rows * n - offset)};
+        drawBackground(s, dc, rect, static_cast<int>(offset), -1, -1, -1);
+        if (page != nullptr) {
+            metafile::playMetafile(*page, dc, rect);
+        } else {
+            dc.setBkMode(metafile::gdi::OPAQUE);
+            dc.drawText("This format not supported!", rect,
+                        metafile::gdi::DT_CENTER | metafile::gdi::DT_VCENTER | metafile::gdi::DT_SINGLELINE);
+        }
+        if (!stamp.empty()) {
+            metafile::LogFont font;
+            font.faceName = "Arial";
+            font.italic = true;
+            font.weight = 400;
+            font.height = s.RenderOptions.KodAntialias == 0 ? -11 : -(10 * s.RenderOptions.KodAntialias + 2);
+            dc.setFont(font);
+            dc.setBkMode(metafile::gdi::TRANSPARENT);
+            dc.drawText(stamp, rect, metafile::gdi::DT_LEFT | metafile::gdi::DT_TOP | metafile::gdi::DT_SINGLELINE);
+        }
+        // 5. Transfer: a row at a time, each synchronised at once.
+        if (n == 1) {
+            for (long long y = 0; y < height; ++y) {
+                Magick::PixelPacket* q = image.setPixels(0, static_cast<ssize_t>(offset + y), static_cast<std::size_t>(columns), 1);
+                if (q == nullptr) break;
+                const std::uint32_t* row = strip->row(static_cast<int>(y));
+                for (long long x = 0; x < columns; ++x) {
+                    q[x].red = quantum((row[x] >> 16) & 0xFF);
+                    q[x].green = quantum((row[x] >> 8) & 0xFF);
+                    q[x].blue = quantum(row[x] & 0xFF);
+                    q[x].opacity = 0;
+                }
+                image.syncPixels();
+            }
+        } else {
+            const long long first = static_cast<long long>(i) * plan.outputRows;
+            const long long count = height / n;
+            const std::uint32_t area = static_cast<std::uint32_t>(n * n);
+            for (long long y = 0; y < count; ++y) {
+                Magick::PixelPacket* q = image.setPixels(0, static_cast<ssize_t>(first + y), static_cast<std::size_t>(columns), 1);
+                if (q == nullptr) {
+                    m_ui.showMessage("q == (PixelPacket *) NULL", "", app::MessageButtons::Ok, app::MessageIcon::None);
+                    break;
+                }
+                for (long long x = 0; x < columns; ++x) {
+                    std::uint32_t r = 0, g = 0, b = 0;
+                    for (int dy = 0; dy < n; ++dy) {
+                        const std::uint32_t* row = strip->row(static_cast<int>(y * n + dy)) + x * n;
+                        for (int dx = 0; dx < n; ++dx) {
+                            r += (row[dx] >> 16) & 0xFF;
+                            g += (row[dx] >> 8) & 0xFF;
+                            b += row[dx] & 0xFF;
+                        }
+                    }
+                    q[x].red = quantum(r / area);
+                    q[x].green = quantum(g / area);
+                    q[x].blue = quantum(b / area);
+                    q[x].opacity = 0;
+                }
+                image.syncPixels();
+            }
+        }
+    }
+    m_ui.progressEnd();
+    // 6. The format's options.
+    if (applyEncodingOptions) applyEncodingOptions(image, dpi);
+    // 7. The info line repaints.
+    const app::UiRect client = m_ui.clientRect(app::UiWindow::MainWindow);
+    m_ui.invalidate(app::UiWindow::MainWindow, app::UiRect{client.left + 10, client.bottom - 25, client.right - 200, client.bottom - 4},
+                    false);
+    return image;
+}
+
+Bitmap imageToBitmap(const Magick::Image& image) {
+    Bitmap bitmap;
+    if (image.columns() == 0 || image.rows() == 0) return bitmap;
+    bitmap.width = static_cast<int>(image.columns());
+    bitmap.height = static_cast<int>(image.rows());
+    bitmap.pixels.resize(static_cast<std::size_t>(bitmap.width) * static_cast<std::size_t>(bitmap.height));
+    const Magick::PixelPacket* p = image.getConstPixels(0, 0, image.columns(), image.rows());
+    if (p == nullptr) return Bitmap{};
+    auto byte = [](Magick::Quantum q) { return static_cast<std::uint32_t>(q / kQuantumPerByte + 0.5); };
+    for (std::size_t i = 0; i < bitmap.pixels.size(); ++i) {
+        bitmap.pixels[i] = (byte(p[i].opacity) << 24) | (byte(p[i].red) << 16) | (byte(p[i].green) << 8) | byte(p[i].blue);
+    }
+    return bitmap;
+}
+
+}  // namespace render

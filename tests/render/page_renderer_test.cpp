@@ -1,0 +1,153 @@
+#include "render/page_renderer.h"
+
+#include <gtest/gtest.h>
+
+#include "app/session.h"
+#include "metafile/emf_writer.h"
+#include "render/background.h"
+#include "render/bitmap.h"
+#include "tests/metafile/pixel_helpers.h"
+#include "tests/support/recording_ui.h"
+
+namespace render {
+namespace {
+
+using testing_support::Progress;
+
+metafile::Metafile page(std::int32_t frameW, std::int32_t frameH, bool blackLeftHalf = false) {
+    metafile::EmfWriter w({0, 0, frameW, frameH}, {1000, 1000}, {254, 254});
+    if (blackLeftHalf) {
+        w.selectStockObject(metafile::StockObject::BLACK_BRUSH);
+        w.selectStockObject(metafile::StockObject::NULL_PEN);
+        // Device pixels of the reference: frame / 25.4 per hundredth of a mm.
+        w.rectangle({0, 0, static_cast<std::int32_t>(frameW / 25.4 / 2), static_cast<std::int32_t>(frameH / 25.4) + 2});
+    }
+    return w.toMetafile().value();
+}
+
+TEST(Strips, PlanFollowsTheTableAndEndsOnAnEmptyStrip) {
+    struct Case {
+        long long rows;
+        int n;
+        int outputRows, stripHeight, strips;
+    };
+    const Case cases[] = {{1170, 1, 200, 200, 6}, {400, 1, 200, 200, 3}, {1170, 3, 200, 600, 6},
+                          {300, 5, 100, 500, 4},  {300, 7, 80, 560, 4},  {300, 10, 40, 400, 8},
+                          {300, 20, 20, 400, 16}};
+    for (const auto& c : cases) {
+        const StripPlan p = planStrips(c.rows, c.n);
+        EXPECT_EQ(p.outputRows, c.outputRows) << c.rows << "/" << c.n;
+        EXPECT_EQ(p.stripHeight, c.stripHeight) << c.rows << "/" << c.n;
+        EXPECT_EQ(p.strips, c.strips) << c.rows << "/" << c.n;
+    }
+}
+
+class RendererTest : public ::testing::Test {
+protected:
+    app::Session session;
+    testing_support::RecordingUi ui;
+    PageRenderer renderer{session, ui};
+
+    void SetUp() override {
+        Magick::InitializeMagick(nullptr);
+        ui.setClientRect(app::UiWindow::MainWindow, {0, 0, 800, 600});
+    }
+};
+
+TEST_F(RendererTest, PageSizeFromFrameScaleAndResolution) {
+    session.RenderOptions.KodAntialias = 0;
+    const auto a4 = page(21000, 29700);
+    Magick::Image image = renderer.renderPage(100, &a4);
+    EXPECT_EQ(image.columns(), 827u);
+    EXPECT_EQ(image.rows(), 1170u);
+    EXPECT_EQ(session.RenderStatus.pageWidthMm, 210);
+    EXPECT_EQ(session.RenderStatus.pageHeightMm, 297);
+    session.RenderOptions.ScaleCur = 50;
+    image = renderer.renderPage(100, &a4);
+    EXPECT_EQ(image.columns(), 414u);
+    EXPECT_EQ(image.rows(), 585u);
+    EXPECT_EQ(session.RenderStatus.pageWidthMm, 210) << "the size before scaling";
+    // Thumbnails ignore the scale.
+    session.ThumbnailMode = true;
+    image = renderer.renderPage(50, &a4);
+    EXPECT_EQ(image.columns(), 414u);
+}
+
+TEST_F(RendererTest, ProgressCountsTheStripsAndTheInfoLineRepaints) {
+    session.RenderOptions.KodAntialias = 0;
+    const auto p = page(25400, 25400);  // 10 inches: 400 rows at 40 dpi, an exact multiple
+    renderer.renderPage(40, &p);
+    const auto events = ui.events();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(std::get<Progress>(events.front()).value, 3) << "range: the strip count";
+    int positions = 0;
+    for (const auto& e : events) {
+        if (const auto* pr = std::get_if<Progress>(&e); pr && pr->kind == Progress::Kind::Position) ++positions;
+    }
+    EXPECT_EQ(positions, 3) << "the third strip is empty and ends the loop";
+    const auto* last = std::get_if<testing_support::Invalidated>(&events.back());
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->area, (app::UiRect{10, 575, 600, 596}));
+}
+
+TEST_F(RendererTest, SupersamplingAveragesBlocks) {
+    const auto p = page(2540, 2540, true);  // left half black, 1 inch
+    session.RenderOptions.KodAntialias = 0;
+    const Bitmap direct = imageToBitmap(renderer.renderPage(50, &p));
+    session.RenderOptions.KodAntialias = 4;
+    const Bitmap smooth = imageToBitmap(renderer.renderPage(50, &p));
+    ASSERT_EQ(direct.width, 50);
+    ASSERT_EQ(smooth.width, 50);
+    auto grey = [](const Bitmap& b, int x, int y) { return static_cast<int>(b.pixels[static_cast<std::size_t>(y * b.width + x)] & 0xFF); };
+    EXPECT_EQ(grey(direct, 5, 25), 0);
+    EXPECT_EQ(grey(direct, 45, 25), 255);
+    EXPECT_EQ(grey(smooth, 5, 25), 0);
+    EXPECT_EQ(grey(smooth, 45, 25), 255);
+    int between = 0;
+    for (int x = 0; x < 50; ++x) between += grey(smooth, x, 25) > 0 && grey(smooth, x, 25) < 255;
+    EXPECT_LE(between, 1) << "an edge on a block boundary stays sharp, otherwise one grey pixel";
+}
+
+TEST_F(RendererTest, NoMetafileDrawsTheNotice) {
+    const Bitmap b = imageToBitmap(renderer.renderPage(96, nullptr));
+    EXPECT_EQ(b.width, 250);
+    EXPECT_EQ(b.height, 200);
+    int ink = 0;
+    for (auto p : b.pixels) ink += (p & 0xFFFFFF) != 0xFFFFFF;
+    EXPECT_GT(ink, 50) << "\"This format not supported!\"";
+}
+
+TEST(Background, StylesAndTheHatchGrid) {
+    using namespace metafile::testing;
+    struct Case {
+        int style;
+        std::uint32_t corner;  // pixel (4, 3), between the hatch lines
+        bool lines;
+    };
+    const Case cases[] = {{100, 0xFFFFFF, false}, {150, 0xFFFFFF, false}, {99, 0x80FF80, false},
+                          {3, 0x80FF80, false},   {4, 0x80FF80, true}};
+    for (const auto& c : cases) {
+        app::Session session;
+        session.RenderOptions.lvBkGrHathStyle = c.style;
+        session.RenderOptions.KodAntialias = 1;
+        auto dib = whiteBitmap(40, 40);
+        metafile::Dc dc(dib);
+        drawBackground(session, dc, {0, 0, 40, 40}, 0, -1, -1, -1);
+        EXPECT_EQ(at(dib, 4, 3), c.corner) << c.style;
+        int hatch = countColour(dib, 0x3E3EA8);
+        EXPECT_EQ(hatch > 0, c.lines) << c.style;
+    }
+    // Angle 0: lines 8 pixels apart both ways.
+    app::Session session;
+    session.RenderOptions.lvBkGrHathStyle = 4;
+    session.RenderOptions.KodAntialias = 1;
+    auto dib = whiteBitmap(40, 40);
+    metafile::Dc dc(dib);
+    drawBackground(session, dc, {0, 0, 40, 40}, 0, -1, -1, -1);
+    int vertical = 0;
+    for (int x = 0; x < 40; ++x) vertical += at(dib, x, 3) == 0x3E3EA8u;
+    EXPECT_EQ(vertical, 5);
+}
+
+}  // namespace
+}  // namespace render
