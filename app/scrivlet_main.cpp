@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include <Magick++.h>
+#include "render/magick.h"
 
 #include "app/console_ui.h"
 #include "app/session.h"

@@ -3,7 +3,7 @@
 // horizontal strips, with supersampling (an N x N box average), the
 // background and hatch, and the date stamp.
 
-#include <Magick++.h>
+#include "render/magick.h"
 
 #include <functional>
 
