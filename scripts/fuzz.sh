@@ -28,7 +28,7 @@ for target in "${targets[@]}"; do
   crashers=tests/fuzz/crashers/$target
   mkdir -p "$crashers"
   echo "fuzz_$target: ${seconds}s"
-  if ! build/fuzz/bin/fuzz_$target -max_total_time="$seconds" -max_len=$max_len -timeout=10 -rss_limit_mb=4096 \
+  if ! LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp build/fuzz/bin/fuzz_$target -max_total_time="$seconds" -max_len=$max_len -timeout=10 -rss_limit_mb=4096 \
        -artifact_prefix="$crashers/" "$work" "tests/fuzz/corpus/$target" "${extra[@]}" >"$work.log" 2>&1; then
     tail -30 "$work.log"
     status=1
