@@ -20,6 +20,7 @@
 #include "platform/folders.h"
 #include "platform/registry/registry.h"
 #include "printer_support/slprnsupprt.h"
+#include "output/formats.h"
 #include "render/page_renderer.h"
 
 namespace {
@@ -32,14 +33,6 @@ const char* formatName(const app::FormatFlags& flags) {
     if (flags.PNG_Default) return "PNG";
     if (flags.TIF_Default) return "TIF";
     return "BMP";
-}
-
-const char* extensionOf(const app::FormatFlags& flags) {
-    if (flags.JPG_Default) return ".jpg";
-    if (flags.GIF_Default) return ".gif";
-    if (flags.PNG_Default) return ".png";
-    if (flags.TIF_Default) return ".tif";
-    return ".bmp";
 }
 
 // The demonstration: every sample page rendered at the current resolution
@@ -67,6 +60,10 @@ int runDemonstration(app::Session& session, app::SettingsStore& store, const pla
 
     app::ConsoleUi ui;
     render::PageRenderer renderer(session, ui);
+    output::FormatService formatService(session, store, folders, ui);
+    renderer.applyEncodingOptions = [&](Magick::Image& image, double resolution) {
+        formatService.applyEncodingOptions(image, resolution);
+    };
     const double dpi = app::currentResolution(session);
     int number = 0;
     for (const auto& file : pages) {
@@ -77,10 +74,7 @@ int runDemonstration(app::Session& session, app::SettingsStore& store, const pla
         }
         Magick::Image image = renderer.renderPage(dpi, &*mf);
         char name[32];
-        std::snprintf(name, sizeof name, "Demo%04d%s", ++number, extensionOf(session.CurrentFormat));
-        image.quality(static_cast<std::size_t>(session.formatOptions.JPG_Quality));
-        image.density(Magick::Geometry(static_cast<std::size_t>(dpi), static_cast<std::size_t>(dpi)));
-        image.resolutionUnits(Magick::PixelsPerInchResolution);
+        std::snprintf(name, sizeof name, "Demo%04d%s", ++number, std::string(output::extensionOf(session.CurrentFormat)).c_str());
         image.write((out / name).string());
         std::printf("  %s (%zux%zu pixels, %.0f dpi)\n", (out / name).c_str(), image.columns(), image.rows(), dpi);
     }
