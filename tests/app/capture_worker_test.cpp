@@ -1,0 +1,131 @@
+#include "app/capture_worker.h"
+
+#include <gtest/gtest.h>
+
+#include "app/emf_spool_writer.h"
+#include "platform/clipboard.h"
+#include "render/bitmap.h"
+#include "render/page_renderer.h"
+#include "tests/app/capture_fixture.h"
+
+namespace app {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::writeFile;
+
+class CaptureWorkerTest : public CaptureFixture {
+protected:
+    platform::FileClipboard clipboard{dir / "clipboard"};
+    std::unique_ptr<render::PageRenderer> renderer;
+    int refreshes = 0;
+
+    void SetUp() override {
+        CaptureFixture::SetUp();
+        Magick::InitializeMagick(nullptr);
+        renderer = std::make_unique<render::PageRenderer>(session, ui);
+        ui.setClientRect(UiWindow::ThumbnailStrip, {0, 0, 160, 600});
+        ui.setClientRect(UiWindow::MainWindow, {0, 0, 800, 600});
+        store.writeString(platform::RegRoot::LocalMachine, "InstallPath", (dir / "install").string());
+    }
+    int run() {
+        CaptureWorker worker({session, store, folders, *spooler, clipboard, ui, *renderer, [this] { return ++refreshes; },
+                              [] { return 120; }});
+        worker.start();
+        worker.join();
+        return session.PageList.count();
+    }
+    void writePage(const fs::path& file, int size) {
+        const auto bytes = page(size);
+        writeFile(file, std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    }
+};
+
+TEST_F(CaptureWorkerTest, DemonstrationListsTheSamplesAndKeepsThem) {
+    session.DemoMode = true;
+    for (int i = 1; i <= 3; ++i) writePage(dir / "install" / "emf" / ("page" + std::to_string(i) + ".emf"), 10 * i);
+    EXPECT_EQ(run(), 3);
+    EXPECT_EQ(session.ScreenDpi.load(), 120);
+    for (int i = 0; i < 3; ++i) {
+        const auto& p = session.PageList.record(i);
+        ASSERT_TRUE(p.thumbnail) << i;
+        EXPECT_EQ(p.width, 130) << "the 50-pixel render scaled to fit 130 x 130";
+        EXPECT_EQ(p.x, (160 - 130) / 2);
+        EXPECT_EQ(p.y, i == 0 ? 5 + (140 - 130) / 2 : session.PageList.record(i - 1).y + 130 + 24);
+        EXPECT_EQ(p.fileName, "page" + std::to_string(i + 1) + ".emf");
+    }
+    EXPECT_TRUE(fs::exists(dir / "install" / "emf" / "page1.emf")) << "samples are never deleted";
+    EXPECT_EQ(session.PageList.currentPage.load(), 0);
+    EXPECT_EQ(session.ViewState.load(), 2);
+    ASSERT_TRUE(session.CurrentImage.load());
+    EXPECT_EQ(session.CurrentImage.load()->columns(), 80u) << "the first page at 80 dpi";
+    EXPECT_EQ(refreshes, 0) << "no printer is touched";
+}
+
+TEST_F(CaptureWorkerTest, ClipboardRouteTakesOnePageAndEmptiesTheClipboard) {
+    store.writeString(platform::RegRoot::CurrentUser, "CurWordKodClipbrd", "TRUE");
+    ASSERT_TRUE(clipboard.open());
+    clipboard.setEnhancedMetafile(page(20));
+    clipboard.close();
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(session.PageList.record(0).fileName, "0001.emf");
+    EXPECT_FALSE(fs::exists(work() / "0001.emf"));
+    clipboard.open();
+    EXPECT_FALSE(clipboard.enhancedMetafile()) << "the clipboard is empty";
+    EXPECT_EQ(session.PageList.currentPage.load(), 0);
+}
+
+TEST_F(CaptureWorkerTest, EmptyClipboardSaysSo) {
+    store.writeString(platform::RegRoot::CurrentUser, "CurWordKodClipbrd", "TRUE");
+    EXPECT_EQ(run(), 0);
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].text, "No data in Clipboard!");
+    EXPECT_EQ(ui.messages()[0].caption, "Quillo Scrivlet");
+    EXPECT_EQ(session.ViewState.load(), 0);
+}
+
+TEST_F(CaptureWorkerTest, SpoolRouteCutsListsAndRestoresThePrinter) {
+    addPrinter("Capture");
+    spooler->setDefaultPrinter("Capture");
+    store.writeString(platform::RegRoot::CurrentUser, "CurDocName", "Report.doc");
+    const std::vector<std::vector<std::byte>> pages = {page(10), page(20), page(30)};
+    spooler->submitJob("Capture", "Microsoft Word - Report.doc", writeEmfSpool(u"Microsoft Word - Report.doc", pages));
+    spooler->submitJob("Capture", "Other job", writeEmfSpool(u"x", pages));
+    EXPECT_EQ(run(), 3);
+    EXPECT_TRUE(spooler->jobs("Capture").empty());
+    EXPECT_EQ(refreshes, 1);
+    EXPECT_TRUE(fs::is_empty(work())) << "page files are deleted once listed";
+}
+
+TEST_F(CaptureWorkerTest, NoPrinterStillClearsAndRestores) {
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(session.ViewState.load(), 0);
+}
+
+TEST_F(CaptureWorkerTest, TheListHoldsTwoThousandPages) {
+    session.DemoMode = true;
+    const auto bytes = page(5);
+    const std::string text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    for (int i = 0; i < 2001; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "p%05d.emf", i);
+        writeFile(dir / "install" / "emf" / name, text);
+    }
+    EXPECT_EQ(run(), 2000);
+}
+
+TEST_F(CaptureWorkerTest, DestructionStoresThePlacementAndEmptiesTheWorkFolder) {
+    fs::create_directories(work() / "sub");
+    writeFile(work() / "~CurImg.jpg", "x");
+    mainWindowDestroyed(session, store, folders, {false, 10, 20, 810, 620});
+    EXPECT_EQ(store.readDword(platform::RegRoot::CurrentUser, "lvKodMainWinMax"), 0);
+    EXPECT_EQ(store.readDword(platform::RegRoot::CurrentUser, "lvWinRight"), 810);
+    EXPECT_FALSE(fs::exists(work() / "~CurImg.jpg"));
+    EXPECT_TRUE(fs::exists(work() / "sub"));
+    mainWindowDestroyed(session, store, folders, {true, 0, 0, 0, 0});
+    EXPECT_EQ(store.readDword(platform::RegRoot::CurrentUser, "lvKodMainWinMax"), 1);
+}
+
+}  // namespace
+}  // namespace app
