@@ -151,3 +151,31 @@ TEST(Background, StylesAndTheHatchGrid) {
 
 }  // namespace
 }  // namespace render
+
+namespace render {
+namespace {
+
+TEST_F(RendererTest, DateStampLandsAtTheTopLeftOfTheFirstStripOnly) {
+    const auto p = page(25400, 25400);  // 10 inches
+    session.RenderOptions.KodAntialias = 0;
+    session.RenderOptions.lvIncludeDateTime = true;
+    renderer.dateStamp = [] { return std::string("08.12.2026 16:30"); };
+    const Bitmap b = imageToBitmap(renderer.renderPage(50, &p));
+    auto inkIn = [&](int x1, int y1, int x2, int y2) {
+        int n = 0;
+        for (int y = y1; y < y2; ++y) {
+            for (int x = x1; x < x2; ++x) n += (b.pixels[static_cast<std::size_t>(y * b.width + x)] & 0xFFFFFF) != 0xFFFFFF;
+        }
+        return n;
+    };
+    EXPECT_GT(inkIn(0, 0, 120, 15), 20) << "the stamp";
+    EXPECT_EQ(inkIn(0, 15, 500, 500), 0) << "nothing else on the page";
+    session.ThumbnailMode = true;
+    const Bitmap thumb = imageToBitmap(renderer.renderPage(50, &p));
+    int thumbInk = 0;
+    for (auto px : thumb.pixels) thumbInk += (px & 0xFFFFFF) != 0xFFFFFF;
+    EXPECT_EQ(thumbInk, 0) << "no stamp on thumbnails";
+}
+
+}  // namespace
+}  // namespace render
