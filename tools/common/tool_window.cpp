@@ -9,6 +9,15 @@
 
 namespace tools {
 
+std::string commandText(const wxCmdLineArgsArray& args, int count) {
+    std::string text;
+    for (int i = 1; i < count; ++i) {
+        if (i > 1) text.push_back(' ');
+        text += args[i].ToStdString();
+    }
+    return text;
+}
+
 void setWindowClassName(const char* className) {
     // GTK takes the X11 class (WM_CLASS) from the program name when it starts.
     g_set_prgname(className);

@@ -2,13 +2,19 @@
 // The one window of the installer and of the remover: placed by mode from the
 // bold "Arial" font of height 17, it draws the positioned lines it is given.
 
+#include <wx/cmdargs.h>
 #include <wx/frame.h>
+
+#include <string>
 
 #include <vector>
 
 #include "tools/common/tool_mode.h"
 
 namespace tools {
+
+// The whole argument text of the application's command line.
+std::string commandText(const wxCmdLineArgsArray& args, int count);
 
 // Names the program's window class before the toolkit starts; call it from
 // the application object's constructor.

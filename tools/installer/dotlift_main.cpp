@@ -15,17 +15,6 @@
 
 namespace {
 
-std::string commandText(const wxCmdLineArgsArray& args, int count) {
-    std::string text;
-    for (int i = 1; i < count; ++i) {
-        if (i > 1) {
-            text.push_back(' ');
-        }
-        text += args[i].ToStdString();
-    }
-    return text;
-}
-
 class DotliftApp : public wxApp {
 public:
     DotliftApp() { tools::setWindowClassName("Dotlift200"); }
@@ -33,7 +22,7 @@ public:
     bool OnInit() override {
         // The framework's own command-line parsing is not used: the whole
         // argument text is the command word.
-        const auto mode = tools::parseToolMode(commandText(argv, argc), "pause");
+        const auto mode = tools::parseToolMode(tools::commandText(argv, argc), "pause");
         auto* window = new tools::ToolWindow("Dotlift 2.0.0", "Dotlift200", mode, 31);
         const int h = tools::ToolWindow::kLineHeight;
         window->setItems(tools::bannerItems("Dotlift\u2122 v2.0.0", "Install information in <Dotlift.log>.",

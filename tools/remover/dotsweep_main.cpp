@@ -12,23 +12,12 @@
 
 namespace {
 
-std::string commandText(const wxCmdLineArgsArray& args, int count) {
-    std::string text;
-    for (int i = 1; i < count; ++i) {
-        if (i > 1) {
-            text.push_back(' ');
-        }
-        text += args[i].ToStdString();
-    }
-    return text;
-}
-
 class DotsweepApp : public wxApp {
 public:
     DotsweepApp() { tools::setWindowClassName("Dotsweep200"); }
 
     bool OnInit() override {
-        const auto mode = tools::parseToolMode(commandText(argv, argc), "maxpause");
+        const auto mode = tools::parseToolMode(tools::commandText(argv, argc), "maxpause");
         auto* window = new tools::ToolWindow("Dotsweep 2.0.0", "Dotsweep200", mode, 35);
         const int h = tools::ToolWindow::kLineHeight;
         window->setItems(tools::bannerItems("Dotsweep\u2122 v2.0.0", "Uninstall information in <Dotsweep.log>.",
