@@ -51,6 +51,23 @@ std::optional<Box> deviceBox(PointD a, PointD b, PointD c, PointD d, int width, 
     return Box{int(x1), int(y1), int(x2), int(y2)};
 }
 
+// The mean of the source pixels in the footprint centred on (sx, sy).
+std::uint32_t averageFootprint(const Image32& src, double sx, double sy, double footX, double footY) {
+    const int x1 = std::max(0, static_cast<int>(std::floor(sx - footX / 2 + 0.5)));
+    const int y1 = std::max(0, static_cast<int>(std::floor(sy - footY / 2 + 0.5)));
+    const int x2 = std::min(src.width, std::max(x1 + 1, static_cast<int>(std::floor(sx + footX / 2 + 0.5))));
+    const int y2 = std::min(src.height, std::max(y1 + 1, static_cast<int>(std::floor(sy + footY / 2 + 0.5))));
+    std::uint64_t a = 0, r = 0, g = 0, b = 0, n = 0;
+    for (int y = y1; y < y2; ++y) {
+        for (int x = x1; x < x2; ++x) {
+            const std::uint32_t p = src.at(x, y);
+            a += p >> 24, r += (p >> 16) & 0xFF, g += (p >> 8) & 0xFF, b += p & 0xFF, ++n;
+        }
+    }
+    if (n == 0) return src.at(std::clamp(static_cast<int>(sx), 0, src.width - 1), std::clamp(static_cast<int>(sy), 0, src.height - 1));
+    return static_cast<std::uint32_t>(((a / n) << 24) | ((r / n) << 16) | ((g / n) << 8) | (b / n));
+}
+
 std::uint32_t blendChannel(std::uint32_t s, std::uint32_t d, std::uint32_t shift, double sourceWeight, double destWeight) {
     const double v = ((s >> shift) & 0xFF) * sourceWeight + ((d >> shift) & 0xFF) * destWeight;
     return static_cast<std::uint32_t>(std::clamp(v + 0.5, 0.0, 255.0)) << shift;
@@ -73,6 +90,13 @@ void Dc::drawImage(const ImageDraw& draw) {
                              (((draw.rop3 >> 16) & 0xFF) >> 4) != (((draw.rop3 >> 16) & 0xFF) & 0xF);
     const Paint pattern = brushPaint(m_state.brush);
     const bool nullBrush = m_state.brush.isNull();
+    // HALFTONE stretching averages the source pixels under each destination
+    // pixel when the picture is reduced (axis-aligned draws only).
+    const double footX = std::fabs(draw.srcW) / std::max(std::hypot(ex.x, ex.y), 1e-9);
+    const double footY = std::fabs(draw.srcH) / std::max(std::hypot(ey.x, ey.y), 1e-9);
+    const bool halftone = src != nullptr && m_state.stretchBltMode == 4 && draw.mask == nullptr &&
+                          std::fabs(ex.y) < 1e-9 && std::fabs(ey.x) < 1e-9 && (footX > 1.5 || footY > 1.5) &&
+                          footX * footY <= 4096;
 
     DibSection& dib = m_canvas.dib();
     for (int y = box->y1; y < box->y2; ++y) {
@@ -102,7 +126,7 @@ void Dc::drawImage(const ImageDraw& draw) {
                 const double sx = draw.srcX + u * draw.srcW, sy = draw.srcY + v * draw.srcH;
                 const int ix = static_cast<int>(std::floor(sx)), iy = static_cast<int>(std::floor(sy));
                 if (ix < 0 || iy < 0 || ix >= src->width || iy >= src->height) continue;
-                s = src->at(ix, iy);
+                s = halftone ? averageFootprint(*src, sx, sy, footX, footY) : src->at(ix, iy);
                 haveSource = true;
                 if (draw.mask != nullptr) {
                     const int mx = static_cast<int>(std::floor(draw.maskX + u * draw.srcW));

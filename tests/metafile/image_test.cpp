@@ -155,3 +155,38 @@ TEST(Images, PicturesAndTextSurviveTheWriter) {
 
 }  // namespace
 }  // namespace metafile
+
+namespace metafile {
+namespace {
+
+using namespace metafile::testing;
+
+TEST(Images, HalftoneAveragesWhenReducing) {
+    Image32 stripes;
+    stripes.width = 4;
+    stripes.height = 4;
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 4; ++x) stripes.pixels.push_back(x % 2 == 0 ? 0xFF000000u : 0xFFFFFFFFu);
+    }
+    for (int mode : {3, 4}) {  // COLORONCOLOR, HALFTONE
+        auto dib = whiteBitmap(2, 2);
+        Dc dc(dib);
+        dc.setStretchBltMode(mode);
+        ImageDraw d;
+        d.source = &stripes;
+        d.srcW = d.srcH = 4;
+        d.dest0 = {0, 0};
+        d.destX = {2, 0};
+        d.destY = {0, 2};
+        dc.drawImage(d);
+        const int grey = static_cast<int>(at(dib, 0, 0) & 0xFF);
+        if (mode == 4) {
+            EXPECT_NEAR(grey, 127, 1) << "black and white stripes average to grey";
+        } else {
+            EXPECT_TRUE(grey == 0 || grey == 255) << "nearest pixel";
+        }
+    }
+}
+
+}  // namespace
+}  // namespace metafile
