@@ -179,6 +179,7 @@ private:
     };
 
     void draw(const Shape& shape);
+    void drawContinuing(const Shape& shape);
     void drawOutline(std::span<const Figure> figures);
     void drawInterior(std::span<const Figure> figures);
     void addToPath(const Shape& shape, bool continuesFigure);

@@ -314,6 +314,16 @@ void Dc::draw(const Shape& shape) {
     drawOutline(shape.figures);
 }
 
+// The "...To" calls start at the current position: in a path they extend the open figure, and
+// outside one they are outlines only.
+void Dc::drawContinuing(const Shape& shape) {
+    if (pathOpen()) {
+        addToPath(shape, true);
+        return;
+    }
+    drawOutline(shape.figures);
+}
+
 void Dc::addToPath(const Shape& shape, bool continuesFigure) {
     for (std::size_t i = 0; i < shape.figures.size(); ++i) {
         const Figure& f = shape.figures[i];
@@ -339,11 +349,7 @@ void Dc::lineTo(PointD p) {
     Shape s;
     s.figures.push_back(deviceFigure(pts, false));
     m_state.currentPosition = p;
-    if (pathOpen()) {
-        addToPath(s, true);
-        return;
-    }
-    drawOutline(s.figures);
+    drawContinuing(s);
 }
 
 void Dc::polyline(std::span<const PointD> points) {
@@ -360,11 +366,7 @@ void Dc::polylineTo(std::span<const PointD> points) {
     Shape s;
     s.figures.push_back(deviceFigure(pts, false));
     m_state.currentPosition = points.back();
-    if (pathOpen()) {
-        addToPath(s, true);
-        return;
-    }
-    drawOutline(s.figures);
+    drawContinuing(s);
 }
 
 void Dc::polygon(std::span<const PointD> points) {
@@ -415,11 +417,7 @@ void Dc::polyBezierTo(std::span<const PointD> points) {
     f.points = bezierPoints(m_state.currentPosition, used);
     s.figures.push_back(std::move(f));
     m_state.currentPosition = used.back();
-    if (pathOpen()) {
-        addToPath(s, true);
-        return;
-    }
-    drawOutline(s.figures);
+    drawContinuing(s);
 }
 
 void Dc::polyDraw(std::span<const PointD> points, std::span<const std::uint8_t> types) {
@@ -460,11 +458,7 @@ void Dc::polyDraw(std::span<const PointD> points, std::span<const std::uint8_t> 
     }
     finish(false);
     m_state.currentPosition = last;
-    if (pathOpen()) {
-        addToPath(s, true);
-        return;
-    }
-    drawOutline(s.figures);
+    drawContinuing(s);
 }
 
 void Dc::rectangle(const RectL& box) {
@@ -500,11 +494,7 @@ void Dc::arcTo(const RectL& box, PointD start, PointD end) {
     m_state.currentPosition = inv.apply(f.points.back());
     Shape s;
     s.figures.push_back(std::move(f));
-    if (pathOpen()) {
-        addToPath(s, true);
-        return;
-    }
-    drawOutline(s.figures);
+    drawContinuing(s);
 }
 
 void Dc::chord(const RectL& box, PointD start, PointD end) {
@@ -551,11 +541,7 @@ void Dc::angleArc(PointD center, double radius, double startDegrees, double swee
     s.figures.push_back(deviceFigure(logical, false));
     dedupe(s.figures.back().points);
     m_state.currentPosition = logical.back();
-    if (pathOpen()) {
-        addToPath(s, true);
-        return;
-    }
-    drawOutline(s.figures);
+    drawContinuing(s);
 }
 
 }  // namespace metafile
