@@ -71,4 +71,23 @@ void ToolWindow::onPaint(wxPaintEvent&) {
     }
 }
 
+void runToolWindow(wxApp& app, const ToolIdentity& tool, ToolMode mode,
+                   const std::function<std::vector<PaintItem>(int lineHeight)>& work) {
+    auto* window = new ToolWindow(tool.title, tool.className, mode, tool.debugLines);
+    const int h = ToolWindow::kLineHeight;
+    window->setItems(bannerItems(tool.productLine, tool.quietLine, mode == ToolMode::Quiet, h));
+    window->Show();
+    window->Update();
+
+    if (mode != ToolMode::Banner) {
+        auto listing = work(h);
+        if (mode == ToolMode::Debug) window->setItems(std::move(listing));
+        window->Refresh(true);
+    }
+    if (mode == ToolMode::Quiet) {
+        // Ends now that the work is done, even if no paint came first.
+        app.CallAfter([window] { window->Close(true); });
+    }
+}
+
 }  // namespace tools

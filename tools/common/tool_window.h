@@ -2,11 +2,12 @@
 // The one window of the installer and of the remover: placed by mode from the
 // bold "Arial" font of height 17, it draws the positioned lines it is given.
 
+#include <wx/app.h>
 #include <wx/cmdargs.h>
 #include <wx/frame.h>
 
+#include <functional>
 #include <string>
-
 #include <vector>
 
 #include "tools/common/tool_mode.h"
@@ -38,5 +39,20 @@ private:
     std::vector<PaintItem> m_items;
     bool m_quitPosted = false;
 };
+
+// What tells one tool's window from the other's.
+struct ToolIdentity {
+    const char* title;         // window caption
+    const char* className;     // window class
+    const char* productLine;   // the banner's first line
+    const char* quietLine;     // the banner's line in a quiet run
+    int debugLines;            // rows the debug listing needs
+};
+
+// Opens the tool's window with its banner and, unless only the banner was
+// asked for, does the work; a debug run then shows the listing the work
+// returns, and a quiet run closes once it is done.
+void runToolWindow(wxApp& app, const ToolIdentity& tool, ToolMode mode,
+                   const std::function<std::vector<PaintItem>(int lineHeight)>& work);
 
 }  // namespace tools

@@ -23,14 +23,9 @@ public:
         // The framework's own command-line parsing is not used: the whole
         // argument text is the command word.
         const auto mode = tools::parseToolMode(tools::commandText(argv, argc), "pause");
-        auto* window = new tools::ToolWindow("Dotlift 2.0.0", "Dotlift200", mode, 31);
-        const int h = tools::ToolWindow::kLineHeight;
-        window->setItems(tools::bannerItems("Dotlift\u2122 v2.0.0", "Install information in <Dotlift.log>.",
-                                            mode == tools::ToolMode::Quiet, h));
-        window->Show();
-        window->Update();
-
-        if (mode != tools::ToolMode::Banner) {
+        const tools::ToolIdentity tool{"Dotlift 2.0.0", "Dotlift200", "Dotlift\u2122 v2.0.0",
+                                       "Install information in <Dotlift.log>.", 31};
+        tools::runToolWindow(*this, tool, mode, [](int lineHeight) {
             platform::Registry registry(platform::RegistryLocation::fromEnvironment());
             const auto folders = platform::PlatformFolders::fromEnvironment();
             tools::InstallEnvironment env{registry, folders, [](const std::string& text) {
@@ -42,15 +37,8 @@ public:
             std::tm local{};
             localtime_r(&now, &local);
             tools::appendInstallLog(state, folders, local);
-            if (mode == tools::ToolMode::Debug) {
-                window->setItems(tools::installDebugListing(state, h));
-            }
-            window->Refresh(true);
-        }
-        if (mode == tools::ToolMode::Quiet) {
-            // Ends now that the work is done, even if no paint came first.
-            CallAfter([window] { window->Close(true); });
-        }
+            return tools::installDebugListing(state, lineHeight);
+        });
         return true;
     }
 

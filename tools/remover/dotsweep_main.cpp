@@ -18,26 +18,14 @@ public:
 
     bool OnInit() override {
         const auto mode = tools::parseToolMode(tools::commandText(argv, argc), "maxpause");
-        auto* window = new tools::ToolWindow("Dotsweep 2.0.0", "Dotsweep200", mode, 35);
-        const int h = tools::ToolWindow::kLineHeight;
-        window->setItems(tools::bannerItems("Dotsweep\u2122 v2.0.0", "Uninstall information in <Dotsweep.log>.",
-                                            mode == tools::ToolMode::Quiet, h));
-        window->Show();
-        window->Update();
-
-        if (mode != tools::ToolMode::Banner) {
+        const tools::ToolIdentity tool{"Dotsweep 2.0.0", "Dotsweep200", "Dotsweep\u2122 v2.0.0",
+                                       "Uninstall information in <Dotsweep.log>.", 35};
+        tools::runToolWindow(*this, tool, mode, [](int lineHeight) {
             platform::Registry registry(platform::RegistryLocation::fromEnvironment());
             const auto folders = platform::PlatformFolders::fromEnvironment();
             tools::RemovalEnvironment env{registry, folders};
-            const tools::RemovalState state = tools::runRemoval(env);
-            if (mode == tools::ToolMode::Debug) {
-                window->setItems(tools::removalDebugListing(state, h));
-            }
-            window->Refresh(true);
-        }
-        if (mode == tools::ToolMode::Quiet) {
-            CallAfter([window] { window->Close(true); });
-        }
+            return tools::removalDebugListing(tools::runRemoval(env), lineHeight);
+        });
         return true;
     }
 
