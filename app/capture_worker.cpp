@@ -28,7 +28,8 @@ constexpr const char* kProgramName = "Quillo Scrivlet";
 FileTime fileTimeOf(const fs::path& file) {
     struct stat info {};
     FileTime t;
-    if (::stat(file.c_str(), &info) != 0) return t;
+    if (::stat(file.c_str(), &info) != 0)
+        return t;
     std::tm parts{};
     gmtime_r(&info.st_mtime, &parts);
     t.year = static_cast<std::uint16_t>(parts.tm_year + 1900);
@@ -49,7 +50,8 @@ void CaptureWorker::start() {
 }
 
 void CaptureWorker::join() {
-    if (m_thread.joinable()) m_thread.join();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 int CaptureWorker::run() {
@@ -76,7 +78,8 @@ int CaptureWorker::run() {
         acquisition.captureSpoolJobs("Microsoft Word - " + s.macroExchange.DocumentName);
     }
     acquisition.deleteQueuedJobs();
-    if (m_ctx.refreshPrinter) m_ctx.refreshPrinter();
+    if (m_ctx.refreshPrinter)
+        m_ctx.refreshPrinter();
     listFolder(work);
     return 0;
 }
@@ -85,7 +88,8 @@ void CaptureWorker::clipboardRoute(const fs::path& work) {
     std::error_code ec;
     fs::create_directories(work, ec);
     platform::Clipboard& clipboard = m_ctx.clipboard;
-    if (!clipboard.open()) return;
+    if (!clipboard.open())
+        return;
     const fs::path file = work / "0001.emf";
     if (auto bytes = clipboard.enhancedMetafile()) {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
@@ -95,24 +99,29 @@ void CaptureWorker::clipboardRoute(const fs::path& work) {
     }
     clipboard.empty();
     clipboard.close();
-    if (!fs::exists(file, ec)) return;
+    if (!fs::exists(file, ec))
+        return;
     listPage(0, file, false);
     fs::remove(file, ec);  // the page now lives only in memory
-    if (m_ctx.session.PageList.currentPage == -1) showFirstPage(0);
+    if (m_ctx.session.PageList.currentPage == -1)
+        showFirstPage(0);
 }
 
 void CaptureWorker::listFolder(const fs::path& folder) {
     std::vector<fs::path> files;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        if (entry.is_regular_file(ec) && entry.path().extension() == ".emf") files.push_back(entry.path());
+        if (entry.is_regular_file(ec) && entry.path().extension() == ".emf")
+            files.push_back(entry.path());
     }
     // The page file names put the pages in order.
     std::sort(files.begin(), files.end());
     for (std::size_t m = 0; m < files.size(); ++m) {
-        if (m_ctx.session.PageList.full()) break;
+        if (m_ctx.session.PageList.full())
+            break;
         listPage(static_cast<int>(m), files[m], !m_ctx.session.DemoMode);
-        if (m_ctx.session.PageList.currentPage == -1) showFirstPage(static_cast<int>(m));
+        if (m_ctx.session.PageList.currentPage == -1)
+            showFirstPage(static_cast<int>(m));
     }
 }
 
@@ -142,7 +151,8 @@ void CaptureWorker::listPage(int m, const fs::path& file, bool deleteFile) {
                              MessageIcon::None);
     }
     // Fit within 130 x 130, the aspect kept.
-    if (thumb.columns() > 0) thumb.scale(Magick::Geometry(130, 130));
+    if (thumb.columns() > 0)
+        thumb.scale(Magick::Geometry(130, 130));
     page.thumbnail = std::make_shared<const render::Bitmap>(render::imageToBitmap(thumb));
     page.width = static_cast<std::int32_t>(thumb.columns());
     page.height = static_cast<std::int32_t>(thumb.rows());
@@ -157,9 +167,10 @@ void CaptureWorker::listPage(int m, const fs::path& file, bool deleteFile) {
     }
     // Only now does the rest of the program see the page.
     s.PageList.publish(m + 1);
-    if (s.ViewState <= 1) s.ViewState = 1;
-    m_ctx.ui.invalidate(UiWindow::ThumbnailStrip, UiRect{page.x, page.y, page.x + page.width, page.y + page.height + 24},
-                        true);
+    if (s.ViewState <= 1)
+        s.ViewState = 1;
+    m_ctx.ui.invalidate(UiWindow::ThumbnailStrip,
+                        UiRect{page.x, page.y, page.x + page.width, page.y + page.height + 24}, true);
     m_ctx.ui.setScrollRange(UiWindow::ThumbnailStrip, ScrollBar::Vertical, 0, 10 * (m + 1), false);
 }
 
@@ -171,14 +182,14 @@ void CaptureWorker::showFirstPage(int m) {
     const auto page = s.PageList.record(m).metafile;
     {
         std::lock_guard lock(s.renderLock);
-        s.CurrentImage.store(
-            std::make_shared<const Magick::Image>(m_ctx.renderer.renderPage(currentResolution(s), page.get())));
+        s.CurrentImage.store(std::make_shared<const Magick::Image>(
+            m_ctx.renderer.renderPage(currentResolution(s), page.get())));
     }
     s.ViewState = 2;
     m_ctx.ui.invalidate(UiWindow::PageView, std::nullopt, false);
     const UiRect main = m_ctx.ui.clientRect(UiWindow::MainWindow);
-    m_ctx.ui.invalidate(UiWindow::MainWindow, UiRect{main.left + 50, main.bottom - 25, main.right - 200, main.bottom - 4},
-                        true);
+    m_ctx.ui.invalidate(UiWindow::MainWindow,
+                        UiRect{main.left + 50, main.bottom - 25, main.right - 200, main.bottom - 4}, true);
 }
 
 void mainWindowDestroyed(Session& session, SettingsStore& store, const platform::PlatformFolders& folders,
@@ -195,10 +206,12 @@ void mainWindowDestroyed(Session& session, SettingsStore& store, const platform:
         store.writeDword(RegRoot::CurrentUser, "lvWinRight", static_cast<std::uint32_t>(placement.right));
     }
     const auto work = folders.workFolder();
-    if (!work) return;
+    if (!work)
+        return;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(*work, ec)) {
-        if (!entry.is_directory(ec)) fs::remove(entry.path(), ec);
+        if (!entry.is_directory(ec))
+            fs::remove(entry.path(), ec);
     }
 }
 

@@ -14,11 +14,15 @@ public:
                               MessageIcon) override {
         std::fprintf(stderr, "%s: %s\n", caption.empty() ? "Message" : caption.c_str(), text.c_str());
         switch (buttons) {
-        case MessageButtons::YesNo:
-        case MessageButtons::YesNoCancel: return MessageAnswer::Yes;
-        case MessageButtons::RetryCancel: return MessageAnswer::Cancel;
-        case MessageButtons::AbortRetryIgnore: return MessageAnswer::Abort;
-        default: return MessageAnswer::Ok;
+            case MessageButtons::YesNo:
+            case MessageButtons::YesNoCancel:
+                return MessageAnswer::Yes;
+            case MessageButtons::RetryCancel:
+                return MessageAnswer::Cancel;
+            case MessageButtons::AbortRetryIgnore:
+                return MessageAnswer::Abort;
+            default:
+                return MessageAnswer::Ok;
         }
     }
     void beginWaitCursor() override {}

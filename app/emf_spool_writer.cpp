@@ -11,7 +11,8 @@ void put32(std::vector<std::byte>& out, std::uint32_t v) {
 
 }  // namespace
 
-std::vector<std::byte> writeEmfSpool(std::u16string_view documentName, std::span<const std::vector<std::byte>> pages) {
+std::vector<std::byte> writeEmfSpool(std::u16string_view documentName,
+                                     std::span<const std::vector<std::byte>> pages) {
     std::vector<std::byte> out;
     // Header ([MS-EMFSPOOL] 2.2.1): version, size, offsets of the document
     // name and of the output file name (none), then the name.

@@ -10,6 +10,7 @@
 
 namespace app {
 
-std::vector<std::byte> writeEmfSpool(std::u16string_view documentName, std::span<const std::vector<std::byte>> pages);
+std::vector<std::byte> writeEmfSpool(std::u16string_view documentName,
+                                     std::span<const std::vector<std::byte>> pages);
 
 }  // namespace app

@@ -28,7 +28,8 @@ MacroIniLines parseMacroIni(std::span<const std::byte> bytes) {
             break;
         }
         const auto end = text.find('\n', pos);
-        std::string_view line = text.substr(pos, end == std::string_view::npos ? text.size() - pos : end - pos);
+        std::string_view line =
+            text.substr(pos, end == std::string_view::npos ? text.size() - pos : end - pos);
         pos = end == std::string_view::npos ? text.size() : end + 1;
         if (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);

@@ -43,7 +43,8 @@ std::tm timeOf(const fs::path& file, bool local) {
 }
 
 long long parseDecimal(const std::optional<std::string>& text) {
-    if (!text || text->empty()) return 0;
+    if (!text || text->empty())
+        return 0;
     char* end = nullptr;
     const long long v = std::strtoll(text->c_str(), &end, 10);
     return (end != nullptr && *end == '\0') ? v : 0;
@@ -52,11 +53,13 @@ long long parseDecimal(const std::optional<std::string>& text) {
 // The first line of a text file, without its end, at most 259 characters.
 std::optional<std::string> firstLine(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
+    if (!in)
+        return std::nullopt;
     std::string line;
     char c = 0;
     while (line.size() < 4096 && in.get(c) && c != '\n') line.push_back(c);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
     line = line.substr(0, line.find('\0'));
     return platform::truncateUtf8(line, kMaxTextLength);
 }
@@ -65,28 +68,38 @@ std::optional<std::string> firstLine(const fs::path& file) {
 
 std::string pageFileName(std::uint32_t job, int page) {
     char part[16];
-    std::snprintf(part, sizeof part, page < 10 ? "000%d" : page < 100 ? "00%d" : page < 1000 ? "0%d" : "%d", page);
+    std::snprintf(part, sizeof part,
+                  page < 10     ? "000%d"
+                  : page < 100  ? "00%d"
+                  : page < 1000 ? "0%d"
+                                : "%d",
+                  page);
     return std::to_string(job) + part + ".emf";
 }
 
 std::optional<fs::path> expectedSpoolFile(const platform::Spooler& spooler, std::uint32_t job) {
-    if (job >= 100000) return std::nullopt;
+    if (job >= 100000)
+        return std::nullopt;
     char name[16];
     std::snprintf(name, sizeof name, "%05u.SPL", job);
     return spooler.spoolFolder() / name;
 }
 
 std::uint32_t spoolFileTimeValue(int year, int month, int day, int hour, int minute, int second) {
-    const long long v = ((((static_cast<long long>(year) - 2003) * 360 + month * 30 + day) * 24 + hour) * 60 + minute) * 60 + second;
+    const long long v =
+        ((((static_cast<long long>(year) - 2003) * 360 + month * 30 + day) * 24 + hour) * 60 + minute) * 60 +
+        second;
     return static_cast<std::uint32_t>(static_cast<unsigned long long>(v));
 }
 
 CutResult cutEmfPages(const fs::path& spoolFile, std::uint32_t job, const fs::path& workFolder) {
     CutResult result;
     SpoolReader reader;
-    if (!reader.open(spoolFile)) return result;
+    if (!reader.open(spoolFile))
+        return result;
     std::byte head[8];
-    if (reader.read(head) != 8 || le32(head) != kSpoolHeaderType || le32(head + 4) < 8) return result;
+    if (reader.read(head) != 8 || le32(head) != kSpoolHeaderType || le32(head + 4) < 8)
+        return result;
     reader.skip(le32(head + 4) - 8);
     std::error_code ec;
     fs::create_directories(workFolder, ec);
@@ -105,9 +118,11 @@ CutResult cutEmfPages(const fs::path& spoolFile, std::uint32_t job, const fs::pa
         }
         if (type == kPageRecordType) {
             // Never allocate more than the file can still hold.
-            if (size > reader.remaining()) break;
+            if (size > reader.remaining())
+                break;
             std::vector<std::byte> data(size);
-            if (reader.read(data) != size) break;
+            if (reader.read(data) != size)
+                break;
             if (!metafile::Metafile::fromBytes(data)) {
                 ++result.rejectedPages;  // not an enhanced metafile: no page file
                 continue;
@@ -115,7 +130,8 @@ CutResult cutEmfPages(const fs::path& spoolFile, std::uint32_t job, const fs::pa
             const fs::path file = workFolder / pageFileName(job, ++page);
             std::ofstream out(file, std::ios::binary | std::ios::trunc);
             out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-            if (out) result.pages.push_back(file);
+            if (out)
+                result.pages.push_back(file);
         } else if (type < 0xFFFF) {
             reader.skip(size);
         }
@@ -124,13 +140,15 @@ CutResult cutEmfPages(const fs::path& spoolFile, std::uint32_t job, const fs::pa
     return result;
 }
 
-PageAcquisition::PageAcquisition(Session& session, SettingsStore& store, const platform::PlatformFolders& folders,
-                                 platform::Spooler& spooler, UserInterfacePort& ui)
+PageAcquisition::PageAcquisition(Session& session, SettingsStore& store,
+                                 const platform::PlatformFolders& folders, platform::Spooler& spooler,
+                                 UserInterfacePort& ui)
     : m_session(session), m_store(store), m_folders(folders), m_spooler(spooler), m_ui(ui) {}
 
 fs::path PageAcquisition::printerMacroFile() const {
     const auto local = m_store.localAppDataFolder();
-    if (local && local->size() > 3) return m_folders.nativePath(*local) / "Scrivlet" / "lvSLPrnMacro.ini";
+    if (local && local->size() > 3)
+        return m_folders.nativePath(*local) / "Scrivlet" / "lvSLPrnMacro.ini";
     return m_folders.nativePath("c:\\lvSLPrnMacro.ini");
 }
 
@@ -151,50 +169,58 @@ bool PageAcquisition::findCapturePrinter() {
         return true;
     }
     switch (m_spooler.platform()) {
-    case WindowsPlatform::Win9x: {
-        const auto name = m_spooler.defaultPrinter();
-        const auto info = name ? m_spooler.printer(*name) : std::nullopt;
-        if (!info) {
-            systemMessage("dwNeeded == 0");
-            return false;
+        case WindowsPlatform::Win9x: {
+            const auto name = m_spooler.defaultPrinter();
+            const auto info = name ? m_spooler.printer(*name) : std::nullopt;
+            if (!info) {
+                systemMessage("dwNeeded == 0");
+                return false;
+            }
+            m_session.PrinterDpi = info->printQuality;
+            m_session.CapturePrinterName = info->name;
+            return true;
         }
-        m_session.PrinterDpi = info->printQuality;
-        m_session.CapturePrinterName = info->name;
-        return true;
-    }
-    case WindowsPlatform::NT4: {
-        const std::string device = m_spooler.profileDevice();
-        if (device.empty()) return false;
-        m_session.CapturePrinterName = device.substr(0, device.find(','));
-        return true;
-    }
-    case WindowsPlatform::Win2000: {
-        const auto name = m_spooler.defaultPrinter();
-        if (!name) return false;
-        m_session.CapturePrinterName = platform::truncateUtf8(*name, 260);
-        return true;
-    }
+        case WindowsPlatform::NT4: {
+            const std::string device = m_spooler.profileDevice();
+            if (device.empty())
+                return false;
+            m_session.CapturePrinterName = device.substr(0, device.find(','));
+            return true;
+        }
+        case WindowsPlatform::Win2000: {
+            const auto name = m_spooler.defaultPrinter();
+            if (!name)
+                return false;
+            m_session.CapturePrinterName = platform::truncateUtf8(*name, 260);
+            return true;
+        }
     }
     return false;
 }
 
 bool PageAcquisition::captureSpoolJobs(const std::string& title) {
-    if (!m_spooler.printer(m_session.CapturePrinterName)) return false;
+    if (!m_spooler.printer(m_session.CapturePrinterName))
+        return false;
     const auto jobs = m_spooler.jobs(m_session.CapturePrinterName);
     for (const auto& job : jobs) {
         // The first 30 characters decide, case-sensitively.
-        if (std::strncmp(job.document.c_str(), title.c_str(), 30) != 0) continue;
+        if (std::strncmp(job.document.c_str(), title.c_str(), 30) != 0)
+            continue;
         auto path = expectedSpoolFile(m_spooler, job.id);
         if (m_spooler.platform() == WindowsPlatform::Win9x) {
-            if (path) copyTemporaryPages(*path, job.id);
+            if (path)
+                copyTemporaryPages(*path, job.id);
             continue;
         }
         const std::string found = findSpoolFileByTime(m_spooler.spoolFolder());
-        if (found.size() > 3) path = fs::path(found);
-        if (!path) continue;
+        if (found.size() > 3)
+            path = fs::path(found);
+        if (!path)
+            continue;
         const std::tm t = timeOf(*path, false);
-        m_store.writeDword(platform::RegRoot::CurrentUser, "LastSplFileTime",
-                           spoolFileTimeValue(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec));
+        m_store.writeDword(
+            platform::RegRoot::CurrentUser, "LastSplFileTime",
+            spoolFileTimeValue(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec));
         cutEmfPages(*path, job.id);
     }
     return true;
@@ -203,20 +229,24 @@ bool PageAcquisition::captureSpoolJobs(const std::string& title) {
 void PageAcquisition::copyTemporaryPages(const fs::path& spoolFile, std::uint32_t job) {
     // 95/98/Me: the spool file names its pages' temporary files "~EMFxxxxxxxx".
     std::ifstream in(spoolFile, std::ios::binary);
-    if (!in) return;
+    if (!in)
+        return;
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     auto temp = m_folders.systemTempFolder();
-    if (!temp) return;
+    if (!temp)
+        return;
     const fs::path work = workFolder();
     std::error_code ec;
     fs::create_directories(work, ec);
     int page = 0;
     for (std::size_t i = 1; i + 4 + 8 <= bytes.size(); ++i) {
-        if (bytes.compare(i, 4, "~EMF") != 0) continue;
+        if (bytes.compare(i, 4, "~EMF") != 0)
+            continue;
         const std::string tail = bytes.substr(i + 4, 8);
-        if (tail.find_first_of("/\\\0", 0, 3) != std::string::npos) continue;  // names stay inside the folder
-        fs::copy_file(*temp / ("~EMF" + tail), work / pageFileName(job, ++page), fs::copy_options::overwrite_existing,
-                      ec);
+        if (tail.find_first_of("/\\\0", 0, 3) != std::string::npos)
+            continue;  // names stay inside the folder
+        fs::copy_file(*temp / ("~EMF" + tail), work / pageFileName(job, ++page),
+                      fs::copy_options::overwrite_existing, ec);
         i += 11;
     }
 }
@@ -228,7 +258,8 @@ std::string PageAcquisition::findSpoolFileByTime(const fs::path& folder) {
     std::vector<fs::path> files;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        if (platform::equalsIgnoreCase(entry.path().extension().string(), ".spl")) files.push_back(entry.path());
+        if (platform::equalsIgnoreCase(entry.path().extension().string(), ".spl"))
+            files.push_back(entry.path());
     }
     std::sort(files.begin(), files.end());
     if (files.empty()) {
@@ -245,7 +276,8 @@ std::string PageAcquisition::findSpoolFileByTime(const fs::path& folder) {
         const long long stamp = static_cast<long long>(t.tm_year + 1900 - 2000) * 10000000000LL +
                                 static_cast<long long>(t.tm_mon + 1) * 100000000LL + t.tm_mday * 1000000LL +
                                 t.tm_hour * 10000LL + t.tm_min * 100LL + t.tm_sec;
-        if (stamp >= threshold) return file.string();
+        if (stamp >= threshold)
+            return file.string();
     }
     return "_";
 }
@@ -255,7 +287,8 @@ bool PageAcquisition::cutEmfPages(const fs::path& spoolFile, std::uint32_t job) 
 }
 
 void PageAcquisition::deleteQueuedJobs() {
-    if (!m_spooler.printer(m_session.CapturePrinterName)) return;
+    if (!m_spooler.printer(m_session.CapturePrinterName))
+        return;
     for (const auto& job : m_spooler.jobs(m_session.CapturePrinterName)) {
         if (m_spooler.platform() == WindowsPlatform::Win9x) {
             m_spooler.cancelJob(job.id);

@@ -50,7 +50,8 @@ struct CutResult {
 
 // Cuts the EMF page records (type 12) of an EMF spool file into page files
 // of `job` in `workFolder`.
-CutResult cutEmfPages(const std::filesystem::path& spoolFile, std::uint32_t job, const std::filesystem::path& workFolder);
+CutResult cutEmfPages(const std::filesystem::path& spoolFile, std::uint32_t job,
+                      const std::filesystem::path& workFolder);
 
 class PageAcquisition {
 public:

@@ -11,16 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "render/magick.h"
-
 #include "app/console_ui.h"
 #include "app/session.h"
 #include "app/settings_store.h"
 #include "metafile/metafile.h"
+#include "output/formats.h"
 #include "platform/folders.h"
 #include "platform/registry/registry.h"
 #include "printer_support/slprnsupprt.h"
-#include "output/formats.h"
+#include "render/magick.h"
 #include "render/page_renderer.h"
 
 namespace {
@@ -28,16 +27,21 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* formatName(const app::FormatFlags& flags) {
-    if (flags.JPG_Default) return "JPEG";
-    if (flags.GIF_Default) return "GIF";
-    if (flags.PNG_Default) return "PNG";
-    if (flags.TIF_Default) return "TIF";
+    if (flags.JPG_Default)
+        return "JPEG";
+    if (flags.GIF_Default)
+        return "GIF";
+    if (flags.PNG_Default)
+        return "PNG";
+    if (flags.TIF_Default)
+        return "TIF";
     return "BMP";
 }
 
 // The demonstration: every sample page rendered at the current resolution
 // and written as Demo0001.jpg, Demo0002.jpg ... in the output folder.
-int runDemonstration(app::Session& session, app::SettingsStore& store, const platform::PlatformFolders& folders) {
+int runDemonstration(app::Session& session, app::SettingsStore& store,
+                     const platform::PlatformFolders& folders) {
     const auto install = store.readString(platform::RegRoot::LocalMachine, "InstallPath");
     if (!install) {
         std::fprintf(stderr, "No installation folder is recorded (InstallPath); run ./setup.sh first.\n");
@@ -47,7 +51,8 @@ int runDemonstration(app::Session& session, app::SettingsStore& store, const pla
     std::vector<fs::path> pages;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(samples, ec)) {
-        if (entry.path().extension() == ".emf") pages.push_back(entry.path());
+        if (entry.path().extension() == ".emf")
+            pages.push_back(entry.path());
     }
     std::sort(pages.begin(), pages.end());
     if (pages.empty()) {
@@ -55,7 +60,8 @@ int runDemonstration(app::Session& session, app::SettingsStore& store, const pla
         return 1;
     }
     const char* outEnv = std::getenv("SCRIVLET_OUTPUT");
-    const fs::path out = outEnv != nullptr && *outEnv != '\0' ? fs::path(outEnv) : fs::current_path() / "scrivlet-output";
+    const fs::path out =
+        outEnv != nullptr && *outEnv != '\0' ? fs::path(outEnv) : fs::current_path() / "scrivlet-output";
     fs::create_directories(out, ec);
 
     app::ConsoleUi ui;
@@ -74,9 +80,11 @@ int runDemonstration(app::Session& session, app::SettingsStore& store, const pla
         }
         Magick::Image image = renderer.renderPage(dpi, &*mf);
         char name[32];
-        std::snprintf(name, sizeof name, "Demo%04d%s", ++number, std::string(output::extensionOf(session.CurrentFormat)).c_str());
+        std::snprintf(name, sizeof name, "Demo%04d%s", ++number,
+                      std::string(output::extensionOf(session.CurrentFormat)).c_str());
         image.write((out / name).string());
-        std::printf("  %s (%zux%zu pixels, %.0f dpi)\n", (out / name).c_str(), image.columns(), image.rows(), dpi);
+        std::printf("  %s (%zux%zu pixels, %.0f dpi)\n", (out / name).c_str(), image.columns(), image.rows(),
+                    dpi);
     }
     std::printf("%d demonstration page(s) written to %s\n", number, out.c_str());
     return 0;
@@ -111,11 +119,14 @@ int main(int argc, char** argv) {
     // fnSLPrnRefresh is bound at load time (the program does not start
     // without the library); the capture worker calls it after a spool capture.
     int (*const refresh)() = &fnSLPrnRefresh;
-    std::printf("  printer support:          libSLPrnSupprt (fnSLPrnRefresh at %p)\n", reinterpret_cast<void*>(refresh));
+    std::printf("  printer support:          libSLPrnSupprt (fnSLPrnRefresh at %p)\n",
+                reinterpret_cast<void*>(refresh));
     if (session.DemoMode) {
         std::printf("Quick-start demonstration:\n");
         return runDemonstration(session, store, folders);
     }
-    std::printf("The windows and the capture worker are not built yet; start with \"quick\" for the demonstration.\n");
+    std::printf(
+        "The windows and the capture worker are not built yet; start with \"quick\" for the "
+        "demonstration.\n");
     return 0;
 }

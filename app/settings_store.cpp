@@ -178,7 +178,8 @@ bool SettingsStore::writeString(RegRoot hive, std::string_view name, std::string
     return key && key->setString(name, text) == platform::RegStatus::Success;
 }
 
-bool SettingsStore::writeUserKeyString(std::string_view subkey, std::string_view name, std::string_view text) {
+bool SettingsStore::writeUserKeyString(std::string_view subkey, std::string_view name,
+                                       std::string_view text) {
     auto key = m_registry.openKey(RegRoot::CurrentUser, subkey, RegAccess::Write);
     return key && key->setString(name, text) == platform::RegStatus::Success;
 }

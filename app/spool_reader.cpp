@@ -9,11 +9,14 @@ namespace app {
 bool SpoolReader::open(const std::filesystem::path& file) {
     close();
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) return false;
+    if (!std::filesystem::is_regular_file(file, ec))
+        return false;
     m_file = std::fopen(file.c_str(), "rb");
-    if (m_file == nullptr) return false;
+    if (m_file == nullptr)
+        return false;
     m_fileSize = std::filesystem::file_size(file, ec);
-    if (ec) m_fileSize = 0;
+    if (ec)
+        m_fileSize = 0;
     rewind();
     return true;
 }
@@ -29,21 +32,24 @@ void SpoolReader::rewind() {
     m_filled = m_position = 0;
     m_fileOffset = 0;
     m_eof = false;
-    if (m_file != nullptr) std::fseek(m_file, 0, SEEK_SET);
+    if (m_file != nullptr)
+        std::fseek(m_file, 0, SEEK_SET);
 }
 
 bool SpoolReader::refill() {
     m_position = 0;
     m_filled = m_file != nullptr ? std::fread(m_buffer, 1, kBufferSize, m_file) : 0;
     m_fileOffset += m_filled;
-    if (m_filled == 0) m_eof = true;
+    if (m_filled == 0)
+        m_eof = true;
     return m_filled > 0;
 }
 
 std::size_t SpoolReader::read(std::span<std::byte> out) {
     std::size_t done = 0;
     while (done < out.size()) {
-        if (m_position == m_filled && !refill()) break;
+        if (m_position == m_filled && !refill())
+            break;
         const std::size_t n = std::min(out.size() - done, m_filled - m_position);
         std::memcpy(out.data() + done, m_buffer + m_position, n);
         m_position += n;
@@ -56,7 +62,8 @@ void SpoolReader::skip(std::uint64_t n) {
     const std::size_t inBuffer = std::min<std::uint64_t>(n, m_filled - m_position);
     m_position += inBuffer;
     n -= inBuffer;
-    if (n == 0 || m_file == nullptr) return;
+    if (n == 0 || m_file == nullptr)
+        return;
     // Past the end of the file there is nothing to skip to.
     const std::uint64_t target = std::min(m_fileOffset + n, m_fileSize);
     m_filled = m_position = 0;
@@ -65,7 +72,8 @@ void SpoolReader::skip(std::uint64_t n) {
         return;
     }
     m_fileOffset = target;
-    if (target >= m_fileSize) m_eof = true;
+    if (target >= m_fileSize)
+        m_eof = true;
 }
 
 std::uint64_t SpoolReader::remaining() const {

@@ -39,9 +39,9 @@ private:
 
     std::FILE* m_file = nullptr;
     std::byte m_buffer[kBufferSize] = {};
-    std::size_t m_filled = 0;       // bytes in the buffer
-    std::size_t m_position = 0;     // read position in the buffer
-    std::uint64_t m_fileOffset = 0; // file position after the buffer
+    std::size_t m_filled = 0;        // bytes in the buffer
+    std::size_t m_position = 0;      // read position in the buffer
+    std::uint64_t m_fileOffset = 0;  // file position after the buffer
     std::uint64_t m_fileSize = 0;
     bool m_eof = false;
 };

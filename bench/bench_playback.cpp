@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
     std::error_code ec;
     for (const char* folder : {"libemf2svg", "office", "docpages"}) {
         for (const auto& entry : fs::directory_iterator(corpus / folder, ec)) {
-            if (entry.path().extension() == ".emf") files.push_back(entry.path());
+            if (entry.path().extension() == ".emf")
+                files.push_back(entry.path());
         }
     }
     std::sort(files.begin(), files.end());
@@ -45,7 +46,8 @@ int main(int argc, char** argv) {
     pages.reserve(files.size());
     for (const auto& file : files) {
         auto mf = metafile::Metafile::fromFile(file);
-        if (!mf) continue;
+        if (!mf)
+            continue;
         pages.push_back(std::move(*mf));
         const std::string name = file.parent_path().filename().string() + "/" + file.filename().string();
         const auto& page = pages.back();

@@ -37,8 +37,14 @@ void BM_RenderPage(benchmark::State& state) {
     getrusage(RUSAGE_SELF, &usage);
     state.counters["peak_rss_mb"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
-BENCHMARK(BM_RenderPage)->Args({96, 0})->Args({96, 3})->Args({300, 0})->Args({300, 3})->Args({300, 10})
-    ->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_RenderPage)
+    ->Args({96, 0})
+    ->Args({96, 3})
+    ->Args({300, 0})
+    ->Args({300, 3})
+    ->Args({300, 10})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
 
 }  // namespace
 

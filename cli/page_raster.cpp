@@ -12,7 +12,8 @@ namespace cli {
 std::optional<std::pair<long long, long long>> pageSize(const metafile::EmfHeader& h, double dpi) {
     const double w = double(h.rclFrame.right) - h.rclFrame.left;
     const double hgt = double(h.rclFrame.bottom) - h.rclFrame.top;
-    if (w <= 0 || hgt <= 0 || dpi <= 0) return std::nullopt;
+    if (w <= 0 || hgt <= 0 || dpi <= 0)
+        return std::nullopt;
     const double cols = std::ceil(w * dpi * 0.0003937007874015748);
     const double rows = std::ceil(hgt * dpi * 0.0003937007874015748);
     return std::make_pair(static_cast<long long>(cols), static_cast<long long>(rows));
@@ -42,7 +43,8 @@ std::optional<std::string> writePng(const metafile::DibSection& page, const std:
     // cairo reads the pixels in place: RGB24 is the DIB's own layout.
     auto* data = reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(page.pixels().data()));
     std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
-        cairo_image_surface_create_for_data(data, CAIRO_FORMAT_RGB24, page.width(), page.height(), page.width() * 4),
+        cairo_image_surface_create_for_data(data, CAIRO_FORMAT_RGB24, page.width(), page.height(),
+                                            page.width() * 4),
         cairo_surface_destroy);
     const cairo_status_t status = cairo_surface_write_to_png(surface.get(), file.c_str());
     if (status != CAIRO_STATUS_SUCCESS) {

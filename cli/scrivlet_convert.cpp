@@ -26,17 +26,20 @@ void usage() {
 void printReport(const std::string& name, const metafile::PlaybackReport& report) {
     std::printf("  %s: %d records played\n", name.c_str(), report.recordsPlayed);
     for (const auto& [type, count] : report.skipped) {
-        std::printf("    skipped %s (%u): %d\n", std::string(metafile::emf::recordName(type)).c_str(), type, count);
+        std::printf("    skipped %s (%u): %d\n", std::string(metafile::emf::recordName(type)).c_str(), type,
+                    count);
     }
     for (const auto& [type, count] : report.malformed) {
-        std::printf("    malformed %s (%u): %d\n", std::string(metafile::emf::recordName(type)).c_str(), type, count);
+        std::printf("    malformed %s (%u): %d\n", std::string(metafile::emf::recordName(type)).c_str(), type,
+                    count);
     }
     for (const auto& [face, runs] : report.fonts) {
         std::printf("    font \"%s\" drawn with \"%s\": %d text records\n", face.c_str(),
                     metafile::resolvedFamily(face).c_str(), runs);
     }
     if (report.glyphIndexRuns > 0) {
-        std::printf("    glyph-index text drawn with the substitute font's glyphs: %d records\n", report.glyphIndexRuns);
+        std::printf("    glyph-index text drawn with the substitute font's glyphs: %d records\n",
+                    report.glyphIndexRuns);
     }
     if (report.missingGlyphs > 0) {
         std::printf("    characters drawn from a fallback font: %d\n", report.missingGlyphs);
@@ -46,7 +49,8 @@ void printReport(const std::string& name, const metafile::PlaybackReport& report
     } else if (report.emfPlus) {
         std::printf("    EMF+ and EMF records: the EMF records were played\n");
     }
-    if (!report.truncation.empty()) std::printf("    record list cut short: %s\n", report.truncation.c_str());
+    if (!report.truncation.empty())
+        std::printf("    record list cut short: %s\n", report.truncation.c_str());
     for (const auto& note : report.notes) std::printf("    note: %s\n", note.c_str());
 }
 
@@ -107,8 +111,10 @@ int main(int argc, char** argv) {
             ++failures;
             continue;
         }
-        std::printf("%s -> %s (%dx%d)\n", input.c_str(), output.c_str(), raster->page.width(), raster->page.height());
-        if (showReport) printReport(input.filename().string(), raster->report);
+        std::printf("%s -> %s (%dx%d)\n", input.c_str(), output.c_str(), raster->page.width(),
+                    raster->page.height());
+        if (showReport)
+            printReport(input.filename().string(), raster->report);
     }
     return failures == 0 ? 0 : 1;
 }

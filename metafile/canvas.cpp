@@ -69,7 +69,8 @@ std::optional<Area> visibleArea(const Bounds& b, double margin, int width, int h
     if (x1 >= x2 || y1 >= y2) {
         return std::nullopt;
     }
-    return Area{static_cast<int>(x1), static_cast<int>(y1), static_cast<int>(x2 - x1), static_cast<int>(y2 - y1)};
+    return Area{static_cast<int>(x1), static_cast<int>(y1), static_cast<int>(x2 - x1),
+                static_cast<int>(y2 - y1)};
 }
 
 // Sutherland-Hodgman against one edge of the rectangle; keeps the winding
@@ -97,12 +98,20 @@ std::vector<PointD> clipEdge(const std::vector<PointD>& in, Inside inside, Cut c
 }
 
 std::vector<PointD> clipPolygon(std::vector<PointD> poly, double x1, double y1, double x2, double y2) {
-    auto atX = [](PointD a, PointD b, double x) { return PointD{x, a.y + (b.y - a.y) * (x - a.x) / (b.x - a.x)}; };
-    auto atY = [](PointD a, PointD b, double y) { return PointD{a.x + (b.x - a.x) * (y - a.y) / (b.y - a.y), y}; };
-    poly = clipEdge(poly, [&](PointD p) { return p.x >= x1; }, [&](PointD a, PointD b) { return atX(a, b, x1); });
-    poly = clipEdge(poly, [&](PointD p) { return p.x <= x2; }, [&](PointD a, PointD b) { return atX(a, b, x2); });
-    poly = clipEdge(poly, [&](PointD p) { return p.y >= y1; }, [&](PointD a, PointD b) { return atY(a, b, y1); });
-    poly = clipEdge(poly, [&](PointD p) { return p.y <= y2; }, [&](PointD a, PointD b) { return atY(a, b, y2); });
+    auto atX = [](PointD a, PointD b, double x) {
+        return PointD{x, a.y + (b.y - a.y) * (x - a.x) / (b.x - a.x)};
+    };
+    auto atY = [](PointD a, PointD b, double y) {
+        return PointD{a.x + (b.x - a.x) * (y - a.y) / (b.y - a.y), y};
+    };
+    poly = clipEdge(
+        poly, [&](PointD p) { return p.x >= x1; }, [&](PointD a, PointD b) { return atX(a, b, x1); });
+    poly = clipEdge(
+        poly, [&](PointD p) { return p.x <= x2; }, [&](PointD a, PointD b) { return atX(a, b, x2); });
+    poly = clipEdge(
+        poly, [&](PointD p) { return p.y >= y1; }, [&](PointD a, PointD b) { return atY(a, b, y1); });
+    poly = clipEdge(
+        poly, [&](PointD p) { return p.y <= y2; }, [&](PointD a, PointD b) { return atY(a, b, y2); });
     return poly;
 }
 
@@ -114,7 +123,8 @@ bool clipSegment(PointD& a, PointD& b, double x1, double y1, double x2, double y
     const double q[4] = {a.x - x1, x2 - a.x, a.y - y1, y2 - a.y};
     for (int i = 0; i < 4; ++i) {
         if (p[i] == 0) {
-            if (q[i] < 0) return false;
+            if (q[i] < 0)
+                return false;
             continue;
         }
         const double t = q[i] / p[i];
@@ -123,7 +133,8 @@ bool clipSegment(PointD& a, PointD& b, double x1, double y1, double x2, double y
         } else {
             t1 = std::min(t1, t);
         }
-        if (t0 > t1) return false;
+        if (t0 > t1)
+            return false;
     }
     const PointD start{a.x + t0 * dx, a.y + t0 * dy};
     b = PointD{a.x + t1 * dx, a.y + t1 * dy};
@@ -171,11 +182,14 @@ void addFillPath(cairo_t* cr, std::span<const Figure> figures, const Area& a) {
         std::vector<PointD> pts;
         pts.reserve(f.points.size());
         for (auto p : f.points) {
-            if (finite(p)) pts.push_back(p);
+            if (finite(p))
+                pts.push_back(p);
         }
-        if (pts.size() < 3) continue;
+        if (pts.size() < 3)
+            continue;
         pts = clipPolygon(std::move(pts), x1, y1, x2, y2);
-        if (pts.size() < 3) continue;
+        if (pts.size() < 3)
+            continue;
         cairo_move_to(cr, pts[0].x, pts[0].y);
         for (std::size_t i = 1; i < pts.size(); ++i) {
             cairo_line_to(cr, pts[i].x, pts[i].y);
@@ -190,15 +204,19 @@ void addStrokePath(cairo_t* cr, std::span<const Figure> figures, const Area& a, 
     for (const auto& f : figures) {
         std::vector<PointD> pts;
         for (auto p : f.points) {
-            if (finite(p)) pts.push_back(p);
+            if (finite(p))
+                pts.push_back(p);
         }
-        if (pts.empty()) continue;
+        if (pts.empty())
+            continue;
         const bool allInside = std::all_of(pts.begin(), pts.end(), inside);
         if (allInside) {
             cairo_move_to(cr, pts[0].x, pts[0].y);
             for (std::size_t i = 1; i < pts.size(); ++i) cairo_line_to(cr, pts[i].x, pts[i].y);
-            if (f.closed) cairo_close_path(cr);
-            if (pts.size() == 1) cairo_close_path(cr);
+            if (f.closed)
+                cairo_close_path(cr);
+            if (pts.size() == 1)
+                cairo_close_path(cr);
             continue;
         }
         // Cut into the visible pieces; joins outside the margin do not show.
@@ -212,7 +230,8 @@ void addStrokePath(cairo_t* cr, std::span<const Figure> figures, const Area& a, 
                 open = false;
                 continue;
             }
-            if (!open) cairo_move_to(cr, a0.x, a0.y);
+            if (!open)
+                cairo_move_to(cr, a0.x, a0.y);
             cairo_line_to(cr, b0.x, b0.y);
             open = wasInsideEnd;
         }
@@ -245,7 +264,8 @@ Region maskRegion(Mask& mask) {
         int x = 0;
         while (x < a.w) {
             while (x < a.w && row[x] == 0) ++x;
-            if (x >= a.w) break;
+            if (x >= a.w)
+                break;
             const int start = x;
             while (x < a.w && row[x] != 0) ++x;
             rows[static_cast<std::size_t>(y)].push_back({a.x + start, a.x + x});
@@ -256,7 +276,8 @@ Region maskRegion(Mask& mask) {
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     std::int64_t q = a / b;
-    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+    if ((a % b != 0) && ((a < 0) != (b < 0)))
+        --q;
     return q;
 }
 
@@ -272,8 +293,8 @@ void Canvas::plot(int x, int y, std::uint32_t pixel, int rop2) {
     d = rop2 == 13 ? (pixel & 0x00FFFFFFu) : applyRop2(rop2, pixel, d);
 }
 
-void Canvas::compositeMask(int x0, int y0, int w, int h, const std::uint8_t* mask, int stride, const Paint& paint,
-                           const Region* clip, int rop2) {
+void Canvas::compositeMask(int x0, int y0, int w, int h, const std::uint8_t* mask, int stride,
+                           const Paint& paint, const Region* clip, int rop2) {
     if (rop2 == 11) {  // R2_NOP
         return;
     }
@@ -288,7 +309,8 @@ void Canvas::compositeMask(int x0, int y0, int w, int h, const std::uint8_t* mas
         const std::vector<Span>* spans = nullptr;
         if (clip != nullptr) {
             spans = clip->row(y);
-            if (spans == nullptr) continue;
+            if (spans == nullptr)
+                continue;
         }
         auto paintSpan = [&](const Span& s) {
             const int a = std::max(s.x1, xStart), b = std::min(s.x2, xEnd);
@@ -304,8 +326,10 @@ void Canvas::compositeMask(int x0, int y0, int w, int h, const std::uint8_t* mas
                 return;
             }
             for (int x = a; x < b; ++x) {
-                if (mrow[x - x0] == 0) continue;
-                if (const auto value = paint.at(x, y)) plot(x, y, *value, rop2);
+                if (mrow[x - x0] == 0)
+                    continue;
+                if (const auto value = paint.at(x, y))
+                    plot(x, y, *value, rop2);
             }
         };
         if (spans == nullptr) {
@@ -316,12 +340,14 @@ void Canvas::compositeMask(int x0, int y0, int w, int h, const std::uint8_t* mas
     }
 }
 
-void Canvas::fillFigures(std::span<const Figure> figures, bool winding, const Paint& paint, const Region* clip,
-                         int rop2) {
+void Canvas::fillFigures(std::span<const Figure> figures, bool winding, const Paint& paint,
+                         const Region* clip, int rop2) {
     const auto area = visibleArea(boundsOf(figures), 1, width(), height(), clip);
-    if (!area) return;
+    if (!area)
+        return;
     Mask mask(*area);
-    if (!mask.ok()) return;
+    if (!mask.ok())
+        return;
     cairo_set_fill_rule(mask.cr(), winding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
     addFillPath(mask.cr(), figures, *area);
     cairo_fill(mask.cr());
@@ -332,9 +358,11 @@ void Canvas::strokeFigures(std::span<const Figure> figures, const StrokeStyle& s
                            const Region* clip, int rop2) {
     const double margin = style.width * std::max(style.miterLimit, 1.0) + 2;
     const auto area = visibleArea(boundsOf(figures), margin, width(), height(), clip);
-    if (!area) return;
+    if (!area)
+        return;
     Mask mask(*area);
-    if (!mask.ok()) return;
+    if (!mask.ok())
+        return;
     applyStyle(mask.cr(), style);
     addStrokePath(mask.cr(), figures, *area, margin);
     cairo_stroke(mask.cr());
@@ -343,9 +371,11 @@ void Canvas::strokeFigures(std::span<const Figure> figures, const StrokeStyle& s
 
 Region Canvas::figuresRegion(std::span<const Figure> figures, bool winding) const {
     const auto area = visibleArea(boundsOf(figures), 1, width(), height(), nullptr);
-    if (!area) return {};
+    if (!area)
+        return {};
     Mask mask(*area);
-    if (!mask.ok()) return {};
+    if (!mask.ok())
+        return {};
     cairo_set_fill_rule(mask.cr(), winding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
     addFillPath(mask.cr(), figures, *area);
     cairo_fill(mask.cr());
@@ -355,9 +385,11 @@ Region Canvas::figuresRegion(std::span<const Figure> figures, bool winding) cons
 Region Canvas::strokeRegion(std::span<const Figure> figures, const StrokeStyle& style) const {
     const double margin = style.width * std::max(style.miterLimit, 1.0) + 2;
     const auto area = visibleArea(boundsOf(figures), margin, width(), height(), nullptr);
-    if (!area) return {};
+    if (!area)
+        return {};
     Mask mask(*area);
-    if (!mask.ok()) return {};
+    if (!mask.ok())
+        return {};
     applyStyle(mask.cr(), style);
     addStrokePath(mask.cr(), figures, *area, margin);
     cairo_stroke(mask.cr());
@@ -366,15 +398,18 @@ Region Canvas::strokeRegion(std::span<const Figure> figures, const StrokeStyle& 
 
 void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint& paint, ThinDash& dash,
                        const Region* clip, int rop2) {
-    if (points.size() < 2 || rop2 == 11) return;
+    if (points.size() < 2 || rop2 == 11)
+        return;
     long patternLength = 0;
     for (int d : dash.pattern) patternLength += std::max(d, 1);
     auto dashOn = [&](long position) -> bool {
-        if (patternLength == 0) return true;
+        if (patternLength == 0)
+            return true;
         long p = position % patternLength;
         for (std::size_t i = 0; i < dash.pattern.size(); ++i) {
             const long len = std::max(dash.pattern[i], 1);
-            if (p < len) return i % 2 == 0;
+            if (p < len)
+                return i % 2 == 0;
             p -= len;
         }
         return true;
@@ -385,7 +420,8 @@ void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint&
         const PointL b = points[(s + 1) % points.size()];
         const std::int64_t dx = std::int64_t{b.x} - a.x, dy = std::int64_t{b.y} - a.y;
         const std::int64_t n = std::max(std::llabs(dx), std::llabs(dy));
-        if (n == 0) continue;
+        if (n == 0)
+            continue;
         const bool xMajor = std::llabs(dx) >= std::llabs(dy);
         // Only the steps whose major coordinate lies on the bitmap.
         const std::int64_t major0 = xMajor ? a.x : a.y;
@@ -403,11 +439,14 @@ void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint&
             const std::int64_t minor = xMajor ? a.y + roundDiv(i * dy, n) : a.x + roundDiv(i * dx, n);
             const std::int64_t x = xMajor ? major0 + i * majorStep : minor;
             const std::int64_t y = xMajor ? minor : major0 + i * majorStep;
-            if (x < 0 || y < 0 || x >= width() || y >= height()) continue;
+            if (x < 0 || y < 0 || x >= width() || y >= height())
+                continue;
             const int xi = static_cast<int>(x), yi = static_cast<int>(y);
-            if (clip != nullptr && !clip->contains(xi, yi)) continue;
+            if (clip != nullptr && !clip->contains(xi, yi))
+                continue;
             if (dashOn(dash.position + i)) {
-                if (const auto value = paint.at(xi, yi)) plot(xi, yi, *value, rop2);
+                if (const auto value = paint.at(xi, yi))
+                    plot(xi, yi, *value, rop2);
             } else if (dash.opaqueGaps) {
                 plot(xi, yi, dash.gapPixel, rop2);
             }
@@ -418,7 +457,8 @@ void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint&
 
 void Canvas::fillRegion(const Region& region, const Paint& paint, const Region* clip, int rop2) {
     Region visible = region.intersected(Region::fromRect(0, 0, width(), height()));
-    if (clip != nullptr) visible = visible.intersected(*clip);
+    if (clip != nullptr)
+        visible = visible.intersected(*clip);
     const bool solidCopy = paint.kind == Paint::Kind::Solid && rop2 == 13;
     for (const auto& band : visible.bands()) {
         for (int y = band.top; y < band.bottom; ++y) {
@@ -428,7 +468,8 @@ void Canvas::fillRegion(const Region& region, const Paint& paint, const Region* 
                     continue;
                 }
                 for (int x = s.x1; x < s.x2; ++x) {
-                    if (const auto value = paint.at(x, y)) plot(x, y, *value, rop2);
+                    if (const auto value = paint.at(x, y))
+                        plot(x, y, *value, rop2);
                 }
             }
         }
@@ -436,8 +477,10 @@ void Canvas::fillRegion(const Region& region, const Paint& paint, const Region* 
 }
 
 void Canvas::setPixel(int x, int y, std::uint32_t pixel, const Region* clip, int rop2) {
-    if (x < 0 || y < 0 || x >= width() || y >= height()) return;
-    if (clip != nullptr && !clip->contains(x, y)) return;
+    if (x < 0 || y < 0 || x >= width() || y >= height())
+        return;
+    if (clip != nullptr && !clip->contains(x, y))
+        return;
     plot(x, y, pixel, rop2);
 }
 

@@ -73,8 +73,8 @@ public:
 
     // Text on one baseline, starting at x (device pixels).
     TextMetrics measureText(const TextStyle& style, std::string_view utf8) const;
-    void drawText(const TextStyle& style, std::string_view utf8, double x, double baseline, const Paint& paint,
-                  const Region* clip, int rop2);
+    void drawText(const TextStyle& style, std::string_view utf8, double x, double baseline,
+                  const Paint& paint, const Region* clip, int rop2);
 
     // Glyph runs: metrics of a font (per em), the advance of each glyph
     // (device vectors), and drawing; drawGlyphs returns how many characters

@@ -45,7 +45,8 @@ ScaledFont openFont(const TextStyle& style, const FontMatrix& m) {
     cairo_font_options_set_antialias(options.get(), CAIRO_ANTIALIAS_NONE);
     cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_OFF);
     ScaledFont scaled(cairo_scaled_font_create(face.get(), &font, &identity, options.get()));
-    if (cairo_scaled_font_status(scaled.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
+    if (cairo_scaled_font_status(scaled.get()) != CAIRO_STATUS_SUCCESS)
+        return nullptr;
     return scaled;
 }
 
@@ -72,8 +73,9 @@ std::vector<unsigned long> glyphIds(cairo_scaled_font_t* font, const GlyphRun& r
                 const std::string text = utf8Of(c);
                 cairo_glyph_t* glyphs = nullptr;
                 int count = 0;
-                if (cairo_scaled_font_text_to_glyphs(font, 0, 0, text.c_str(), static_cast<int>(text.size()), &glyphs,
-                                                     &count, nullptr, nullptr, nullptr) == CAIRO_STATUS_SUCCESS &&
+                if (cairo_scaled_font_text_to_glyphs(font, 0, 0, text.c_str(), static_cast<int>(text.size()),
+                                                     &glyphs, &count, nullptr, nullptr,
+                                                     nullptr) == CAIRO_STATUS_SUCCESS &&
                     count > 0) {
                     id = glyphs[0].index;
                 }
@@ -92,7 +94,8 @@ FontMetrics Canvas::fontMetrics(const TextStyle& style) const {
     FontMetrics m;
     FontMatrix unit{{1000, 0}, {0, 1000}};
     auto font = openFont(style, unit);
-    if (!font) return m;
+    if (!font)
+        return m;
     cairo_font_extents_t fe;
     cairo_scaled_font_extents(font.get(), &fe);
     m.ascent = fe.ascent / 1000;
@@ -109,7 +112,8 @@ FontMetrics Canvas::fontMetrics(const TextStyle& style) const {
 std::vector<PointD> Canvas::glyphAdvances(const GlyphRun& run) const {
     std::vector<PointD> out(run.characters.size(), PointD{0, 0});
     auto font = openFont(run.style, run.matrix);
-    if (!font) return out;
+    if (!font)
+        return out;
     const auto ids = glyphIds(font.get(), run);
     for (std::size_t i = 0; i < ids.size(); ++i) {
         cairo_glyph_t g{ids[i], 0, 0};
@@ -121,9 +125,11 @@ std::vector<PointD> Canvas::glyphAdvances(const GlyphRun& run) const {
 }
 
 int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* clip, int rop2) {
-    if (run.characters.empty() || run.positions.size() != run.characters.size()) return 0;
+    if (run.characters.empty() || run.positions.size() != run.characters.size())
+        return 0;
     auto font = openFont(run.style, run.matrix);
-    if (!font) return 0;
+    if (!font)
+        return 0;
     const auto ids = glyphIds(font.get(), run);
     int missing = 0;
     // Characters the font lacks are drawn with a family that has them, so
@@ -131,16 +137,20 @@ int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* cl
     std::map<std::string, std::vector<std::size_t>> fallback;
     for (std::size_t i = 0; i < ids.size(); ++i) {
         const std::uint32_t c = run.characters[i];
-        if (ids[i] != 0 || run.glyphIndices || c < 0x20 || c == 0xFFFF) continue;
+        if (ids[i] != 0 || run.glyphIndices || c < 0x20 || c == 0xFFFF)
+            continue;
         ++missing;
         const std::string family = fallbackFamilyFor(c);
-        if (!family.empty()) fallback[family].push_back(i);
+        if (!family.empty())
+            fallback[family].push_back(i);
     }
     // The area: every glyph origin grown by the em in each direction.
-    const double em = std::max(std::hypot(run.matrix.x.x, run.matrix.x.y), std::hypot(run.matrix.y.x, run.matrix.y.y));
+    const double em =
+        std::max(std::hypot(run.matrix.x.x, run.matrix.x.y), std::hypot(run.matrix.y.x, run.matrix.y.y));
     double x1 = 1e300, y1 = 1e300, x2 = -1e300, y2 = -1e300;
     for (auto p : run.positions) {
-        if (!std::isfinite(p.x) || !std::isfinite(p.y)) return missing;
+        if (!std::isfinite(p.x) || !std::isfinite(p.y))
+            return missing;
         x1 = std::min(x1, p.x);
         y1 = std::min(y1, p.y);
         x2 = std::max(x2, p.x);
@@ -153,16 +163,20 @@ int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* cl
     int ay2 = static_cast<int>(std::min(double(height()), std::ceil(y2 + margin)));
     if (clip != nullptr) {
         const auto b = clip->bounds();
-        if (!b) return missing;
+        if (!b)
+            return missing;
         ax1 = std::max(ax1, b->left);
         ay1 = std::max(ay1, b->top);
         ax2 = std::min(ax2, b->right);
         ay2 = std::min(ay2, b->bottom);
     }
-    if (ax1 >= ax2 || ay1 >= ay2 || em > 20000) return missing;
-    std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(cairo_image_surface_create(CAIRO_FORMAT_A8, ax2 - ax1, ay2 - ay1));
+    if (ax1 >= ax2 || ay1 >= ay2 || em > 20000)
+        return missing;
+    std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(
+        cairo_image_surface_create(CAIRO_FORMAT_A8, ax2 - ax1, ay2 - ay1));
     std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(surface.get()));
-    if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) return missing;
+    if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS)
+        return missing;
     cairo_set_antialias(cr.get(), CAIRO_ANTIALIAS_NONE);
     cairo_set_scaled_font(cr.get(), font.get());
     std::vector<cairo_glyph_t> glyphs;
@@ -171,7 +185,8 @@ int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* cl
         const PointD p = run.positions[i];
         // Glyphs far outside the area are left out (cairo's coordinates are
         // fixed-point).
-        if (p.x < ax1 - margin || p.x > ax2 + margin || p.y < ay1 - margin || p.y > ay2 + margin) continue;
+        if (p.x < ax1 - margin || p.x > ax2 + margin || p.y < ay1 - margin || p.y > ay2 + margin)
+            continue;
         glyphs.push_back({ids[i], p.x - ax1, p.y - ay1});
     }
     cairo_show_glyphs(cr.get(), glyphs.data(), static_cast<int>(glyphs.size()));
@@ -179,7 +194,8 @@ int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* cl
         TextStyle style = run.style;
         style.family = family;
         auto other = openFont(style, run.matrix);
-        if (!other) continue;
+        if (!other)
+            continue;
         GlyphRun single;
         single.characters.reserve(indices.size());
         for (auto i : indices) single.characters.push_back(run.characters[i]);
@@ -187,7 +203,9 @@ int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* cl
         std::vector<cairo_glyph_t> more;
         for (std::size_t k = 0; k < indices.size(); ++k) {
             const PointD p = run.positions[indices[k]];
-            if (otherIds[k] == 0 || p.x < ax1 - margin || p.x > ax2 + margin || p.y < ay1 - margin || p.y > ay2 + margin) continue;
+            if (otherIds[k] == 0 || p.x < ax1 - margin || p.x > ax2 + margin || p.y < ay1 - margin ||
+                p.y > ay2 + margin)
+                continue;
             more.push_back({otherIds[k], p.x - ax1, p.y - ay1});
         }
         cairo_set_scaled_font(cr.get(), other.get());

@@ -25,16 +25,19 @@ struct OptionsDeleter {
 std::string familyFor(std::string_view face) {
     // Faces that name the Windows system fonts have no metric twin; a sans
     // face keeps such text legible.
-    static constexpr std::string_view kSans[] = {"", "System", "MS Sans Serif", "MS Shell Dlg", "MS Shell Dlg 2",
-                                                 "Microsoft Sans Serif", "Small Fonts"};
+    static constexpr std::string_view kSans[] = {
+        "",           "System", "MS Sans Serif", "MS Shell Dlg", "MS Shell Dlg 2", "Microsoft Sans Serif",
+        "Small Fonts"};
     for (auto name : kSans) {
-        if (face == name) return "Liberation Sans";
+        if (face == name)
+            return "Liberation Sans";
     }
     return std::string(face);
 }
 
 void setFont(cairo_t* cr, const TextStyle& style) {
-    cairo_select_font_face(cr, style.family.c_str(), style.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
+    cairo_select_font_face(cr, style.family.c_str(),
+                           style.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
                            style.bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, std::clamp(style.emSize, 0.5, 20000.0));
     std::unique_ptr<cairo_font_options_t, OptionsDeleter> options(cairo_font_options_create());
@@ -45,7 +48,8 @@ void setFont(cairo_t* cr, const TextStyle& style) {
 
 // A context on a 1x1 surface for measuring.
 std::unique_ptr<cairo_t, ContextDeleter> measuringContext() {
-    std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1));
+    std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(
+        cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1));
     return std::unique_ptr<cairo_t, ContextDeleter>(cairo_create(surface.get()));
 }
 
@@ -59,7 +63,8 @@ TextStyle textStyleFor(const LogFont& font, double deviceHeight) {
     style.underline = font.underline;
     style.strikeOut = font.strikeOut;
     double height = std::fabs(deviceHeight);
-    if (height < 0.5) height = 12;  // lfHeight 0: a default size
+    if (height < 0.5)
+        height = 12;  // lfHeight 0: a default size
     if (deviceHeight > 0) {
         // A cell height: the em is the cell less the internal leading.
         auto cr = measuringContext();
@@ -85,29 +90,34 @@ TextMetrics Canvas::measureText(const TextStyle& style, std::string_view utf8) c
     return {te.x_advance, fe.ascent, fe.descent};
 }
 
-void Canvas::drawText(const TextStyle& style, std::string_view utf8, double x, double baseline, const Paint& paint,
-                      const Region* clip, int rop2) {
+void Canvas::drawText(const TextStyle& style, std::string_view utf8, double x, double baseline,
+                      const Paint& paint, const Region* clip, int rop2) {
     const TextMetrics m = measureText(style, utf8);
     // The area the glyphs may cover, with room for overhangs.
     const double pad = style.emSize * 0.5 + 2;
     int x1 = static_cast<int>(std::floor(x - pad)), x2 = static_cast<int>(std::ceil(x + m.advance + pad));
-    int y1 = static_cast<int>(std::floor(baseline - m.ascent - pad)), y2 = static_cast<int>(std::ceil(baseline + m.descent + pad));
+    int y1 = static_cast<int>(std::floor(baseline - m.ascent - pad)),
+        y2 = static_cast<int>(std::ceil(baseline + m.descent + pad));
     x1 = std::max(x1, 0);
     y1 = std::max(y1, 0);
     x2 = std::min(x2, width());
     y2 = std::min(y2, height());
     if (clip != nullptr) {
         const auto b = clip->bounds();
-        if (!b) return;
+        if (!b)
+            return;
         x1 = std::max(x1, b->left);
         y1 = std::max(y1, b->top);
         x2 = std::min(x2, b->right);
         y2 = std::min(y2, b->bottom);
     }
-    if (x1 >= x2 || y1 >= y2) return;
-    std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(cairo_image_surface_create(CAIRO_FORMAT_A8, x2 - x1, y2 - y1));
+    if (x1 >= x2 || y1 >= y2)
+        return;
+    std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(
+        cairo_image_surface_create(CAIRO_FORMAT_A8, x2 - x1, y2 - y1));
     std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(surface.get()));
-    if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) return;
+    if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS)
+        return;
     cairo_set_antialias(cr.get(), CAIRO_ANTIALIAS_NONE);
     cairo_translate(cr.get(), -x1, -y1);
     setFont(cr.get(), style);

@@ -11,7 +11,8 @@ namespace {
 constexpr double kDeviceLimit = 134217727.0;
 
 double clampDevice(double v) {
-    if (!std::isfinite(v)) return 0;
+    if (!std::isfinite(v))
+        return 0;
     return std::clamp(v, -kDeviceLimit, kDeviceLimit);
 }
 
@@ -20,23 +21,28 @@ double clampDevice(double v) {
 Dc::Dc(DibSection& dib) : m_canvas(dib) {}
 
 void Dc::setBkMode(int mode) {
-    if (mode == gdi::TRANSPARENT || mode == gdi::OPAQUE) m_state.bkMode = mode;
+    if (mode == gdi::TRANSPARENT || mode == gdi::OPAQUE)
+        m_state.bkMode = mode;
 }
 
 void Dc::setPolyFillMode(int mode) {
-    if (mode == gdi::ALTERNATE || mode == gdi::WINDING) m_state.polyFillMode = mode;
+    if (mode == gdi::ALTERNATE || mode == gdi::WINDING)
+        m_state.polyFillMode = mode;
 }
 
 void Dc::setRop2(int rop2) {
-    if (rop2 >= gdi::R2_BLACK && rop2 <= gdi::R2_WHITE) m_state.rop2 = rop2;
+    if (rop2 >= gdi::R2_BLACK && rop2 <= gdi::R2_WHITE)
+        m_state.rop2 = rop2;
 }
 
 void Dc::setMiterLimit(double limit) {
-    if (std::isfinite(limit) && limit >= 1) m_state.miterLimit = limit;
+    if (std::isfinite(limit) && limit >= 1)
+        m_state.miterLimit = limit;
 }
 
 void Dc::setArcDirection(int direction) {
-    if (direction == gdi::AD_CLOCKWISE || direction == gdi::AD_COUNTERCLOCKWISE) m_state.arcDirection = direction;
+    if (direction == gdi::AD_CLOCKWISE || direction == gdi::AD_COUNTERCLOCKWISE)
+        m_state.arcDirection = direction;
 }
 
 int Dc::saveDc() {
@@ -46,8 +52,10 @@ int Dc::saveDc() {
 
 bool Dc::restoreDc(int level) {
     const int current = saveLevel();
-    if (level < 0) level = current + level + 1;
-    if (level <= 0 || level > current) return false;
+    if (level < 0)
+        level = current + level + 1;
+    if (level <= 0 || level > current)
+        return false;
     m_state = m_saved[static_cast<std::size_t>(level - 1)];
     m_saved.resize(static_cast<std::size_t>(level - 1));
     updateClip();
@@ -61,7 +69,8 @@ PointD Dc::toDevice(PointD logical) const {
 
 PointL Dc::toDevicePixel(PointD logical) const {
     const PointD d = toDevice(logical);
-    return {static_cast<std::int32_t>(std::floor(d.x + 0.5)), static_cast<std::int32_t>(std::floor(d.y + 0.5))};
+    return {static_cast<std::int32_t>(std::floor(d.x + 0.5)),
+            static_cast<std::int32_t>(std::floor(d.y + 0.5))};
 }
 
 Region Dc::logicalRectRegion(const RectL& box) const {
@@ -69,8 +78,10 @@ Region Dc::logicalRectRegion(const RectL& box) const {
     if (m.eM12 == 0 && m.eM21 == 0) {
         PointL a = toDevicePixel({static_cast<double>(box.left), static_cast<double>(box.top)});
         PointL b = toDevicePixel({static_cast<double>(box.right), static_cast<double>(box.bottom)});
-        if (a.x > b.x) std::swap(a.x, b.x);
-        if (a.y > b.y) std::swap(a.y, b.y);
+        if (a.x > b.x)
+            std::swap(a.x, b.x);
+        if (a.y > b.y)
+            std::swap(a.y, b.y);
         return Region::fromRect(a.x, a.y, b.x, b.y);
     }
     // A rotated rectangle becomes the region of its polygon.
@@ -100,7 +111,8 @@ void Dc::intersectClipRect(const RectL& box) {
 
 void Dc::excludeClipRect(const RectL& box) {
     const Region r = logicalRectRegion(box);
-    const Region all = m_state.clip ? *m_state.clip : Region::fromRect(0, 0, m_canvas.width(), m_canvas.height());
+    const Region all =
+        m_state.clip ? *m_state.clip : Region::fromRect(0, 0, m_canvas.width(), m_canvas.height());
     m_state.clip = all.combined(r, gdi::RGN_DIFF);
     updateClip();
 }
@@ -108,12 +120,14 @@ void Dc::excludeClipRect(const RectL& box) {
 void Dc::selectClipRegion(const Region* region, int mode) {
     if (region == nullptr) {
         // Only RGN_COPY is meaningful without a region: it removes the clip.
-        if (mode == gdi::RGN_COPY) m_state.clip.reset();
+        if (mode == gdi::RGN_COPY)
+            m_state.clip.reset();
     } else if (mode == gdi::RGN_COPY) {
         m_state.clip = *region;
     } else if (mode >= gdi::RGN_AND && mode <= gdi::RGN_DIFF) {
         // Without a clip the whole bitmap is the current clip.
-        const Region base = m_state.clip ? *m_state.clip : Region::fromRect(0, 0, m_canvas.width(), m_canvas.height());
+        const Region base =
+            m_state.clip ? *m_state.clip : Region::fromRect(0, 0, m_canvas.width(), m_canvas.height());
         m_state.clip = base.combined(*region, mode);
     }
     updateClip();
@@ -130,7 +144,8 @@ void Dc::setMetaRegion() {
     // The meta region becomes the intersection of itself and the clip; the
     // clip is then reset.
     if (m_state.clip) {
-        m_state.metaRegion = m_state.metaRegion ? m_state.metaRegion->intersected(*m_state.clip) : *m_state.clip;
+        m_state.metaRegion =
+            m_state.metaRegion ? m_state.metaRegion->intersected(*m_state.clip) : *m_state.clip;
         m_state.clip.reset();
     }
     updateClip();
@@ -141,34 +156,35 @@ Paint Dc::brushPaint(const Brush& brush) const {
     p.originX = m_state.brushOrg.x;
     p.originY = m_state.brushOrg.y;
     switch (brush.style) {
-    case gdi::BS_HATCHED:
-        p.kind = Paint::Kind::Hatch;
-        p.pixel = pixelOf(brush.color);
-        p.hatch = brush.hatch;
-        p.opaqueBackground = m_state.bkMode == gdi::OPAQUE;
-        p.background = pixelOf(m_state.bkColor);
-        break;
-    case gdi::BS_PATTERN:
-    case gdi::BS_DIBPATTERN:
-    case gdi::BS_DIBPATTERNPT:
-        if (brush.pattern) {
-            p.kind = Paint::Kind::Pattern;
-            p.pattern = brush.pattern;
-            p.monoForeground = pixelOf(m_state.textColor);
+        case gdi::BS_HATCHED:
+            p.kind = Paint::Kind::Hatch;
+            p.pixel = pixelOf(brush.color);
+            p.hatch = brush.hatch;
+            p.opaqueBackground = m_state.bkMode == gdi::OPAQUE;
             p.background = pixelOf(m_state.bkColor);
             break;
-        }
-        [[fallthrough]];
-    default:
-        p.kind = Paint::Kind::Solid;
-        p.pixel = pixelOf(brush.color);
-        break;
+        case gdi::BS_PATTERN:
+        case gdi::BS_DIBPATTERN:
+        case gdi::BS_DIBPATTERNPT:
+            if (brush.pattern) {
+                p.kind = Paint::Kind::Pattern;
+                p.pattern = brush.pattern;
+                p.monoForeground = pixelOf(m_state.textColor);
+                p.background = pixelOf(m_state.bkColor);
+                break;
+            }
+            [[fallthrough]];
+        default:
+            p.kind = Paint::Kind::Solid;
+            p.pixel = pixelOf(brush.color);
+            break;
     }
     return p;
 }
 
 void Dc::fillRegion(const Region& region, const Brush& brush) {
-    if (brush.isNull()) return;
+    if (brush.isNull())
+        return;
     m_canvas.fillRegion(region, brushPaint(brush), effectiveClip(), m_state.rop2);
 }
 
@@ -191,7 +207,8 @@ void Dc::frameRegion(const Region& region, const Brush& brush, int width, int he
 }
 
 void Dc::fillRect(const RectL& box, const Brush& brush) {
-    if (brush.isNull()) return;
+    if (brush.isNull())
+        return;
     const Region r = logicalRectRegion(box);
     // FillRect ignores the raster operation: it copies the brush.
     m_canvas.fillRegion(r, brushPaint(brush), effectiveClip(), gdi::R2_COPYPEN);

@@ -42,7 +42,7 @@ struct DcState {
     int breakCount = 0;
     int stretchBltMode = 1;  // BLACKONWHITE
     PointL brushOrg;
-    PointD currentPosition;  // logical
+    PointD currentPosition;            // logical
     std::optional<Region> clip;        // device; none: the whole bitmap
     std::optional<Region> metaRegion;  // device; none: no meta region
 };
@@ -132,11 +132,12 @@ public:
     // Bitmaps and gradients.
     void drawImage(const ImageDraw& draw);
     struct GradientVertex {
-        PointD point;  // logical
+        PointD point;                    // logical
         std::uint16_t red, green, blue;  // 0..0xFF00
     };
     // GRADIENT_FILL_RECT_H (0), GRADIENT_FILL_RECT_V (1), GRADIENT_FILL_TRIANGLE (2).
-    void gradientFill(std::span<const GradientVertex> vertices, std::span<const std::uint32_t> mesh, std::uint32_t mode);
+    void gradientFill(std::span<const GradientVertex> vertices, std::span<const std::uint32_t> mesh,
+                      std::uint32_t mode);
 
     // ExtTextOut: characters (or glyph indices) from a logical reference
     // point, aligned by the text alignment, spaced by `dx` when given (logical
@@ -167,7 +168,7 @@ private:
     struct Path {
         PathState state = PathState::None;
         std::vector<Figure> figures;  // device coordinates
-        bool figureOpen = false;       // the last figure takes further points
+        bool figureOpen = false;      // the last figure takes further points
         std::optional<StrokeStyle> widenedWith;
     };
 

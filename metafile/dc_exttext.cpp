@@ -23,8 +23,10 @@ int Dc::extTextOut(const TextOut& text) {
     // transform in the advanced mode; in the compatible mode glyphs stay
     // upright and are only scaled.
     const double sx = std::hypot(m.eM11, m.eM12), sy = std::hypot(m.eM21, m.eM22);
-    const Matrix linear = advanced ? Matrix{m.eM11, m.eM12, m.eM21, m.eM22, 0, 0} : Matrix{sx, 0, 0, sy, 0, 0};
-    if (!linear.invertible()) return 0;
+    const Matrix linear =
+        advanced ? Matrix{m.eM11, m.eM12, m.eM21, m.eM22, 0, 0} : Matrix{sx, 0, 0, sy, 0, 0};
+    if (!linear.invertible())
+        return 0;
 
     const double angle = font.escapement / 10.0 * std::numbers::pi / 180;
     const PointD along{std::cos(angle), -std::sin(angle)};  // the baseline, logical
@@ -50,7 +52,8 @@ int Dc::extTextOut(const TextOut& text) {
     }
     const PointD gx = linear.applyLinear({along.x * em * widthScale, along.y * em * widthScale});
     const PointD gy = linear.applyLinear({down.x * em, down.y * em});
-    if (std::hypot(gx.x, gx.y) > 20000 || std::hypot(gy.x, gy.y) > 20000) return 0;
+    if (std::hypot(gx.x, gx.y) > 20000 || std::hypot(gy.x, gy.y) > 20000)
+        return 0;
 
     GlyphRun run;
     run.style = style;
@@ -66,7 +69,8 @@ int Dc::extTextOut(const TextOut& text) {
     const bool pdy = (text.options & gdi::ETO_PDY) != 0;
     const bool haveDx = text.dx.size() >= (pdy ? 2 * n : n) && n > 0;
     std::vector<PointD> fontAdvances;
-    if (!haveDx) fontAdvances = m_canvas.glyphAdvances(run);
+    if (!haveDx)
+        fontAdvances = m_canvas.glyphAdvances(run);
     const PointD alongDevice = linear.applyLinear(along);
     const double alongLength2 = alongDevice.x * alongDevice.x + alongDevice.y * alongDevice.y;
     const double breakExtra = m_state.breakCount > 0 ? double(m_state.breakExtra) / m_state.breakCount : 0;
@@ -74,11 +78,13 @@ int Dc::extTextOut(const TextOut& text) {
         offsets[i] = {totalAlong, totalDown};
         if (haveDx) {
             totalAlong += pdy ? text.dx[2 * i] : text.dx[i];
-            if (pdy) totalDown -= text.dx[2 * i + 1];
+            if (pdy)
+                totalDown -= text.dx[2 * i + 1];
         } else {
             const PointD a = fontAdvances[i];
             totalAlong += (a.x * alongDevice.x + a.y * alongDevice.y) / std::max(alongLength2, 1e-12);
-            if (!run.glyphIndices && run.characters[i] == ' ') totalAlong += breakExtra;
+            if (!run.glyphIndices && run.characters[i] == ' ')
+                totalAlong += breakExtra;
         }
     }
 
@@ -86,19 +92,32 @@ int Dc::extTextOut(const TextOut& text) {
     PointD reference = (m_state.textAlign & gdi::TA_UPDATECP) ? m_state.currentPosition : text.reference;
     double startAlong = 0;
     switch (m_state.textAlign & gdi::TA_HORIZONTAL_MASK) {
-    case gdi::TA_RIGHT: startAlong = -totalAlong; break;
-    case gdi::TA_CENTER: startAlong = -totalAlong / 2; break;
-    default: break;
+        case gdi::TA_RIGHT:
+            startAlong = -totalAlong;
+            break;
+        case gdi::TA_CENTER:
+            startAlong = -totalAlong / 2;
+            break;
+        default:
+            break;
     }
     double baselineDown = 0;
     switch (m_state.textAlign & gdi::TA_VERTICAL_MASK) {
-    case gdi::TA_BASELINE: baselineDown = 0; break;
-    case gdi::TA_BOTTOM: baselineDown = -metrics.descent * em; break;
-    default: baselineDown = metrics.ascent * em; break;  // TA_TOP
+        case gdi::TA_BASELINE:
+            baselineDown = 0;
+            break;
+        case gdi::TA_BOTTOM:
+            baselineDown = -metrics.descent * em;
+            break;
+        default:
+            baselineDown = metrics.ascent * em;
+            break;  // TA_TOP
     }
     if (m_state.textAlign & gdi::TA_UPDATECP) {
         // The current position moves to the far end of the text.
-        const double end = (m_state.textAlign & gdi::TA_HORIZONTAL_MASK) == gdi::TA_RIGHT ? startAlong : startAlong + totalAlong;
+        const double end = (m_state.textAlign & gdi::TA_HORIZONTAL_MASK) == gdi::TA_RIGHT
+                               ? startAlong
+                               : startAlong + totalAlong;
         m_state.currentPosition = {reference.x + along.x * end, reference.y + along.y * end};
     }
     const PointD origin = toDevice(reference);
@@ -114,7 +133,8 @@ int Dc::extTextOut(const TextOut& text) {
     std::optional<Region> clipped;
     if (text.rect && (text.options & gdi::ETO_CLIPPED)) {
         clipped = logicalRectRegion(*text.rect);
-        if (clip != nullptr) clipped = clipped->intersected(*clip);
+        if (clip != nullptr)
+            clipped = clipped->intersected(*clip);
         clip = &*clipped;
     }
     const Paint background = Paint::solid(pixelOf(m_state.bkColor));
@@ -129,7 +149,8 @@ int Dc::extTextOut(const TextOut& text) {
         for (auto& p : box.points) p = {std::floor(p.x + 0.5), std::floor(p.y + 0.5)};
         m_canvas.fillFigures(std::span<const Figure>(&box, 1), false, background, clip, gdi::R2_COPYPEN);
     }
-    if (n == 0) return 0;
+    if (n == 0)
+        return 0;
 
     run.positions.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
@@ -142,13 +163,17 @@ int Dc::extTextOut(const TextOut& text) {
     auto band = [&](double centre, double thickness) {
         Figure f;
         f.closed = true;
-        f.points = {devicePoint(startAlong, centre - thickness / 2), devicePoint(startAlong + totalAlong, centre - thickness / 2),
-                    devicePoint(startAlong + totalAlong, centre + thickness / 2), devicePoint(startAlong, centre + thickness / 2)};
+        f.points = {devicePoint(startAlong, centre - thickness / 2),
+                    devicePoint(startAlong + totalAlong, centre - thickness / 2),
+                    devicePoint(startAlong + totalAlong, centre + thickness / 2),
+                    devicePoint(startAlong, centre + thickness / 2)};
         m_canvas.fillFigures(std::span<const Figure>(&f, 1), false, ink, clip, m_state.rop2);
     };
     const double thickness = std::max(em / 14, 1 / std::max(sy, 1e-9));
-    if (font.underline) band(baselineDown + em * 0.11, thickness);
-    if (font.strikeOut) band(baselineDown - em * 0.26, thickness);
+    if (font.underline)
+        band(baselineDown + em * 0.11, thickness);
+    if (font.strikeOut)
+        band(baselineDown - em * 0.26, thickness);
     return missing;
 }
 

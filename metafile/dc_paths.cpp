@@ -11,7 +11,8 @@ void Dc::beginPath() {
 }
 
 void Dc::endPath() {
-    if (m_path.state == PathState::Open) m_path.state = PathState::Closed;
+    if (m_path.state == PathState::Open)
+        m_path.state = PathState::Closed;
 }
 
 void Dc::closeFigure() {
@@ -26,7 +27,8 @@ void Dc::abortPath() {
 }
 
 void Dc::fillPath() {
-    if (m_path.state != PathState::Closed) return;
+    if (m_path.state != PathState::Closed)
+        return;
     if (!m_state.brush.isNull()) {
         const Paint paint = brushPaint(m_state.brush);
         if (m_path.widenedWith) {
@@ -40,17 +42,20 @@ void Dc::fillPath() {
 }
 
 void Dc::strokePath() {
-    if (m_path.state != PathState::Closed) return;
+    if (m_path.state != PathState::Closed)
+        return;
     drawOutline(m_path.figures);
     m_path = Path{};
 }
 
 void Dc::strokeAndFillPath() {
-    if (m_path.state != PathState::Closed) return;
+    if (m_path.state != PathState::Closed)
+        return;
     const auto figures = m_path.figures;
     const auto widened = m_path.widenedWith;
     fillPath();
-    if (!widened) drawOutline(figures);
+    if (!widened)
+        drawOutline(figures);
 }
 
 void Dc::flattenPath() {
@@ -58,14 +63,17 @@ void Dc::flattenPath() {
 }
 
 void Dc::widenPath() {
-    if (m_path.state != PathState::Closed) return;
+    if (m_path.state != PathState::Closed)
+        return;
     StrokeStyle style;
-    if (auto wide = wideStroke()) style = *wide;
+    if (auto wide = wideStroke())
+        style = *wide;
     m_path.widenedWith = style;
 }
 
 bool Dc::selectClipPath(int mode) {
-    if (m_path.state != PathState::Closed) return false;
+    if (m_path.state != PathState::Closed)
+        return false;
     const Region region = m_path.widenedWith
                               ? m_canvas.strokeRegion(m_path.figures, *m_path.widenedWith)
                               : m_canvas.figuresRegion(m_path.figures, m_state.polyFillMode == gdi::WINDING);

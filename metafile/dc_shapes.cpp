@@ -18,21 +18,24 @@ PointD rounded(PointD p) {
     return {std::floor(p.x + 0.5), std::floor(p.y + 0.5)};
 }
 
-void flattenRecursive(PointD p0, PointD p1, PointD p2, PointD p3, double tol, int depth, std::vector<PointD>& out) {
+void flattenRecursive(PointD p0, PointD p1, PointD p2, PointD p3, double tol, int depth,
+                      std::vector<PointD>& out) {
     // Distance of the control points from the chord decides whether to split.
     const double dx = p3.x - p0.x, dy = p3.y - p0.y;
     const double d1 = std::fabs((p1.x - p3.x) * dy - (p1.y - p3.y) * dx);
     const double d2 = std::fabs((p2.x - p3.x) * dy - (p2.y - p3.y) * dx);
     const double chord2 = dx * dx + dy * dy;
-    const bool flat = (d1 + d2) * (d1 + d2) <= tol * tol * 16 * std::max(chord2, 1e-12) ||
-                      (chord2 < 1e-12 && std::hypot(p1.x - p0.x, p1.y - p0.y) + std::hypot(p2.x - p0.x, p2.y - p0.y) < tol);
+    const bool flat =
+        (d1 + d2) * (d1 + d2) <= tol * tol * 16 * std::max(chord2, 1e-12) ||
+        (chord2 < 1e-12 && std::hypot(p1.x - p0.x, p1.y - p0.y) + std::hypot(p2.x - p0.x, p2.y - p0.y) < tol);
     if (depth >= 16 || flat) {
         out.push_back(p3);
         return;
     }
     const PointD p01{(p0.x + p1.x) / 2, (p0.y + p1.y) / 2}, p12{(p1.x + p2.x) / 2, (p1.y + p2.y) / 2},
         p23{(p2.x + p3.x) / 2, (p2.y + p3.y) / 2};
-    const PointD p012{(p01.x + p12.x) / 2, (p01.y + p12.y) / 2}, p123{(p12.x + p23.x) / 2, (p12.y + p23.y) / 2};
+    const PointD p012{(p01.x + p12.x) / 2, (p01.y + p12.y) / 2},
+        p123{(p12.x + p23.x) / 2, (p12.y + p23.y) / 2};
     const PointD mid{(p012.x + p123.x) / 2, (p012.y + p123.y) / 2};
     flattenRecursive(p0, p01, p012, mid, tol, depth + 1, out);
     flattenRecursive(mid, p123, p23, p3, tol, depth + 1, out);
@@ -65,7 +68,8 @@ std::vector<PointD> Dc::bezierPoints(PointD start, std::span<const PointD> contr
     out.push_back(rounded(p0));
     std::vector<PointD> flat;
     for (std::size_t i = 0; i + 2 < controls.size(); i += 3) {
-        const PointD p1 = toDevice(controls[i]), p2 = toDevice(controls[i + 1]), p3 = toDevice(controls[i + 2]);
+        const PointD p1 = toDevice(controls[i]), p2 = toDevice(controls[i + 1]),
+                     p3 = toDevice(controls[i + 2]);
         flat.clear();
         flattenBezier(p0, p1, p2, p3, kFlatness, flat);
         for (auto p : flat) out.push_back(rounded(p));
@@ -83,12 +87,19 @@ namespace {
 // pixel (GDI leaves them out); otherwise the transform itself.
 Matrix boxTransform(const Dc& dc, const RectL& box) {
     const Matrix& m = dc.transform();
-    if (m.eM12 != 0 || m.eM21 != 0) return m;
+    if (m.eM12 != 0 || m.eM21 != 0)
+        return m;
     const PointL a = dc.toDevicePixel({double(box.left), double(box.top)});
     PointL b = dc.toDevicePixel({double(box.right), double(box.bottom)});
     if (dc.state().graphicsMode == gdi::GM_COMPATIBLE) {
-        if (b.x > a.x) --b.x; else if (b.x < a.x) ++b.x;
-        if (b.y > a.y) --b.y; else if (b.y < a.y) ++b.y;
+        if (b.x > a.x)
+            --b.x;
+        else if (b.x < a.x)
+            ++b.x;
+        if (b.y > a.y)
+            --b.y;
+        else if (b.y < a.y)
+            ++b.y;
     }
     const double w = double(box.right) - box.left, h = double(box.bottom) - box.top;
     Matrix r;
@@ -101,7 +112,8 @@ Matrix boxTransform(const Dc& dc, const RectL& box) {
 }
 
 bool degenerate(const Matrix& m, const RectL& box) {
-    const PointD a = m.apply({double(box.left), double(box.top)}), b = m.apply({double(box.right), double(box.bottom)});
+    const PointD a = m.apply({double(box.left), double(box.top)}),
+                 b = m.apply({double(box.right), double(box.bottom)});
     return std::fabs(b.x - a.x) < 0.5 && std::fabs(b.y - a.y) < 0.5 ? true
            : (m.eM12 == 0 && m.eM21 == 0) ? (std::fabs(b.x - a.x) < 0.5 || std::fabs(b.y - a.y) < 0.5)
                                           : false;
@@ -113,8 +125,8 @@ std::vector<PointD> ellipseControls(double l, double t, double r, double b, Poin
     const double cx = (l + r) / 2, cy = (t + b) / 2, rx = (r - l) / 2, ry = (b - t) / 2;
     const double kx = rx * kKappa, ky = ry * kKappa;
     start = {r, cy};
-    return {{r, cy - ky}, {cx + kx, t}, {cx, t},   {cx - kx, t}, {l, cy - ky}, {l, cy},
-            {l, cy + ky}, {cx - kx, b}, {cx, b},   {cx + kx, b}, {r, cy + ky}, {r, cy}};
+    return {{r, cy - ky}, {cx + kx, t}, {cx, t}, {cx - kx, t}, {l, cy - ky}, {l, cy},
+            {l, cy + ky}, {cx - kx, b}, {cx, b}, {cx + kx, b}, {r, cy + ky}, {r, cy}};
 }
 
 std::vector<PointD> mapAndFlatten(const Matrix& m, PointD start, const std::vector<PointD>& controls) {
@@ -139,7 +151,8 @@ Dc::Shape Dc::rectangleShape(const RectL& box) const {
     const Matrix m = boxTransform(*this, box);
     Shape s;
     s.filled = true;
-    if (degenerate(m, box)) return s;
+    if (degenerate(m, box))
+        return s;
     const PointD corners[4] = {{double(box.left), double(box.top)},
                                {double(box.right), double(box.top)},
                                {double(box.right), double(box.bottom)},
@@ -155,7 +168,8 @@ Dc::Shape Dc::ellipseShape(const RectL& box) const {
     const Matrix m = boxTransform(*this, box);
     Shape s;
     s.filled = true;
-    if (degenerate(m, box)) return s;
+    if (degenerate(m, box))
+        return s;
     PointD start;
     const auto controls = ellipseControls(box.left, box.top, box.right, box.bottom, start);
     Figure f;
@@ -169,22 +183,24 @@ Dc::Shape Dc::roundRectShape(const RectL& box, double cw, double ch) const {
     const Matrix m = boxTransform(*this, box);
     Shape s;
     s.filled = true;
-    if (degenerate(m, box)) return s;
+    if (degenerate(m, box))
+        return s;
     const double l = std::min(box.left, box.right), r = std::max(box.left, box.right);
     const double t = std::min(box.top, box.bottom), b = std::max(box.top, box.bottom);
     const double rx = std::min(std::fabs(cw), r - l) / 2, ry = std::min(std::fabs(ch), b - t) / 2;
-    if (rx < 0.5 || ry < 0.5) return rectangleShape(box);
+    if (rx < 0.5 || ry < 0.5)
+        return rectangleShape(box);
     const double kx = rx * kKappa, ky = ry * kKappa;
     const PointD start{r, t + ry};
     const std::vector<PointD> controls = {
         {r, t + ry - ky}, {r - rx + kx, t}, {r - rx, t},  // top-right corner
-        {r - rx, t}, {l + rx, t}, {l + rx, t},            // top edge
+        {r - rx, t},      {l + rx, t},      {l + rx, t},  // top edge
         {l + rx - kx, t}, {l, t + ry - ky}, {l, t + ry},  // top-left
-        {l, t + ry}, {l, b - ry}, {l, b - ry},            // left edge
+        {l, t + ry},      {l, b - ry},      {l, b - ry},  // left edge
         {l, b - ry + ky}, {l + rx - kx, b}, {l + rx, b},  // bottom-left
-        {l + rx, b}, {r - rx, b}, {r - rx, b},            // bottom edge
+        {l + rx, b},      {r - rx, b},      {r - rx, b},  // bottom edge
         {r - rx + kx, b}, {r, b - ry + ky}, {r, b - ry},  // bottom-right
-        {r, b - ry}, {r, t + ry}, {r, t + ry},            // right edge
+        {r, b - ry},      {r, t + ry},      {r, t + ry},  // right edge
     };
     Figure f;
     f.closed = true;
@@ -200,16 +216,19 @@ Dc::Shape Dc::roundRectShape(const RectL& box, double cw, double ch) const {
 std::vector<PointD> Dc::arcPoints(const RectL& box, PointD start, PointD end, bool& full) const {
     const Matrix m = boxTransform(*this, box);
     const double cx = (double(box.left) + box.right) / 2, cy = (double(box.top) + box.bottom) / 2;
-    const double rx = std::fabs(double(box.right) - box.left) / 2, ry = std::fabs(double(box.bottom) - box.top) / 2;
+    const double rx = std::fabs(double(box.right) - box.left) / 2,
+                 ry = std::fabs(double(box.bottom) - box.top) / 2;
     std::vector<PointD> out;
     full = false;
-    if (rx <= 0 || ry <= 0) return out;
+    if (rx <= 0 || ry <= 0)
+        return out;
     const double a0 = std::atan2(-(start.y - cy) / ry, (start.x - cx) / rx);
     const double a1 = std::atan2(-(end.y - cy) / ry, (end.x - cx) / rx);
     const bool ccw = m_state.arcDirection == gdi::AD_COUNTERCLOCKWISE;
     double sweep = ccw ? a1 - a0 : a0 - a1;
     while (sweep <= 1e-12) sweep += 2 * std::numbers::pi;
-    if (std::fabs(a1 - a0) < 1e-12) full = true;
+    if (std::fabs(a1 - a0) < 1e-12)
+        full = true;
     // Steps small enough for a quarter-pixel error at the device radius.
     const PointD vx = m.applyLinear({rx, 0}), vy = m.applyLinear({0, ry});
     const double radius = std::max({std::hypot(vx.x, vx.y), std::hypot(vy.x, vy.y), 1.0});
@@ -227,16 +246,19 @@ std::vector<PointD> Dc::arcPoints(const RectL& box, PointD start, PointD end, bo
 
 double Dc::penDeviceWidth() const {
     const Pen& pen = m_state.pen;
-    if (pen.width <= 0) return 1;
+    if (pen.width <= 0)
+        return 1;
     const PointD v = m_state.transform.applyLinear({pen.width, 0});
     return std::hypot(v.x, v.y);
 }
 
 std::optional<StrokeStyle> Dc::wideStroke() const {
     const Pen& pen = m_state.pen;
-    if (pen.extended && !pen.geometric()) return std::nullopt;  // cosmetic: one pixel
+    if (pen.extended && !pen.geometric())
+        return std::nullopt;  // cosmetic: one pixel
     const double width = std::floor(penDeviceWidth() + 0.5);
-    if (width <= 1) return std::nullopt;
+    if (width <= 1)
+        return std::nullopt;
     StrokeStyle style;
     style.width = width;
     style.miterLimit = m_state.miterLimit;
@@ -251,16 +273,25 @@ std::optional<StrokeStyle> Dc::wideStroke() const {
                                                   : StrokeStyle::Join::Round;
         // Geometric dashes scale with the width.
         switch (pen.lineStyle()) {
-        case gdi::PS_DASH: style.dashes = {3 * width, width}; break;
-        case gdi::PS_DOT: style.dashes = {width, width}; break;
-        case gdi::PS_DASHDOT: style.dashes = {3 * width, width, width, width}; break;
-        case gdi::PS_DASHDOTDOT: style.dashes = {3 * width, width, width, width, width, width}; break;
-        case gdi::PS_USERSTYLE: {
-            const double scale = penDeviceWidth() / std::max(pen.width, 1e-9);
-            for (auto d : pen.dashes) style.dashes.push_back(d * scale);
-            break;
-        }
-        default: break;
+            case gdi::PS_DASH:
+                style.dashes = {3 * width, width};
+                break;
+            case gdi::PS_DOT:
+                style.dashes = {width, width};
+                break;
+            case gdi::PS_DASHDOT:
+                style.dashes = {3 * width, width, width, width};
+                break;
+            case gdi::PS_DASHDOTDOT:
+                style.dashes = {3 * width, width, width, width, width, width};
+                break;
+            case gdi::PS_USERSTYLE: {
+                const double scale = penDeviceWidth() / std::max(pen.width, 1e-9);
+                for (auto d : pen.dashes) style.dashes.push_back(d * scale);
+                break;
+            }
+            default:
+                break;
         }
     }
     // A wide pen made by CreatePen is always solid.
@@ -269,7 +300,8 @@ std::optional<StrokeStyle> Dc::wideStroke() const {
 
 void Dc::drawOutline(std::span<const Figure> figures) {
     const Pen& pen = m_state.pen;
-    if (pen.isNull()) return;
+    if (pen.isNull())
+        return;
     const Paint paint = Paint::solid(pixelOf(pen.color));
     if (auto wide = wideStroke()) {
         m_canvas.strokeFigures(figures, *wide, paint, effectiveClip(), m_state.rop2);
@@ -277,40 +309,56 @@ void Dc::drawOutline(std::span<const Figure> figures) {
     }
     ThinDash dash;
     switch (pen.lineStyle()) {
-    case gdi::PS_DASH: dash.pattern = {18, 6}; break;
-    case gdi::PS_DOT: dash.pattern = {3, 3}; break;
-    case gdi::PS_DASHDOT: dash.pattern = {9, 6, 3, 6}; break;
-    case gdi::PS_DASHDOTDOT: dash.pattern = {9, 3, 3, 3, 3, 3}; break;
-    case gdi::PS_ALTERNATE: dash.pattern = {1, 1}; break;
-    case gdi::PS_USERSTYLE:
-        for (auto d : pen.dashes) dash.pattern.push_back(static_cast<int>(std::min<std::uint32_t>(d, 1u << 20)));
-        break;
-    default: break;
+        case gdi::PS_DASH:
+            dash.pattern = {18, 6};
+            break;
+        case gdi::PS_DOT:
+            dash.pattern = {3, 3};
+            break;
+        case gdi::PS_DASHDOT:
+            dash.pattern = {9, 6, 3, 6};
+            break;
+        case gdi::PS_DASHDOTDOT:
+            dash.pattern = {9, 3, 3, 3, 3, 3};
+            break;
+        case gdi::PS_ALTERNATE:
+            dash.pattern = {1, 1};
+            break;
+        case gdi::PS_USERSTYLE:
+            for (auto d : pen.dashes)
+                dash.pattern.push_back(static_cast<int>(std::min<std::uint32_t>(d, 1u << 20)));
+            break;
+        default:
+            break;
     }
     dash.opaqueGaps = m_state.bkMode == gdi::OPAQUE;
     dash.gapPixel = pixelOf(m_state.bkColor);
     std::vector<PointL> pts;
     for (const auto& f : figures) {
         pts.clear();
-        for (auto p : f.points) pts.push_back({static_cast<std::int32_t>(p.x), static_cast<std::int32_t>(p.y)});
+        for (auto p : f.points)
+            pts.push_back({static_cast<std::int32_t>(p.x), static_cast<std::int32_t>(p.y)});
         dash.position = 0;
         m_canvas.thinLines(pts, f.closed, paint, dash, effectiveClip(), m_state.rop2);
     }
 }
 
 void Dc::drawInterior(std::span<const Figure> figures) {
-    if (m_state.brush.isNull()) return;
-    m_canvas.fillFigures(figures, m_state.polyFillMode == gdi::WINDING, brushPaint(m_state.brush), effectiveClip(),
-                         m_state.rop2);
+    if (m_state.brush.isNull())
+        return;
+    m_canvas.fillFigures(figures, m_state.polyFillMode == gdi::WINDING, brushPaint(m_state.brush),
+                         effectiveClip(), m_state.rop2);
 }
 
 void Dc::draw(const Shape& shape) {
-    if (shape.figures.empty()) return;
+    if (shape.figures.empty())
+        return;
     if (pathOpen()) {
         addToPath(shape, false);
         return;
     }
-    if (shape.filled) drawInterior(shape.figures);
+    if (shape.filled)
+        drawInterior(shape.figures);
     drawOutline(shape.figures);
 }
 
@@ -330,7 +378,8 @@ void Dc::addToPath(const Shape& shape, bool continuesFigure) {
         if (i == 0 && continuesFigure && m_path.figureOpen && !m_path.figures.empty()) {
             auto& last = m_path.figures.back().points;
             for (auto p : f.points) {
-                if (last.empty() || !(last.back() == p)) last.push_back(p);
+                if (last.empty() || !(last.back() == p))
+                    last.push_back(p);
             }
         } else {
             m_path.figures.push_back(f);
@@ -341,7 +390,8 @@ void Dc::addToPath(const Shape& shape, bool continuesFigure) {
 
 void Dc::moveTo(PointD p) {
     m_state.currentPosition = p;
-    if (pathOpen()) m_path.figureOpen = false;
+    if (pathOpen())
+        m_path.figureOpen = false;
 }
 
 void Dc::lineTo(PointD p) {
@@ -353,14 +403,16 @@ void Dc::lineTo(PointD p) {
 }
 
 void Dc::polyline(std::span<const PointD> points) {
-    if (points.size() < 2) return;
+    if (points.size() < 2)
+        return;
     Shape s;
     s.figures.push_back(deviceFigure(points, false));
     draw(s);
 }
 
 void Dc::polylineTo(std::span<const PointD> points) {
-    if (points.empty()) return;
+    if (points.empty())
+        return;
     std::vector<PointD> pts{m_state.currentPosition};
     pts.insert(pts.end(), points.begin(), points.end());
     Shape s;
@@ -370,7 +422,8 @@ void Dc::polylineTo(std::span<const PointD> points) {
 }
 
 void Dc::polygon(std::span<const PointD> points) {
-    if (points.size() < 2) return;
+    if (points.size() < 2)
+        return;
     Shape s;
     s.filled = true;
     s.figures.push_back(deviceFigure(points, true));
@@ -382,8 +435,10 @@ void Dc::polyPolygon(std::span<const PointD> points, std::span<const std::uint32
     s.filled = true;
     std::size_t pos = 0;
     for (auto n : counts) {
-        if (n > points.size() - pos) break;
-        if (n >= 2) s.figures.push_back(deviceFigure(points.subspan(pos, n), true));
+        if (n > points.size() - pos)
+            break;
+        if (n >= 2)
+            s.figures.push_back(deviceFigure(points.subspan(pos, n), true));
         pos += n;
     }
     draw(s);
@@ -393,15 +448,18 @@ void Dc::polyPolyline(std::span<const PointD> points, std::span<const std::uint3
     Shape s;
     std::size_t pos = 0;
     for (auto n : counts) {
-        if (n > points.size() - pos) break;
-        if (n >= 2) s.figures.push_back(deviceFigure(points.subspan(pos, n), false));
+        if (n > points.size() - pos)
+            break;
+        if (n >= 2)
+            s.figures.push_back(deviceFigure(points.subspan(pos, n), false));
         pos += n;
     }
     draw(s);
 }
 
 void Dc::polyBezier(std::span<const PointD> points) {
-    if (points.size() < 4) return;
+    if (points.size() < 4)
+        return;
     Shape s;
     Figure f;
     f.points = bezierPoints(points[0], points.subspan(1, (points.size() - 1) / 3 * 3));
@@ -410,7 +468,8 @@ void Dc::polyBezier(std::span<const PointD> points) {
 }
 
 void Dc::polyBezierTo(std::span<const PointD> points) {
-    if (points.size() < 3) return;
+    if (points.size() < 3)
+        return;
     const auto used = points.subspan(0, points.size() / 3 * 3);
     Shape s;
     Figure f;
@@ -427,7 +486,8 @@ void Dc::polyDraw(std::span<const PointD> points, std::span<const std::uint8_t> 
     current.points.push_back(rounded(toDevice(m_state.currentPosition)));
     auto finish = [&](bool closed) {
         current.closed = closed;
-        if (current.points.size() >= 2 || closed) s.figures.push_back(current);
+        if (current.points.size() >= 2 || closed)
+            s.figures.push_back(current);
     };
     PointD last = m_state.currentPosition;
     PointD figureStart = last;
@@ -478,7 +538,8 @@ void Dc::arc(const RectL& box, PointD start, PointD end) {
     Shape s;
     Figure f;
     f.points = arcPoints(box, start, end, full);
-    if (f.points.size() < 2) return;
+    if (f.points.size() < 2)
+        return;
     s.figures.push_back(std::move(f));
     draw(s);
 }
@@ -487,7 +548,8 @@ void Dc::arcTo(const RectL& box, PointD start, PointD end) {
     bool full = false;
     Figure f;
     f.points = arcPoints(box, start, end, full);
-    if (f.points.empty()) return;
+    if (f.points.empty())
+        return;
     // A line from the current position to the arc's start, then the arc.
     f.points.insert(f.points.begin(), rounded(toDevice(m_state.currentPosition)));
     const Matrix inv = m_state.transform.inverse().value_or(Matrix{});
@@ -503,7 +565,8 @@ void Dc::chord(const RectL& box, PointD start, PointD end) {
     s.filled = true;
     Figure f;
     f.points = arcPoints(box, start, end, full);
-    if (f.points.size() < 2) return;
+    if (f.points.size() < 2)
+        return;
     f.closed = true;
     s.figures.push_back(std::move(f));
     draw(s);
@@ -515,10 +578,12 @@ void Dc::pie(const RectL& box, PointD start, PointD end) {
     s.filled = true;
     Figure f;
     f.points = arcPoints(box, start, end, full);
-    if (f.points.size() < 2) return;
+    if (f.points.size() < 2)
+        return;
     if (!full) {
         const Matrix m = m_state.transform;
-        f.points.push_back(rounded(m.apply({(double(box.left) + box.right) / 2, (double(box.top) + box.bottom) / 2})));
+        f.points.push_back(
+            rounded(m.apply({(double(box.left) + box.right) / 2, (double(box.top) + box.bottom) / 2})));
     }
     f.closed = true;
     s.figures.push_back(std::move(f));
@@ -526,12 +591,14 @@ void Dc::pie(const RectL& box, PointD start, PointD end) {
 }
 
 void Dc::angleArc(PointD center, double radius, double startDegrees, double sweepDegrees) {
-    if (!std::isfinite(radius) || !std::isfinite(startDegrees) || !std::isfinite(sweepDegrees)) return;
+    if (!std::isfinite(radius) || !std::isfinite(startDegrees) || !std::isfinite(sweepDegrees))
+        return;
     const double a0 = startDegrees * std::numbers::pi / 180, sweep = sweepDegrees * std::numbers::pi / 180;
     const PointD vx = m_state.transform.applyLinear({radius, 0});
     const double devRadius = std::max(std::hypot(vx.x, vx.y), 1.0);
     const double step = 2 * std::acos(std::max(-1.0, 1 - kFlatness / devRadius));
-    const int count = std::clamp(static_cast<int>(std::ceil(std::fabs(sweep) / std::max(step, 1e-3))), 1, 65536);
+    const int count =
+        std::clamp(static_cast<int>(std::ceil(std::fabs(sweep) / std::max(step, 1e-3))), 1, 65536);
     std::vector<PointD> logical{m_state.currentPosition};
     for (int i = 0; i <= count; ++i) {
         const double a = a0 + sweep * i / count;

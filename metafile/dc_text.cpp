@@ -8,7 +8,8 @@
 namespace metafile {
 
 void Dc::drawText(std::string_view text, const RectL& box, unsigned format) {
-    if (text.empty()) return;
+    if (text.empty())
+        return;
     const PointL a = toDevicePixel({double(box.left), double(box.top)});
     const PointL b = toDevicePixel({double(box.right), double(box.bottom)});
     const RectL r{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
@@ -36,7 +37,8 @@ void Dc::drawText(std::string_view text, const RectL& box, unsigned format) {
     std::optional<Region> clip;
     if (!(format & gdi::DT_NOCLIP)) {
         clip = Region::fromRect(r);
-        if (effectiveClip() != nullptr) clip = clip->intersected(*effectiveClip());
+        if (effectiveClip() != nullptr)
+            clip = clip->intersected(*effectiveClip());
     }
     const Region* useClip = clip ? &*clip : effectiveClip();
     if (m_state.bkMode == gdi::OPAQUE) {

@@ -49,10 +49,12 @@ int bitWidth(std::uint32_t mask) {
 
 // A channel taken out by its mask and stretched to 8 bits.
 std::uint32_t channel(std::uint32_t value, std::uint32_t mask) {
-    if (mask == 0) return 0;
+    if (mask == 0)
+        return 0;
     const int shift = lowestBit(mask), width = bitWidth(mask);
     std::uint32_t v = (value & mask) >> shift;
-    if (width >= 8) return v >> (width - 8);
+    if (width >= 8)
+        return v >> (width - 8);
     // Replicate the high bits into the low ones (5 bits: 31 -> 255).
     std::uint32_t out = 0;
     int filled = 0;
@@ -70,7 +72,8 @@ platform::Expected<Image32, std::string> decodePng(std::span<const std::byte> bi
     } source{bits, 0};
     auto read = [](void* closure, unsigned char* out, unsigned int length) -> cairo_status_t {
         auto* s = static_cast<Source*>(closure);
-        if (length > s->data.size() - s->pos) return CAIRO_STATUS_READ_ERROR;
+        if (length > s->data.size() - s->pos)
+            return CAIRO_STATUS_READ_ERROR;
         std::memcpy(out, s->data.data() + s->pos, length);
         s->pos += length;
         return CAIRO_STATUS_SUCCESS;
@@ -83,39 +86,46 @@ platform::Expected<Image32, std::string> decodePng(std::span<const std::byte> bi
     Image32 img;
     img.width = cairo_image_surface_get_width(surface.get());
     img.height = cairo_image_surface_get_height(surface.get());
-    if (std::int64_t{img.width} * img.height > kMaxImagePixels) return unexpected(std::string("embedded PNG too large"));
+    if (std::int64_t{img.width} * img.height > kMaxImagePixels)
+        return unexpected(std::string("embedded PNG too large"));
     const int stride = cairo_image_surface_get_stride(surface.get());
     const auto format = cairo_image_surface_get_format(surface.get());
     const unsigned char* data = cairo_image_surface_get_data(surface.get());
     img.pixels.resize(static_cast<std::size_t>(img.width) * static_cast<std::size_t>(img.height));
     img.hasAlpha = format == CAIRO_FORMAT_ARGB32;
     for (int y = 0; y < img.height; ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+        const auto* row =
+            reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
         for (int x = 0; x < img.width; ++x) {
             std::uint32_t p = row[x];
             if (img.hasAlpha) {
                 // cairo premultiplies; undo it.
                 const std::uint32_t a = p >> 24;
                 if (a != 0 && a != 255) {
-                    auto un = [a](std::uint32_t c) { return std::min<std::uint32_t>(255, (c * 255 + a / 2) / a); };
+                    auto un = [a](std::uint32_t c) {
+                        return std::min<std::uint32_t>(255, (c * 255 + a / 2) / a);
+                    };
                     p = (a << 24) | (un((p >> 16) & 0xFF) << 16) | (un((p >> 8) & 0xFF) << 8) | un(p & 0xFF);
                 }
             } else {
                 p |= 0xFF000000u;
             }
-            img.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(img.width) + static_cast<std::size_t>(x)] = p;
+            img.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(img.width) +
+                       static_cast<std::size_t>(x)] = p;
         }
     }
     return img;
 }
 
 // RLE8 / RLE4 into palette indices, bottom-up rows as stored.
-bool expandRle(std::span<const std::byte> bits, bool four, int width, int height, std::vector<std::uint8_t>& out) {
+bool expandRle(std::span<const std::byte> bits, bool four, int width, int height,
+               std::vector<std::uint8_t>& out) {
     out.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
     ByteReader in(bits);
     int x = 0, y = 0;  // y counts from the bottom row
     auto put = [&](std::uint8_t index) {
-        if (x < width && y < height) out[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)] = index;
+        if (x < width && y < height)
+            out[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)] = index;
         ++x;
     };
     while (in.remaining() >= 2) {
@@ -132,33 +142,39 @@ bool expandRle(std::span<const std::byte> bits, bool four, int width, int height
             return true;
         } else if (value == 2) {  // delta
             auto dx = in.u8(), dy = in.u8();
-            if (!dy) return false;
+            if (!dy)
+                return false;
             x += *dx;
             y += *dy;
         } else {  // absolute run of `value` pixels, padded to 16 bits
             const int n = value;
             const int bytes = four ? (n + 1) / 2 : n;
             auto run = in.take(static_cast<std::size_t>(bytes));
-            if (!run) return false;
+            if (!run)
+                return false;
             for (int i = 0; i < n; ++i) {
-                const auto b = std::to_integer<std::uint8_t>((*run)[static_cast<std::size_t>(four ? i / 2 : i)]);
+                const auto b =
+                    std::to_integer<std::uint8_t>((*run)[static_cast<std::size_t>(four ? i / 2 : i)]);
                 put(four ? ((i % 2 == 0) ? b >> 4 : b & 0xF) : b);
             }
-            if (bytes % 2 == 1) in.skip(1);
+            if (bytes % 2 == 1)
+                in.skip(1);
         }
-        if (y >= height) return true;
+        if (y >= height)
+            return true;
     }
     return true;
 }
 
 }  // namespace
 
-platform::Expected<Image32, std::string> decodeDib(std::span<const std::byte> info, std::span<const std::byte> bits,
-                                                    std::uint32_t usage) {
+platform::Expected<Image32, std::string> decodeDib(std::span<const std::byte> info,
+                                                   std::span<const std::byte> bits, std::uint32_t usage) {
     ByteReader in(info);
     Header h;
     const auto size = in.u32();
-    if (!size) return unexpected(std::string("bitmap header missing"));
+    if (!size)
+        return unexpected(std::string("bitmap header missing"));
     h.size = *size;
     if (h.size == 12) {
         h.core = true;
@@ -166,7 +182,8 @@ platform::Expected<Image32, std::string> decodeDib(std::span<const std::byte> in
         const auto hh = in.u16();
         in.skip(2);  // planes
         const auto bpp = in.u16();
-        if (!bpp) return unexpected(std::string("bitmap header truncated"));
+        if (!bpp)
+            return unexpected(std::string("bitmap header truncated"));
         h.width = *w;
         h.height = *hh;
         h.bitCount = *bpp;
@@ -179,7 +196,8 @@ platform::Expected<Image32, std::string> decodeDib(std::span<const std::byte> in
         in.skip(12);  // image size, resolution
         const auto used = in.u32();
         const auto important = in.u32();
-        if (!important) return unexpected(std::string("bitmap header truncated"));
+        if (!important)
+            return unexpected(std::string("bitmap header truncated"));
         h.width = *w;
         h.height = *hh;
         h.bitCount = *bpp;
@@ -191,22 +209,27 @@ platform::Expected<Image32, std::string> decodeDib(std::span<const std::byte> in
     } else {
         return unexpected("unknown bitmap header size " + std::to_string(h.size));
     }
-    if (h.width <= 0 || h.height == 0 || h.height == INT32_MIN) return unexpected(std::string("bitmap has no pixels"));
+    if (h.width <= 0 || h.height == 0 || h.height == INT32_MIN)
+        return unexpected(std::string("bitmap has no pixels"));
     const bool topDown = h.height < 0;
     const int width = h.width, height = topDown ? -h.height : h.height;
-    if (std::int64_t{width} * height > kMaxImagePixels) return unexpected(std::string("bitmap too large"));
+    if (std::int64_t{width} * height > kMaxImagePixels)
+        return unexpected(std::string("bitmap too large"));
 
-    if (h.compression == BI_PNG) return decodePng(bits);
-    if (h.compression != BI_JPEG && h.bitCount != 1 && h.bitCount != 4 && h.bitCount != 8 && h.bitCount != 16 &&
-        h.bitCount != 24 && h.bitCount != 32) {
+    if (h.compression == BI_PNG)
+        return decodePng(bits);
+    if (h.compression != BI_JPEG && h.bitCount != 1 && h.bitCount != 4 && h.bitCount != 8 &&
+        h.bitCount != 16 && h.bitCount != 24 && h.bitCount != 32) {
         return unexpected("unsupported bit depth " + std::to_string(h.bitCount));
     }
-    if (h.compression == BI_JPEG) return decodeJpeg(bits);
+    if (h.compression == BI_JPEG)
+        return decodeJpeg(bits);
 
     // Masks after a 40-byte header for BI_BITFIELDS.
     if ((h.compression == BI_BITFIELDS || h.compression == BI_ALPHABITFIELDS) && h.size == 40) {
         in.seek(40);
-        for (int i = 0; i < (h.compression == BI_ALPHABITFIELDS ? 4 : 3); ++i) h.masks[i] = in.u32().value_or(0);
+        for (int i = 0; i < (h.compression == BI_ALPHABITFIELDS ? 4 : 3); ++i)
+            h.masks[i] = in.u32().value_or(0);
     }
     if (h.compression == BI_RGB && h.bitCount == 16) {
         h.masks[0] = 0x7C00;
@@ -222,9 +245,11 @@ platform::Expected<Image32, std::string> decodeDib(std::span<const std::byte> in
     // The colour table follows the header (and any masks).
     std::vector<std::uint32_t> palette;
     if (h.bitCount <= 8) {
-        const std::size_t entries = h.colorsUsed != 0 ? std::min<std::uint32_t>(h.colorsUsed, 256u) : (1u << h.bitCount);
+        const std::size_t entries =
+            h.colorsUsed != 0 ? std::min<std::uint32_t>(h.colorsUsed, 256u) : (1u << h.bitCount);
         std::size_t offset = h.size;
-        if (h.compression == BI_BITFIELDS && h.size == 40) offset += 12;
+        if (h.compression == BI_BITFIELDS && h.size == 40)
+            offset += 12;
         in.seek(std::min<std::size_t>(offset, info.size()));
         for (std::size_t i = 0; i < entries; ++i) {
             if (usage == 1) {  // palette indices
@@ -234,8 +259,10 @@ platform::Expected<Image32, std::string> decodeDib(std::span<const std::byte> in
                 continue;
             }
             auto b = in.u8(), g = in.u8(), r = in.u8();
-            if (!h.core) in.skip(1);
-            if (!r) break;
+            if (!h.core)
+                in.skip(1);
+            if (!r)
+                break;
             palette.push_back(0xFF000000u | (std::uint32_t{*r} << 16) | (std::uint32_t{*g} << 8) | *b);
         }
         palette.resize(std::size_t{1} << h.bitCount, 0xFF000000u);
@@ -256,23 +283,28 @@ platform::Expected<Image32, std::string> decodeDib(std::span<const std::byte> in
     }
     auto store = [&](int x, int storedRow, std::uint32_t pixel, std::uint8_t index) {
         const int y = topDown ? storedRow : height - 1 - storedRow;
-        const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
+        const std::size_t at =
+            static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
         img.pixels[at] = pixel;
-        if (img.monochrome) img.bits[at] = index;
+        if (img.monochrome)
+            img.bits[at] = index;
     };
 
     if (h.compression == BI_RLE8 || h.compression == BI_RLE4) {
-        if (h.bitCount != (h.compression == BI_RLE8 ? 8 : 4)) return unexpected(std::string("RLE with the wrong depth"));
+        if (h.bitCount != (h.compression == BI_RLE8 ? 8 : 4))
+            return unexpected(std::string("RLE with the wrong depth"));
         std::vector<std::uint8_t> indices;
         if (!expandRle(bits, h.compression == BI_RLE4, width, height, indices)) {
             return unexpected(std::string("RLE data is damaged"));
         }
         for (int row = 0; row < height; ++row) {
             for (int x = 0; x < width; ++x) {
-                const auto index = indices[static_cast<std::size_t>(row) * width + static_cast<std::size_t>(x)];
+                const auto index =
+                    indices[static_cast<std::size_t>(row) * width + static_cast<std::size_t>(x)];
                 // RLE rows are stored bottom-up whatever the sign says.
                 const int y = height - 1 - row;
-                img.pixels[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)] = palette[index];
+                img.pixels[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)] =
+                    palette[index];
             }
         }
         return img;
@@ -285,39 +317,57 @@ platform::Expected<Image32, std::string> decodeDib(std::span<const std::byte> in
     bool anyAlpha = false;
     for (int row = 0; row < height; ++row) {
         const std::size_t start = static_cast<std::size_t>(row) * stride;
-        if (start + stride > bits.size()) break;  // missing rows stay black
+        if (start + stride > bits.size())
+            break;  // missing rows stay black
         const auto* p = bits.data() + start;
         for (int x = 0; x < width; ++x) {
             std::uint32_t pixel = 0xFF000000u;
             std::uint8_t index = 0;
             const auto byteAt = [&](std::size_t i) { return std::to_integer<std::uint32_t>(p[i]); };
             switch (h.bitCount) {
-            case 1: index = static_cast<std::uint8_t>((byteAt(static_cast<std::size_t>(x) / 8) >> (7 - x % 8)) & 1); pixel = palette[index]; break;
-            case 4: index = static_cast<std::uint8_t>((byteAt(static_cast<std::size_t>(x) / 2) >> (x % 2 == 0 ? 4 : 0)) & 0xF); pixel = palette[index]; break;
-            case 8: index = static_cast<std::uint8_t>(byteAt(static_cast<std::size_t>(x))); pixel = palette[index]; break;
-            case 16: {
-                const std::uint32_t v = byteAt(2 * static_cast<std::size_t>(x)) | (byteAt(2 * static_cast<std::size_t>(x) + 1) << 8);
-                pixel = 0xFF000000u | (channel(v, h.masks[0]) << 16) | (channel(v, h.masks[1]) << 8) | channel(v, h.masks[2]);
-                break;
-            }
-            case 24: {
-                const std::size_t i = 3 * static_cast<std::size_t>(x);
-                pixel = 0xFF000000u | (byteAt(i + 2) << 16) | (byteAt(i + 1) << 8) | byteAt(i);
-                break;
-            }
-            case 32: {
-                const std::size_t i = 4 * static_cast<std::size_t>(x);
-                const std::uint32_t v = byteAt(i) | (byteAt(i + 1) << 8) | (byteAt(i + 2) << 16) | (byteAt(i + 3) << 24);
-                // Without an alpha mask the byte the colour masks leave free
-                // carries alpha (as AlphaBlend reads it).
-                const bool freeTopByte = (h.masks[0] | h.masks[1] | h.masks[2]) == 0x00FFFFFFu;
-                const std::uint32_t alpha = h.masks[3] ? channel(v, h.masks[3])
-                                            : (h.compression == BI_RGB || freeTopByte) ? (v >> 24) : 0;
-                anyAlpha = anyAlpha || alpha != 0;
-                pixel = (alpha << 24) | (channel(v, h.masks[0]) << 16) | (channel(v, h.masks[1]) << 8) | channel(v, h.masks[2]);
-                break;
-            }
-            default: break;
+                case 1:
+                    index = static_cast<std::uint8_t>(
+                        (byteAt(static_cast<std::size_t>(x) / 8) >> (7 - x % 8)) & 1);
+                    pixel = palette[index];
+                    break;
+                case 4:
+                    index = static_cast<std::uint8_t>(
+                        (byteAt(static_cast<std::size_t>(x) / 2) >> (x % 2 == 0 ? 4 : 0)) & 0xF);
+                    pixel = palette[index];
+                    break;
+                case 8:
+                    index = static_cast<std::uint8_t>(byteAt(static_cast<std::size_t>(x)));
+                    pixel = palette[index];
+                    break;
+                case 16: {
+                    const std::uint32_t v = byteAt(2 * static_cast<std::size_t>(x)) |
+                                            (byteAt(2 * static_cast<std::size_t>(x) + 1) << 8);
+                    pixel = 0xFF000000u | (channel(v, h.masks[0]) << 16) | (channel(v, h.masks[1]) << 8) |
+                            channel(v, h.masks[2]);
+                    break;
+                }
+                case 24: {
+                    const std::size_t i = 3 * static_cast<std::size_t>(x);
+                    pixel = 0xFF000000u | (byteAt(i + 2) << 16) | (byteAt(i + 1) << 8) | byteAt(i);
+                    break;
+                }
+                case 32: {
+                    const std::size_t i = 4 * static_cast<std::size_t>(x);
+                    const std::uint32_t v =
+                        byteAt(i) | (byteAt(i + 1) << 8) | (byteAt(i + 2) << 16) | (byteAt(i + 3) << 24);
+                    // Without an alpha mask the byte the colour masks leave free
+                    // carries alpha (as AlphaBlend reads it).
+                    const bool freeTopByte = (h.masks[0] | h.masks[1] | h.masks[2]) == 0x00FFFFFFu;
+                    const std::uint32_t alpha = h.masks[3] ? channel(v, h.masks[3])
+                                                : (h.compression == BI_RGB || freeTopByte) ? (v >> 24)
+                                                                                           : 0;
+                    anyAlpha = anyAlpha || alpha != 0;
+                    pixel = (alpha << 24) | (channel(v, h.masks[0]) << 16) | (channel(v, h.masks[1]) << 8) |
+                            channel(v, h.masks[2]);
+                    break;
+                }
+                default:
+                    break;
             }
             store(x, row, pixel, index);
         }

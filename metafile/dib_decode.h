@@ -28,7 +28,8 @@ struct Image32 {
     std::vector<std::uint8_t> bits;  // 1-bit sources: 0 or 1 per pixel
 
     std::uint32_t at(int x, int y) const {
-        return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
+        return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                      static_cast<std::size_t>(x)];
     }
 };
 
@@ -37,7 +38,7 @@ inline constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 26;
 
 // `usage` 0 (DIB_RGB_COLORS) or 1 (DIB_PAL_COLORS: the colour table holds
 // palette indices, shown here as grey levels).
-platform::Expected<Image32, std::string> decodeDib(std::span<const std::byte> info, std::span<const std::byte> bits,
-                                                    std::uint32_t usage = 0);
+platform::Expected<Image32, std::string> decodeDib(std::span<const std::byte> info,
+                                                   std::span<const std::byte> bits, std::uint32_t usage = 0);
 
 }  // namespace metafile

@@ -21,7 +21,9 @@ public:
 
     int width() const { return m_width; }
     int height() const { return m_height; }
-    std::uint32_t* row(int y) { return m_pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width); }
+    std::uint32_t* row(int y) {
+        return m_pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width);
+    }
     const std::uint32_t* row(int y) const {
         return m_pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width);
     }
@@ -29,7 +31,9 @@ public:
     std::span<std::uint32_t> pixels() { return m_pixels; }
     std::span<const std::uint32_t> pixels() const { return m_pixels; }
     // The B, G, R, A bytes of the whole bitmap, row after row.
-    std::span<const std::byte> bytes() const { return std::as_bytes(std::span<const std::uint32_t>(m_pixels)); }
+    std::span<const std::byte> bytes() const {
+        return std::as_bytes(std::span<const std::uint32_t>(m_pixels));
+    }
 
     void fill(std::uint32_t value);
 

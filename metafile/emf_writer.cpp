@@ -1,8 +1,8 @@
 #include "metafile/emf_writer.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -41,12 +41,18 @@ public:
     Record& point(PointL p) { return i32(p.x).i32(p.y); }
     Record& size(SizeL s) { return i32(s.cx).i32(s.cy); }
     Record& xform(const Matrix& m) {
-        return f32(float(m.eM11)).f32(float(m.eM12)).f32(float(m.eM21)).f32(float(m.eM22)).f32(float(m.eDx)).f32(float(m.eDy));
+        return f32(float(m.eM11))
+            .f32(float(m.eM12))
+            .f32(float(m.eM21))
+            .f32(float(m.eM22))
+            .f32(float(m.eDx))
+            .f32(float(m.eDy));
     }
     std::vector<std::byte> finish() {
         while (m_bytes.size() % 4 != 0) m_bytes.push_back(std::byte{0});
         const auto n = static_cast<std::uint32_t>(m_bytes.size());
-        for (int i = 0; i < 4; ++i) m_bytes[4 + static_cast<std::size_t>(i)] = static_cast<std::byte>((n >> (8 * i)) & 0xFF);
+        for (int i = 0; i < 4; ++i)
+            m_bytes[4 + static_cast<std::size_t>(i)] = static_cast<std::byte>((n >> (8 * i)) & 0xFF);
         return std::move(m_bytes);
     }
 
@@ -54,7 +60,8 @@ private:
     std::vector<std::byte> m_bytes;
 };
 
-EmfWriter::EmfWriter(const RectL& frame, SizeL devicePixels, SizeL deviceMillimetres, std::u16string description)
+EmfWriter::EmfWriter(const RectL& frame, SizeL devicePixels, SizeL deviceMillimetres,
+                     std::u16string description)
     : m_frame(frame),
       m_devicePixels(devicePixels),
       m_deviceMillimetres(deviceMillimetres),
@@ -72,8 +79,9 @@ void EmfWriter::includeLogical(std::span<const PointL> points, double margin) {
     for (auto p : points) {
         const PointD d = m.apply({double(p.x), double(p.y)});
         const double r = margin * scale;
-        const RectL box{static_cast<std::int32_t>(std::floor(d.x - r)), static_cast<std::int32_t>(std::floor(d.y - r)),
-                        static_cast<std::int32_t>(std::ceil(d.x + r)), static_cast<std::int32_t>(std::ceil(d.y + r))};
+        const RectL box{
+            static_cast<std::int32_t>(std::floor(d.x - r)), static_cast<std::int32_t>(std::floor(d.y - r)),
+            static_cast<std::int32_t>(std::ceil(d.x + r)), static_cast<std::int32_t>(std::ceil(d.y + r))};
         if (!m_bounds) {
             m_bounds = box;
         } else {
@@ -86,7 +94,8 @@ void EmfWriter::includeLogical(std::span<const PointL> points, double margin) {
 }
 
 void EmfWriter::includeBox(const RectL& box) {
-    const PointL corners[4] = {{box.left, box.top}, {box.right, box.top}, {box.right, box.bottom}, {box.left, box.bottom}};
+    const PointL corners[4] = {
+        {box.left, box.top}, {box.right, box.top}, {box.right, box.bottom}, {box.left, box.bottom}};
     includeLogical(corners, m_penWidth / 2);
 }
 
@@ -103,12 +112,17 @@ std::uint32_t EmfWriter::allocateHandle() {
 
 std::uint32_t EmfWriter::createPen(const Pen& pen) {
     const std::uint32_t index = allocateHandle();
-    if (m_penWidths.size() <= index) m_penWidths.resize(index + 1, 0);
+    if (m_penWidths.size() <= index)
+        m_penWidths.resize(index + 1, 0);
     m_penWidths[index] = pen.width;
     if (pen.extended || !pen.dashes.empty()) {
         Record r(EMR_EXTCREATEPEN);
         r.u32(index).u32(0).u32(0).u32(0).u32(0);
-        r.u32(pen.style).u32(static_cast<std::uint32_t>(pen.width)).u32(pen.brushStyle).u32(pen.color).u32(pen.hatch);
+        r.u32(pen.style)
+            .u32(static_cast<std::uint32_t>(pen.width))
+            .u32(pen.brushStyle)
+            .u32(pen.color)
+            .u32(pen.hatch);
         r.u32(static_cast<std::uint32_t>(pen.dashes.size()));
         for (auto d : pen.dashes) r.u32(d);
         add(std::move(r));
@@ -130,11 +144,18 @@ std::uint32_t EmfWriter::createBrush(const Brush& brush) {
 
 std::uint32_t EmfWriter::createFont(const LogFont& f) {
     const std::uint32_t index = allocateHandle();
-    if (m_fontHeights.size() <= index) m_fontHeights.resize(index + 1, 0);
+    if (m_fontHeights.size() <= index)
+        m_fontHeights.resize(index + 1, 0);
     m_fontHeights[index] = std::fabs(double(f.height));
     Record r(EMR_EXTCREATEFONTINDIRECTW);
     r.u32(index).i32(f.height).i32(f.width).i32(f.escapement).i32(f.orientation).i32(f.weight);
-    r.u8(f.italic).u8(f.underline).u8(f.strikeOut).u8(f.charSet).u8(f.outPrecision).u8(f.clipPrecision).u8(f.quality)
+    r.u8(f.italic)
+        .u8(f.underline)
+        .u8(f.strikeOut)
+        .u8(f.charSet)
+        .u8(f.outPrecision)
+        .u8(f.clipPrecision)
+        .u8(f.quality)
         .u8(f.pitchAndFamily);
     // The face name as UTF-16 in 32 units (ASCII faces, as fonts are named).
     for (std::size_t i = 0; i < 32; ++i) {
@@ -146,30 +167,34 @@ std::uint32_t EmfWriter::createFont(const LogFont& f) {
 
 void EmfWriter::selectObject(std::uint32_t index) {
     const auto stock = static_cast<StockObject>(index);
-    if (stock == StockObject::BLACK_PEN || stock == StockObject::WHITE_PEN || stock == StockObject::NULL_PEN) {
+    if (stock == StockObject::BLACK_PEN || stock == StockObject::WHITE_PEN ||
+        stock == StockObject::NULL_PEN) {
         m_penWidth = 0;
     } else if (index < m_penWidths.size() && m_penWidths[index] > 0) {
         m_penWidth = m_penWidths[index];
     }
-    if (index < m_fontHeights.size() && m_fontHeights[index] > 0) m_fontHeight = m_fontHeights[index];
+    if (index < m_fontHeights.size() && m_fontHeights[index] > 0)
+        m_fontHeight = m_fontHeights[index];
     add(std::move(Record(EMR_SELECTOBJECT).u32(index)));
 }
 
 void EmfWriter::deleteObject(std::uint32_t index) {
-    if (index < m_handles.size()) m_handles[index] = false;
+    if (index < m_handles.size())
+        m_handles[index] = false;
     add(std::move(Record(EMR_DELETEOBJECT).u32(index)));
 }
 
 void EmfWriter::setMapMode(int mode) {
-    const ReferenceDevice device{double(m_devicePixels.cx), double(m_devicePixels.cy), double(m_deviceMillimetres.cx),
-                                 double(m_deviceMillimetres.cy)};
-    if (!(m_mapping.mode == mode && m_mapping.scalable())) m_mapping.setMapMode(mode, device);
+    const ReferenceDevice device{double(m_devicePixels.cx), double(m_devicePixels.cy),
+                                 double(m_deviceMillimetres.cx), double(m_deviceMillimetres.cy)};
+    if (!(m_mapping.mode == mode && m_mapping.scalable()))
+        m_mapping.setMapMode(mode, device);
     add(std::move(Record(EMR_SETMAPMODE).u32(static_cast<std::uint32_t>(mode))));
 }
 
 void EmfWriter::setWindowExt(SizeL ext) {
-    m_mapping.setWindowExt(ext, {double(m_devicePixels.cx), double(m_devicePixels.cy), double(m_deviceMillimetres.cx),
-                                 double(m_deviceMillimetres.cy)});
+    m_mapping.setWindowExt(ext, {double(m_devicePixels.cx), double(m_devicePixels.cy),
+                                 double(m_deviceMillimetres.cx), double(m_deviceMillimetres.cy)});
     add(std::move(Record(EMR_SETWINDOWEXTEX).size(ext)));
 }
 
@@ -195,9 +220,12 @@ void EmfWriter::setWorldTransform(const Matrix& m) {
 }
 
 void EmfWriter::modifyWorldTransform(const Matrix& m, int mode) {
-    if (mode == gdi::MWT_IDENTITY) m_mapping.world = Matrix{};
-    else if (mode == gdi::MWT_LEFTMULTIPLY) m_mapping.world = m.then(m_mapping.world);
-    else if (mode == gdi::MWT_RIGHTMULTIPLY) m_mapping.world = m_mapping.world.then(m);
+    if (mode == gdi::MWT_IDENTITY)
+        m_mapping.world = Matrix{};
+    else if (mode == gdi::MWT_LEFTMULTIPLY)
+        m_mapping.world = m.then(m_mapping.world);
+    else if (mode == gdi::MWT_RIGHTMULTIPLY)
+        m_mapping.world = m_mapping.world.then(m);
     add(std::move(Record(EMR_MODIFYWORLDTRANSFORM).xform(m).u32(static_cast<std::uint32_t>(mode))));
 }
 
@@ -216,18 +244,30 @@ void EmfWriter::restoreDc(std::int32_t level) {
     add(std::move(Record(EMR_RESTOREDC).i32(level)));
 }
 
-void EmfWriter::setBkMode(int mode) { add(std::move(Record(EMR_SETBKMODE).u32(static_cast<std::uint32_t>(mode)))); }
-void EmfWriter::setBkColor(ColorRef color) { add(std::move(Record(EMR_SETBKCOLOR).u32(color))); }
-void EmfWriter::setTextColor(ColorRef color) { add(std::move(Record(EMR_SETTEXTCOLOR).u32(color))); }
+void EmfWriter::setBkMode(int mode) {
+    add(std::move(Record(EMR_SETBKMODE).u32(static_cast<std::uint32_t>(mode))));
+}
+void EmfWriter::setBkColor(ColorRef color) {
+    add(std::move(Record(EMR_SETBKCOLOR).u32(color)));
+}
+void EmfWriter::setTextColor(ColorRef color) {
+    add(std::move(Record(EMR_SETTEXTCOLOR).u32(color)));
+}
 void EmfWriter::setPolyFillMode(int mode) {
     add(std::move(Record(EMR_SETPOLYFILLMODE).u32(static_cast<std::uint32_t>(mode))));
 }
-void EmfWriter::setRop2(int rop2) { add(std::move(Record(EMR_SETROP2).u32(static_cast<std::uint32_t>(rop2)))); }
+void EmfWriter::setRop2(int rop2) {
+    add(std::move(Record(EMR_SETROP2).u32(static_cast<std::uint32_t>(rop2))));
+}
 void EmfWriter::setArcDirection(int direction) {
     add(std::move(Record(EMR_SETARCDIRECTION).u32(static_cast<std::uint32_t>(direction))));
 }
-void EmfWriter::setMiterLimit(float limit) { add(std::move(Record(EMR_SETMITERLIMIT).f32(limit))); }
-void EmfWriter::setTextAlign(std::uint32_t align) { add(std::move(Record(EMR_SETTEXTALIGN).u32(align))); }
+void EmfWriter::setMiterLimit(float limit) {
+    add(std::move(Record(EMR_SETMITERLIMIT).f32(limit)));
+}
+void EmfWriter::setTextAlign(std::uint32_t align) {
+    add(std::move(Record(EMR_SETTEXTALIGN).u32(align)));
+}
 
 void EmfWriter::moveTo(PointL p) {
     m_position = p;
@@ -245,8 +285,10 @@ namespace {
 
 bool fits16(std::span<const PointL> points) {
     return std::all_of(points.begin(), points.end(), [](PointL p) {
-        return p.x >= std::numeric_limits<std::int16_t>::min() && p.x <= std::numeric_limits<std::int16_t>::max() &&
-               p.y >= std::numeric_limits<std::int16_t>::min() && p.y <= std::numeric_limits<std::int16_t>::max();
+        return p.x >= std::numeric_limits<std::int16_t>::min() &&
+               p.x <= std::numeric_limits<std::int16_t>::max() &&
+               p.y >= std::numeric_limits<std::int16_t>::min() &&
+               p.y <= std::numeric_limits<std::int16_t>::max();
     });
 }
 
@@ -284,7 +326,9 @@ void EmfWriter::polyPolyRecord(std::uint32_t type32, std::uint32_t type16, std::
     includeLogical(points, m_penWidth / 2);
     const bool small = fits16(points);
     Record r(small ? type16 : type32);
-    r.rect(logicalBounds(points)).u32(static_cast<std::uint32_t>(counts.size())).u32(static_cast<std::uint32_t>(points.size()));
+    r.rect(logicalBounds(points))
+        .u32(static_cast<std::uint32_t>(counts.size()))
+        .u32(static_cast<std::uint32_t>(points.size()));
     for (auto c : counts) r.u32(c);
     for (auto p : points) {
         if (small) {
@@ -296,18 +340,26 @@ void EmfWriter::polyPolyRecord(std::uint32_t type32, std::uint32_t type16, std::
     add(std::move(r));
 }
 
-void EmfWriter::polyline(std::span<const PointL> points) { polyRecord(EMR_POLYLINE, EMR_POLYLINE16, points); }
-void EmfWriter::polygon(std::span<const PointL> points) { polyRecord(EMR_POLYGON, EMR_POLYGON16, points); }
-void EmfWriter::polyBezier(std::span<const PointL> points) { polyRecord(EMR_POLYBEZIER, EMR_POLYBEZIER16, points); }
+void EmfWriter::polyline(std::span<const PointL> points) {
+    polyRecord(EMR_POLYLINE, EMR_POLYLINE16, points);
+}
+void EmfWriter::polygon(std::span<const PointL> points) {
+    polyRecord(EMR_POLYGON, EMR_POLYGON16, points);
+}
+void EmfWriter::polyBezier(std::span<const PointL> points) {
+    polyRecord(EMR_POLYBEZIER, EMR_POLYBEZIER16, points);
+}
 
 void EmfWriter::polylineTo(std::span<const PointL> points) {
     polyRecord(EMR_POLYLINETO, EMR_POLYLINETO16, points);
-    if (!points.empty()) m_position = points.back();
+    if (!points.empty())
+        m_position = points.back();
 }
 
 void EmfWriter::polyBezierTo(std::span<const PointL> points) {
     polyRecord(EMR_POLYBEZIERTO, EMR_POLYBEZIERTO16, points);
-    if (!points.empty()) m_position = points.back();
+    if (!points.empty())
+        m_position = points.back();
 }
 
 void EmfWriter::polyPolygon(std::span<const PointL> points, std::span<const std::uint32_t> counts) {
@@ -358,8 +410,10 @@ void EmfWriter::extTextOut(PointL reference, std::u16string_view text, std::span
                            std::uint32_t options, const RectL& rect) {
     std::int64_t advance = 0;
     for (auto d : dx) advance += d;
-    if (dx.empty()) advance = static_cast<std::int64_t>(text.size() * m_fontHeight * 0.6);
-    const auto right = static_cast<std::int32_t>(std::clamp<std::int64_t>(reference.x + advance, INT32_MIN, INT32_MAX));
+    if (dx.empty())
+        advance = static_cast<std::int64_t>(text.size() * m_fontHeight * 0.6);
+    const auto right =
+        static_cast<std::int32_t>(std::clamp<std::int64_t>(reference.x + advance, INT32_MIN, INT32_MAX));
     const auto height = static_cast<std::int32_t>(m_fontHeight * 1.25);
     includeBox({reference.x, reference.y - height, right, reference.y + height});
 
@@ -371,7 +425,8 @@ void EmfWriter::extTextOut(PointL reference, std::u16string_view text, std::span
     r.point(reference).u32(static_cast<std::uint32_t>(text.size())).u32(offString).u32(options).rect(rect);
     r.u32(withDx ? offString + stringBytes : 0);
     for (char16_t c : text) r.u16(static_cast<std::uint16_t>(c));
-    if (text.size() % 2 == 1) r.u16(0);
+    if (text.size() % 2 == 1)
+        r.u16(0);
     if (withDx) {
         for (auto d : dx) r.i32(d);
     }
@@ -387,28 +442,56 @@ void EmfWriter::stretchDiBits(const RectL& dest, const Image32& image, std::uint
     r.u32(80).u32(40).u32(120).u32(bitsSize).u32(0).u32(rop3);
     r.i32(dest.right - dest.left).i32(dest.bottom - dest.top);
     // BITMAPINFOHEADER: bottom-up 24-bit BI_RGB.
-    r.u32(40).i32(image.width).i32(image.height).u16(1).u16(24).u32(0).u32(bitsSize).i32(3780).i32(3780).u32(0).u32(0);
+    r.u32(40)
+        .i32(image.width)
+        .i32(image.height)
+        .u16(1)
+        .u16(24)
+        .u32(0)
+        .u32(bitsSize)
+        .i32(3780)
+        .i32(3780)
+        .u32(0)
+        .u32(0);
     for (int row = image.height - 1; row >= 0; --row) {
         for (int x = 0; x < image.width; ++x) {
             const std::uint32_t p = image.at(x, row);
-            r.u8(static_cast<std::uint8_t>(p & 0xFF)).u8(static_cast<std::uint8_t>((p >> 8) & 0xFF)).u8(static_cast<std::uint8_t>((p >> 16) & 0xFF));
+            r.u8(static_cast<std::uint8_t>(p & 0xFF))
+                .u8(static_cast<std::uint8_t>((p >> 8) & 0xFF))
+                .u8(static_cast<std::uint8_t>((p >> 16) & 0xFF));
         }
         for (std::uint32_t pad = static_cast<std::uint32_t>(image.width) * 3; pad < stride; ++pad) r.u8(0);
     }
     add(std::move(r));
 }
 
-void EmfWriter::beginPath() { add(Record(EMR_BEGINPATH)); }
-void EmfWriter::endPath() { add(Record(EMR_ENDPATH)); }
-void EmfWriter::closeFigure() { add(Record(EMR_CLOSEFIGURE)); }
-void EmfWriter::fillPath() { add(std::move(Record(EMR_FILLPATH).rect({}))); }
-void EmfWriter::strokePath() { add(std::move(Record(EMR_STROKEPATH).rect({}))); }
-void EmfWriter::strokeAndFillPath() { add(std::move(Record(EMR_STROKEANDFILLPATH).rect({}))); }
+void EmfWriter::beginPath() {
+    add(Record(EMR_BEGINPATH));
+}
+void EmfWriter::endPath() {
+    add(Record(EMR_ENDPATH));
+}
+void EmfWriter::closeFigure() {
+    add(Record(EMR_CLOSEFIGURE));
+}
+void EmfWriter::fillPath() {
+    add(std::move(Record(EMR_FILLPATH).rect({})));
+}
+void EmfWriter::strokePath() {
+    add(std::move(Record(EMR_STROKEPATH).rect({})));
+}
+void EmfWriter::strokeAndFillPath() {
+    add(std::move(Record(EMR_STROKEANDFILLPATH).rect({})));
+}
 void EmfWriter::selectClipPath(int mode) {
     add(std::move(Record(EMR_SELECTCLIPPATH).u32(static_cast<std::uint32_t>(mode))));
 }
-void EmfWriter::intersectClipRect(const RectL& box) { add(std::move(Record(EMR_INTERSECTCLIPRECT).rect(box))); }
-void EmfWriter::excludeClipRect(const RectL& box) { add(std::move(Record(EMR_EXCLUDECLIPRECT).rect(box))); }
+void EmfWriter::intersectClipRect(const RectL& box) {
+    add(std::move(Record(EMR_INTERSECTCLIPRECT).rect(box)));
+}
+void EmfWriter::excludeClipRect(const RectL& box) {
+    add(std::move(Record(EMR_EXCLUDECLIPRECT).rect(box)));
+}
 
 void EmfWriter::selectClipRegion(std::span<const RectL> rects, int mode) {
     Record r(EMR_EXTSELECTCLIPRGN);
@@ -426,7 +509,11 @@ void EmfWriter::selectClipRegion(std::span<const RectL> rects, int mode) {
         bounds.bottom = std::max(bounds.bottom, rc.bottom);
     }
     r.u32(size).u32(static_cast<std::uint32_t>(mode));
-    r.u32(32).u32(1).u32(static_cast<std::uint32_t>(rects.size())).u32(static_cast<std::uint32_t>(16 * rects.size())).rect(bounds);
+    r.u32(32)
+        .u32(1)
+        .u32(static_cast<std::uint32_t>(rects.size()))
+        .u32(static_cast<std::uint32_t>(16 * rects.size()))
+        .rect(bounds);
     for (const auto& rc : rects) r.rect(rc);
     add(std::move(r));
 }
@@ -443,7 +530,9 @@ std::vector<std::byte> EmfWriter::finish() {
     const std::uint32_t descriptionBytes = static_cast<std::uint32_t>((m_description.size() * 2 + 3) / 4 * 4);
     const std::uint32_t headerSize = 108 + descriptionBytes;
     const std::uint32_t total = headerSize + static_cast<std::uint32_t>(m_records.size() + eofBytes.size());
-    header.u32(total).u32(m_recordCount + 2).u16(static_cast<std::uint16_t>(std::min<std::size_t>(m_handles.size(), 0xFFFF)))
+    header.u32(total)
+        .u32(m_recordCount + 2)
+        .u16(static_cast<std::uint16_t>(std::min<std::size_t>(m_handles.size(), 0xFFFF)))
         .u16(0);
     header.u32(static_cast<std::uint32_t>(m_description.size())).u32(m_description.empty() ? 0 : 108).u32(0);
     header.size(m_devicePixels).size(m_deviceMillimetres);

@@ -25,7 +25,8 @@ namespace metafile {
 class EmfWriter {
 public:
     // `frame` in 0.01 mm; the reference device in pixels and millimetres.
-    EmfWriter(const RectL& frame, SizeL devicePixels, SizeL deviceMillimetres, std::u16string description = {});
+    EmfWriter(const RectL& frame, SizeL devicePixels, SizeL deviceMillimetres,
+              std::u16string description = {});
 
     // Objects: the returned index is what selectObject and deleteObject take.
     std::uint32_t createPen(const Pen& pen);
@@ -119,7 +120,7 @@ private:
     std::vector<MappingState> m_saved;
     PointL m_position;
     double m_penWidth = 0;
-    std::vector<double> m_penWidths{0};  // by handle: the pen's width, for the bounds
+    std::vector<double> m_penWidths{0};    // by handle: the pen's width, for the bounds
     std::vector<double> m_fontHeights{0};  // by handle: the font's height, for the bounds
     double m_fontHeight = 16;
 };

@@ -40,7 +40,8 @@ std::mutex g_mutex;
 std::string resolvedFamily(const std::string& face) {
     std::lock_guard lock(g_mutex);
     static std::map<std::string, std::string> cache;
-    if (auto it = cache.find(face); it != cache.end()) return it->second;
+    if (auto it = cache.find(face); it != cache.end())
+        return it->second;
     Pattern pattern(FcPatternCreate());
     FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
     const std::string family = match(pattern.get());
@@ -51,7 +52,8 @@ std::string resolvedFamily(const std::string& face) {
 std::string fallbackFamilyFor(std::uint32_t character) {
     std::lock_guard lock(g_mutex);
     static std::map<std::uint32_t, std::string> cache;
-    if (auto it = cache.find(character); it != cache.end()) return it->second;
+    if (auto it = cache.find(character); it != cache.end())
+        return it->second;
     std::unique_ptr<FcCharSet, CharSetDeleter> charset(FcCharSetCreate());
     FcCharSetAddChar(charset.get(), character);
     Pattern pattern(FcPatternCreate());
@@ -65,7 +67,8 @@ std::string fallbackFamilyFor(std::uint32_t character) {
     if (FcFontSet* set = FcFontSort(nullptr, pattern.get(), FcTrue, nullptr, &result)) {
         for (int i = 0; i < set->nfont; ++i) {
             FcCharSet* cs = nullptr;
-            if (FcPatternGetCharSet(set->fonts[i], FC_CHARSET, 0, &cs) == FcResultMatch && FcCharSetHasChar(cs, character)) {
+            if (FcPatternGetCharSet(set->fonts[i], FC_CHARSET, 0, &cs) == FcResultMatch &&
+                FcCharSetHasChar(cs, character)) {
                 family = familyOf(set->fonts[i]);
                 break;
             }

@@ -15,9 +15,15 @@ using ColorRef = std::uint32_t;
 constexpr ColorRef rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     return ColorRef{r} | (ColorRef{g} << 8) | (ColorRef{b} << 16);
 }
-constexpr std::uint8_t redOf(ColorRef c) { return static_cast<std::uint8_t>(c & 0xFF); }
-constexpr std::uint8_t greenOf(ColorRef c) { return static_cast<std::uint8_t>((c >> 8) & 0xFF); }
-constexpr std::uint8_t blueOf(ColorRef c) { return static_cast<std::uint8_t>((c >> 16) & 0xFF); }
+constexpr std::uint8_t redOf(ColorRef c) {
+    return static_cast<std::uint8_t>(c & 0xFF);
+}
+constexpr std::uint8_t greenOf(ColorRef c) {
+    return static_cast<std::uint8_t>((c >> 8) & 0xFF);
+}
+constexpr std::uint8_t blueOf(ColorRef c) {
+    return static_cast<std::uint8_t>((c >> 16) & 0xFF);
+}
 
 namespace gdi {
 // Pen styles.
@@ -44,15 +50,16 @@ inline constexpr int MM_TEXT = 1, MM_LOMETRIC = 2, MM_HIMETRIC = 3, MM_LOENGLISH
 inline constexpr int RGN_AND = 1, RGN_OR = 2, RGN_XOR = 3, RGN_DIFF = 4, RGN_COPY = 5;
 inline constexpr int MWT_IDENTITY = 1, MWT_LEFTMULTIPLY = 2, MWT_RIGHTMULTIPLY = 3, MWT_SET = 4;
 // Binary raster operations.
-inline constexpr int R2_BLACK = 1, R2_NOTMERGEPEN = 2, R2_MASKNOTPEN = 3, R2_NOTCOPYPEN = 4, R2_MASKPENNOT = 5,
-                     R2_NOT = 6, R2_XORPEN = 7, R2_NOTMASKPEN = 8, R2_MASKPEN = 9, R2_NOTXORPEN = 10,
-                     R2_NOP = 11, R2_MERGENOTPEN = 12, R2_COPYPEN = 13, R2_MERGEPENNOT = 14, R2_MERGEPEN = 15,
-                     R2_WHITE = 16;
+inline constexpr int R2_BLACK = 1, R2_NOTMERGEPEN = 2, R2_MASKNOTPEN = 3, R2_NOTCOPYPEN = 4,
+                     R2_MASKPENNOT = 5, R2_NOT = 6, R2_XORPEN = 7, R2_NOTMASKPEN = 8, R2_MASKPEN = 9,
+                     R2_NOTXORPEN = 10, R2_NOP = 11, R2_MERGENOTPEN = 12, R2_COPYPEN = 13,
+                     R2_MERGEPENNOT = 14, R2_MERGEPEN = 15, R2_WHITE = 16;
 // ExtTextOut options and text alignment.
-inline constexpr std::uint32_t ETO_OPAQUE = 0x2, ETO_CLIPPED = 0x4, ETO_GLYPH_INDEX = 0x10, ETO_RTLREADING = 0x80,
-                               ETO_NO_RECT = 0x100, ETO_SMALL_CHARS = 0x200, ETO_PDY = 0x2000;
-inline constexpr std::uint32_t TA_UPDATECP = 1, TA_RIGHT = 2, TA_CENTER = 6, TA_HORIZONTAL_MASK = 6, TA_BOTTOM = 8,
-                               TA_BASELINE = 24, TA_VERTICAL_MASK = 24;
+inline constexpr std::uint32_t ETO_OPAQUE = 0x2, ETO_CLIPPED = 0x4, ETO_GLYPH_INDEX = 0x10,
+                               ETO_RTLREADING = 0x80, ETO_NO_RECT = 0x100, ETO_SMALL_CHARS = 0x200,
+                               ETO_PDY = 0x2000;
+inline constexpr std::uint32_t TA_UPDATECP = 1, TA_RIGHT = 2, TA_CENTER = 6, TA_HORIZONTAL_MASK = 6,
+                               TA_BOTTOM = 8, TA_BASELINE = 24, TA_VERTICAL_MASK = 24;
 // DrawText formats.
 inline constexpr unsigned DT_TOP = 0, DT_LEFT = 0, DT_CENTER = 1, DT_RIGHT = 2, DT_VCENTER = 4, DT_BOTTOM = 8,
                           DT_SINGLELINE = 0x20, DT_NOCLIP = 0x100;
@@ -64,8 +71,8 @@ struct Pen {
     std::uint32_t style = gdi::PS_SOLID;
     double width = 0;
     ColorRef color = 0;
-    bool extended = false;               // made by ExtCreatePen
-    std::vector<std::uint32_t> dashes;   // PS_USERSTYLE lengths
+    bool extended = false;              // made by ExtCreatePen
+    std::vector<std::uint32_t> dashes;  // PS_USERSTYLE lengths
     std::uint32_t brushStyle = gdi::BS_SOLID;
     std::uint32_t hatch = 0;
 

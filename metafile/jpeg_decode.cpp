@@ -1,10 +1,10 @@
 #include "metafile/jpeg_decode.h"
 
+#include <jpeglib.h>
+
 #include <csetjmp>
 #include <cstdio>
 #include <vector>
-
-#include <jpeglib.h>
 
 namespace metafile {
 namespace {
@@ -38,7 +38,8 @@ bool decode(const unsigned char* data, unsigned long size, Image32& out, std::ve
     info.out_color_space = JCS_RGB;
     jpeg_start_decompress(&info);
     const auto width = static_cast<int>(info.output_width), height = static_cast<int>(info.output_height);
-    if (width <= 0 || height <= 0 || std::int64_t{width} * height > kMaxImagePixels || info.output_components != 3) {
+    if (width <= 0 || height <= 0 || std::int64_t{width} * height > kMaxImagePixels ||
+        info.output_components != 3) {
         jpeg_destroy_decompress(&info);
         return false;
     }
@@ -52,7 +53,8 @@ bool decode(const unsigned char* data, unsigned long size, Image32& out, std::ve
         jpeg_read_scanlines(&info, &line, 1);
         for (int x = 0; x < width; ++x) {
             const unsigned char* p = row.data() + 3 * static_cast<std::size_t>(x);
-            out.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] =
+            out.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                       static_cast<std::size_t>(x)] =
                 0xFF000000u | (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
         }
     }
@@ -66,8 +68,8 @@ bool decode(const unsigned char* data, unsigned long size, Image32& out, std::ve
 platform::Expected<Image32, std::string> decodeJpeg(std::span<const std::byte> data) {
     Image32 image;
     std::vector<unsigned char> row;
-    if (data.empty() ||
-        !decode(reinterpret_cast<const unsigned char*>(data.data()), static_cast<unsigned long>(data.size()), image, row)) {
+    if (data.empty() || !decode(reinterpret_cast<const unsigned char*>(data.data()),
+                                static_cast<unsigned long>(data.size()), image, row)) {
         return platform::unexpected(std::string("embedded JPEG cannot be decoded"));
     }
     return image;

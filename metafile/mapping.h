@@ -13,7 +13,7 @@
 namespace metafile {
 
 struct ReferenceDevice {
-    double pxX = 1024, pxY = 768;                        // pixels
+    double pxX = 1024, pxY = 768;                          // pixels
     double mmX = 1024 * 25.4 / 96, mmY = 768 * 25.4 / 96;  // millimetres
 
     // The header's device, or a 96-dpi screen when it gives none.

@@ -31,28 +31,29 @@ struct Paint {
     // The pixel value at device (x, y); nullopt where nothing is painted.
     std::optional<std::uint32_t> at(int x, int y) const {
         switch (kind) {
-        case Kind::Solid: return pixel;
-        case Kind::Hatch: {
-            const unsigned row = static_cast<unsigned>(y - originY) & 7u;
-            const unsigned col = static_cast<unsigned>(x - originX) & 7u;
-            if ((kHatches[hatch < 6 ? hatch : 0][row] >> (7 - col)) & 1u) {
+            case Kind::Solid:
                 return pixel;
+            case Kind::Hatch: {
+                const unsigned row = static_cast<unsigned>(y - originY) & 7u;
+                const unsigned col = static_cast<unsigned>(x - originX) & 7u;
+                if ((kHatches[hatch < 6 ? hatch : 0][row] >> (7 - col)) & 1u) {
+                    return pixel;
+                }
+                return opaqueBackground ? std::optional<std::uint32_t>(background) : std::nullopt;
             }
-            return opaqueBackground ? std::optional<std::uint32_t>(background) : std::nullopt;
-        }
-        case Kind::Pattern: {
-            if (!pattern || pattern->width <= 0 || pattern->height <= 0) {
-                return pixel;
+            case Kind::Pattern: {
+                if (!pattern || pattern->width <= 0 || pattern->height <= 0) {
+                    return pixel;
+                }
+                const int px = modulo(x - originX, pattern->width);
+                const int py = modulo(y - originY, pattern->height);
+                const auto index = static_cast<std::size_t>(py) * static_cast<std::size_t>(pattern->width) +
+                                   static_cast<std::size_t>(px);
+                if (pattern->monochrome) {
+                    return pattern->bits[index] ? background : monoForeground;
+                }
+                return pattern->pixels[index];
             }
-            const int px = modulo(x - originX, pattern->width);
-            const int py = modulo(y - originY, pattern->height);
-            const auto index = static_cast<std::size_t>(py) * static_cast<std::size_t>(pattern->width) +
-                               static_cast<std::size_t>(px);
-            if (pattern->monochrome) {
-                return pattern->bits[index] ? background : monoForeground;
-            }
-            return pattern->pixels[index];
-        }
         }
         return pixel;
     }
@@ -80,10 +81,14 @@ inline std::uint32_t applyRop2(int rop2, std::uint32_t p, std::uint32_t d) {
     // bit 1 for (0, 1), bit 0 for (0, 0).
     const unsigned table = static_cast<unsigned>(rop2 - 1) & 0xFu;
     std::uint32_t r = 0;
-    if (table & 8u) r |= p & d;
-    if (table & 4u) r |= p & ~d;
-    if (table & 2u) r |= ~p & d;
-    if (table & 1u) r |= ~p & ~d;
+    if (table & 8u)
+        r |= p & d;
+    if (table & 4u)
+        r |= p & ~d;
+    if (table & 2u)
+        r |= ~p & d;
+    if (table & 1u)
+        r |= ~p & ~d;
     return r & 0x00FFFFFFu;
 }
 

@@ -15,21 +15,56 @@ constexpr std::size_t kMaxObjects = 1 << 16;
 // Records that put something on the page.
 bool draws(std::uint32_t type) {
     switch (type) {
-    case emf::EMR_POLYBEZIER: case emf::EMR_POLYGON: case emf::EMR_POLYLINE: case emf::EMR_POLYBEZIERTO:
-    case emf::EMR_POLYLINETO: case emf::EMR_POLYPOLYLINE: case emf::EMR_POLYPOLYGON: case emf::EMR_SETPIXELV:
-    case emf::EMR_ANGLEARC: case emf::EMR_ELLIPSE: case emf::EMR_RECTANGLE: case emf::EMR_ROUNDRECT:
-    case emf::EMR_ARC: case emf::EMR_CHORD: case emf::EMR_PIE: case emf::EMR_LINETO: case emf::EMR_ARCTO:
-    case emf::EMR_POLYDRAW: case emf::EMR_FILLPATH: case emf::EMR_STROKEANDFILLPATH: case emf::EMR_STROKEPATH:
-    case emf::EMR_FILLRGN: case emf::EMR_FRAMERGN: case emf::EMR_INVERTRGN: case emf::EMR_PAINTRGN:
-    case emf::EMR_BITBLT: case emf::EMR_STRETCHBLT: case emf::EMR_MASKBLT: case emf::EMR_PLGBLT:
-    case emf::EMR_SETDIBITSTODEVICE: case emf::EMR_STRETCHDIBITS: case emf::EMR_EXTTEXTOUTA:
-    case emf::EMR_EXTTEXTOUTW: case emf::EMR_POLYBEZIER16: case emf::EMR_POLYGON16: case emf::EMR_POLYLINE16:
-    case emf::EMR_POLYBEZIERTO16: case emf::EMR_POLYLINETO16: case emf::EMR_POLYPOLYLINE16:
-    case emf::EMR_POLYPOLYGON16: case emf::EMR_POLYDRAW16: case emf::EMR_POLYTEXTOUTA: case emf::EMR_POLYTEXTOUTW:
-    case emf::EMR_SMALLTEXTOUT: case emf::EMR_ALPHABLEND: case emf::EMR_TRANSPARENTBLT: case emf::EMR_GRADIENTFILL:
-        return true;
-    default:
-        return false;
+        case emf::EMR_POLYBEZIER:
+        case emf::EMR_POLYGON:
+        case emf::EMR_POLYLINE:
+        case emf::EMR_POLYBEZIERTO:
+        case emf::EMR_POLYLINETO:
+        case emf::EMR_POLYPOLYLINE:
+        case emf::EMR_POLYPOLYGON:
+        case emf::EMR_SETPIXELV:
+        case emf::EMR_ANGLEARC:
+        case emf::EMR_ELLIPSE:
+        case emf::EMR_RECTANGLE:
+        case emf::EMR_ROUNDRECT:
+        case emf::EMR_ARC:
+        case emf::EMR_CHORD:
+        case emf::EMR_PIE:
+        case emf::EMR_LINETO:
+        case emf::EMR_ARCTO:
+        case emf::EMR_POLYDRAW:
+        case emf::EMR_FILLPATH:
+        case emf::EMR_STROKEANDFILLPATH:
+        case emf::EMR_STROKEPATH:
+        case emf::EMR_FILLRGN:
+        case emf::EMR_FRAMERGN:
+        case emf::EMR_INVERTRGN:
+        case emf::EMR_PAINTRGN:
+        case emf::EMR_BITBLT:
+        case emf::EMR_STRETCHBLT:
+        case emf::EMR_MASKBLT:
+        case emf::EMR_PLGBLT:
+        case emf::EMR_SETDIBITSTODEVICE:
+        case emf::EMR_STRETCHDIBITS:
+        case emf::EMR_EXTTEXTOUTA:
+        case emf::EMR_EXTTEXTOUTW:
+        case emf::EMR_POLYBEZIER16:
+        case emf::EMR_POLYGON16:
+        case emf::EMR_POLYLINE16:
+        case emf::EMR_POLYBEZIERTO16:
+        case emf::EMR_POLYLINETO16:
+        case emf::EMR_POLYPOLYLINE16:
+        case emf::EMR_POLYPOLYGON16:
+        case emf::EMR_POLYDRAW16:
+        case emf::EMR_POLYTEXTOUTA:
+        case emf::EMR_POLYTEXTOUTW:
+        case emf::EMR_SMALLTEXTOUT:
+        case emf::EMR_ALPHABLEND:
+        case emf::EMR_TRANSPARENTBLT:
+        case emf::EMR_GRADIENTFILL:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -50,19 +85,23 @@ const HandlerTable& handlers() {
 }  // namespace
 
 void PlaybackReport::note(std::string text) {
-    if (notes.size() < kMaxNotes) notes.push_back(std::move(text));
+    if (notes.size() < kMaxNotes)
+        notes.push_back(std::move(text));
 }
 
 Matrix playbackTransform(const EmfHeader& h, const RectL& rect) {
     const double frameW = double(h.rclFrame.right) - h.rclFrame.left;
     const double frameH = double(h.rclFrame.bottom) - h.rclFrame.top;
-    if (frameW == 0 || frameH == 0) return Matrix{};
+    if (frameW == 0 || frameH == 0)
+        return Matrix{};
     // Size of a reference-device pixel in millimetres; a header without a
     // usable device falls back to 96 dots per inch.
-    const double pxX = h.szlDevice.cx > 0 && h.szlMillimeters.cx > 0 ? double(h.szlMillimeters.cx) / h.szlDevice.cx
-                                                                      : 25.4 / 96;
-    const double pxY = h.szlDevice.cy > 0 && h.szlMillimeters.cy > 0 ? double(h.szlMillimeters.cy) / h.szlDevice.cy
-                                                                      : 25.4 / 96;
+    const double pxX = h.szlDevice.cx > 0 && h.szlMillimeters.cx > 0
+                           ? double(h.szlMillimeters.cx) / h.szlDevice.cx
+                           : 25.4 / 96;
+    const double pxY = h.szlDevice.cy > 0 && h.szlMillimeters.cy > 0
+                           ? double(h.szlMillimeters.cy) / h.szlDevice.cy
+                           : 25.4 / 96;
     const double rectW = double(rect.right) - rect.left, rectH = double(rect.bottom) - rect.top;
     Matrix m;
     m.eM11 = rectW * 100.0 / frameW * pxX;
@@ -77,16 +116,19 @@ void PlaybackContext::updateTransform() {
     const Matrix full = mapping.toDevice().then(initTransform);
     // A transform that cannot be inverted (or is not finite) is refused,
     // as GDI refuses it; the previous one stays.
-    if (full.invertible()) dc.setTransform(full);
+    if (full.invertible())
+        dc.setTransform(full);
 }
 
 void PlaybackContext::malformed(const char* why) {
     ++report.malformed[recordType];
-    report.note("record " + std::to_string(recordIndex) + " (" + std::string(emf::recordName(recordType)) + "): " + why);
+    report.note("record " + std::to_string(recordIndex) + " (" + std::string(emf::recordName(recordType)) +
+                "): " + why);
 }
 
 GdiObject* PlaybackContext::object(std::uint32_t index) {
-    if (index == 0 || index >= objects.size()) return nullptr;
+    if (index == 0 || index >= objects.size())
+        return nullptr;
     return &objects[index];
 }
 
@@ -95,14 +137,16 @@ bool PlaybackContext::storeObject(std::uint32_t index, GdiObject value) {
         malformed("object index out of range");
         return false;
     }
-    if (index >= objects.size()) objects.resize(index + 1);
+    if (index >= objects.size())
+        objects.resize(index + 1);
     objects[index] = std::move(value);
     return true;
 }
 
 std::optional<std::vector<PointD>> readPoints(ByteReader& in, std::uint32_t count, bool sixteenBit) {
     auto bytes = in.takeArray(count, sixteenBit ? 4 : 8);
-    if (!bytes) return std::nullopt;
+    if (!bytes)
+        return std::nullopt;
     ByteReader r(*bytes);
     std::vector<PointD> out;
     out.reserve(count);
@@ -115,17 +159,21 @@ std::optional<std::vector<PointD>> readPoints(ByteReader& in, std::uint32_t coun
 
 std::optional<std::vector<RectL>> readRegionData(ByteReader& in, std::uint32_t size) {
     auto bytes = in.take(size);
-    if (!bytes || size < 32) return std::nullopt;
+    if (!bytes || size < 32)
+        return std::nullopt;
     ByteReader r(*bytes);
     const auto headerSize = r.u32();
     const auto type = r.u32();
     const auto count = r.u32();
     const auto rgnSize = r.u32();
     const auto bounds = readRectL(r);
-    if (!bounds || *headerSize < 32 || *type != 1 || !rgnSize) return std::nullopt;
-    if (!r.seek(*headerSize)) return std::nullopt;
+    if (!bounds || *headerSize < 32 || *type != 1 || !rgnSize)
+        return std::nullopt;
+    if (!r.seek(*headerSize))
+        return std::nullopt;
     auto rects = r.takeArray(*count, 16);
-    if (!rects) return std::nullopt;
+    if (!rects)
+        return std::nullopt;
     ByteReader rr(*rects);
     std::vector<RectL> out;
     out.reserve(*count);
@@ -136,7 +184,8 @@ std::optional<std::vector<RectL>> readRegionData(ByteReader& in, std::uint32_t s
 PlaybackReport playMetafile(const Metafile& metafile, Dc& dc, const RectL& destination) {
     PlaybackReport report;
     report.truncation = metafile.truncation();
-    PlaybackContext ctx{dc, metafile, report, playbackTransform(metafile.header(), destination), {}, {}, {}, 0, 0};
+    PlaybackContext ctx{dc, metafile, report, playbackTransform(metafile.header(), destination), {}, {},
+                        {}, 0,        0};
     ctx.objects.resize(std::clamp<std::size_t>(metafile.header().nHandles, 1, kMaxObjects));
 
     // The playback's own starting state; everything is restored afterwards.
@@ -160,7 +209,8 @@ PlaybackReport playMetafile(const Metafile& metafile, Dc& dc, const RectL& desti
     for (std::size_t i = 0; i < records.size(); ++i) {
         const RecordRef& rec = records[i];
         // Records past nBytes are not part of the picture.
-        if (std::uint64_t{rec.offset} + rec.size > limit) break;
+        if (std::uint64_t{rec.offset} + rec.size > limit)
+            break;
         ctx.recordType = rec.type;
         ctx.recordIndex = i;
         const HandlerEntry* entry = rec.type < table.size() ? &table[rec.type] : nullptr;
@@ -176,8 +226,10 @@ PlaybackReport playMetafile(const Metafile& metafile, Dc& dc, const RectL& desti
         in.skip(8);
         entry->handler(ctx, in);
         ++report.recordsPlayed;
-        if (draws(rec.type)) ++report.drawingRecords;
-        if (rec.type == emf::EMR_EOF) break;
+        if (draws(rec.type))
+            ++report.drawingRecords;
+        if (rec.type == emf::EMR_EOF)
+            break;
     }
     report.emfPlusOnly = report.emfPlus && report.drawingRecords == 0;
     dc.abortPath();

@@ -86,7 +86,8 @@ void onBlit(PlaybackContext& ctx, ByteReader& in) {
     std::optional<Image32> image;
     if (f.cbBmiSrc != 0) {
         image = recordBitmap(ctx, in, f.offBmiSrc, f.cbBmiSrc, f.offBitsSrc, f.cbBitsSrc, f.usageSrc);
-        if (!image) return;
+        if (!image)
+            return;
         const PointD s = f.xformSrc.invertible() ? f.xformSrc.apply({double(f.xSrc), double(f.ySrc)})
                                                  : PointD{double(f.xSrc), double(f.ySrc)};
         draw.source = &*image;
@@ -122,7 +123,8 @@ void onMaskBlt(PlaybackContext& ctx, ByteReader& in) {
     std::optional<Image32> image, mask;
     if (f.cbBmiSrc != 0) {
         image = recordBitmap(ctx, in, f.offBmiSrc, f.cbBmiSrc, f.offBitsSrc, f.cbBitsSrc, f.usageSrc);
-        if (!image) return;
+        if (!image)
+            return;
         draw.source = &*image;
         draw.srcX = f.xSrc;
         draw.srcY = f.ySrc;
@@ -149,9 +151,11 @@ void onPlgBlt(PlaybackContext& ctx, ByteReader& in) {
     const auto a = *readPointL(in), b = *readPointL(in), c = *readPointL(in);
     const auto xSrc = *in.i32(), ySrc = *in.i32(), cxSrc = *in.i32(), cySrc = *in.i32();
     in.skip(24 + 4);  // xformSrc, bkColorSrc
-    const auto usage = *in.u32(), offBmi = *in.u32(), cbBmi = *in.u32(), offBits = *in.u32(), cbBits = *in.u32();
+    const auto usage = *in.u32(), offBmi = *in.u32(), cbBmi = *in.u32(), offBits = *in.u32(),
+               cbBits = *in.u32();
     auto image = recordBitmap(ctx, in, offBmi, cbBmi, offBits, cbBits, usage);
-    if (!image) return;
+    if (!image)
+        return;
     ImageDraw draw;
     draw.source = &*image;
     draw.srcX = xSrc;
@@ -168,8 +172,8 @@ void onStretchDiBits(PlaybackContext& ctx, ByteReader& in) {
     in.skip(16);
     const auto xDest = *in.i32(), yDest = *in.i32(), xSrc = *in.i32(), ySrc = *in.i32(), cxSrc = *in.i32(),
                cySrc = *in.i32();
-    const auto offBmi = *in.u32(), cbBmi = *in.u32(), offBits = *in.u32(), cbBits = *in.u32(), usage = *in.u32(),
-               rop = *in.u32();
+    const auto offBmi = *in.u32(), cbBmi = *in.u32(), offBits = *in.u32(), cbBits = *in.u32(),
+               usage = *in.u32(), rop = *in.u32();
     const auto cxDest = *in.i32(), cyDest = *in.i32();
     ImageDraw draw;
     destRect(draw, xDest, yDest, cxDest, cyDest);
@@ -177,7 +181,8 @@ void onStretchDiBits(PlaybackContext& ctx, ByteReader& in) {
     std::optional<Image32> image;
     if (cbBmi != 0) {
         image = recordBitmap(ctx, in, offBmi, cbBmi, offBits, cbBits, usage);
-        if (!image) return;
+        if (!image)
+            return;
         draw.source = &*image;
         draw.srcX = xSrc;
         draw.srcY = topOf(*image, ySrc, cySrc);
@@ -191,12 +196,15 @@ void onSetDiBitsToDevice(PlaybackContext& ctx, ByteReader& in) {
     in.skip(16);
     const auto xDest = *in.i32(), yDest = *in.i32(), xSrc = *in.i32(), ySrc = *in.i32(), cxSrc = *in.i32(),
                cySrc = *in.i32();
-    const auto offBmi = *in.u32(), cbBmi = *in.u32(), offBits = *in.u32(), cbBits = *in.u32(), usage = *in.u32();
+    const auto offBmi = *in.u32(), cbBmi = *in.u32(), offBits = *in.u32(), cbBits = *in.u32(),
+               usage = *in.u32();
     auto image = recordBitmap(ctx, in, offBmi, cbBmi, offBits, cbBits, usage);
-    if (!image) return;
+    if (!image)
+        return;
     // No stretching: one source pixel to one device pixel.
     const Matrix& m = ctx.dc.transform();
-    const double sx = std::fabs(m.eM11) > 1e-12 ? 1 / m.eM11 : 1, sy = std::fabs(m.eM22) > 1e-12 ? 1 / m.eM22 : 1;
+    const double sx = std::fabs(m.eM11) > 1e-12 ? 1 / m.eM11 : 1,
+                 sy = std::fabs(m.eM22) > 1e-12 ? 1 / m.eM22 : 1;
     ImageDraw draw;
     destRect(draw, xDest, yDest, cxSrc * std::fabs(sx), cySrc * std::fabs(sy));
     draw.source = &*image;
@@ -209,8 +217,8 @@ void onSetDiBitsToDevice(PlaybackContext& ctx, ByteReader& in) {
 
 template <bool Mono>
 void onPatternBrush(PlaybackContext& ctx, ByteReader& in) {
-    const auto index = *in.u32(), usage = *in.u32(), offBmi = *in.u32(), cbBmi = *in.u32(), offBits = *in.u32(),
-               cbBits = *in.u32();
+    const auto index = *in.u32(), usage = *in.u32(), offBmi = *in.u32(), cbBmi = *in.u32(),
+               offBits = *in.u32(), cbBits = *in.u32();
     auto image = recordBitmap(ctx, in, offBmi, cbBmi, offBits, cbBits, usage);
     Brush brush;
     if (!image || image->width * std::int64_t{image->height} > (1 << 20)) {

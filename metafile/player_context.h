@@ -58,8 +58,10 @@ void addPathAndClipHandlers(HandlerTable& table);
 void addBitmapHandlers(HandlerTable& table);
 void addTextHandlers(HandlerTable& table);
 
-inline void setHandler(HandlerTable& table, std::uint32_t type, RecordHandler handler, std::uint32_t minimumSize) {
-    if (table.size() <= type) table.resize(type + 1);
+inline void setHandler(HandlerTable& table, std::uint32_t type, RecordHandler handler,
+                       std::uint32_t minimumSize) {
+    if (table.size() <= type)
+        table.resize(type + 1);
     table[type] = {handler, minimumSize};
 }
 

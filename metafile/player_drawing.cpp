@@ -21,11 +21,21 @@ void onPoly(PlaybackContext& ctx, ByteReader& in) {
         return;
     }
     switch (Kind) {
-    case PolyKind::Bezier: ctx.dc.polyBezier(*points); break;
-    case PolyKind::Polygon: ctx.dc.polygon(*points); break;
-    case PolyKind::Polyline: ctx.dc.polyline(*points); break;
-    case PolyKind::BezierTo: ctx.dc.polyBezierTo(*points); break;
-    case PolyKind::PolylineTo: ctx.dc.polylineTo(*points); break;
+        case PolyKind::Bezier:
+            ctx.dc.polyBezier(*points);
+            break;
+        case PolyKind::Polygon:
+            ctx.dc.polygon(*points);
+            break;
+        case PolyKind::Polyline:
+            ctx.dc.polyline(*points);
+            break;
+        case PolyKind::BezierTo:
+            ctx.dc.polyBezierTo(*points);
+            break;
+        case PolyKind::PolylineTo:
+            ctx.dc.polylineTo(*points);
+            break;
     }
 }
 
@@ -106,10 +116,18 @@ void onArc(PlaybackContext& ctx, ByteReader& in) {
     const auto e = *readPointL(in);
     const PointD start{double(s.x), double(s.y)}, end{double(e.x), double(e.y)};
     switch (Kind) {
-    case ArcKind::Arc: ctx.dc.arc(box, start, end); break;
-    case ArcKind::ArcTo: ctx.dc.arcTo(box, start, end); break;
-    case ArcKind::Chord: ctx.dc.chord(box, start, end); break;
-    case ArcKind::Pie: ctx.dc.pie(box, start, end); break;
+        case ArcKind::Arc:
+            ctx.dc.arc(box, start, end);
+            break;
+        case ArcKind::ArcTo:
+            ctx.dc.arcTo(box, start, end);
+            break;
+        case ArcKind::Chord:
+            ctx.dc.chord(box, start, end);
+            break;
+        case ArcKind::Pie:
+            ctx.dc.pie(box, start, end);
+            break;
     }
 }
 

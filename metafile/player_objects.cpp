@@ -40,7 +40,8 @@ void onExtCreatePen(PlaybackContext& ctx, ByteReader& in) {
             for (std::uint32_t i = 0; i < entries; ++i) pen.dashes.push_back(*s.u32());
         }
     }
-    if (pen.brushStyle == gdi::BS_NULL) pen.style = (pen.style & ~gdi::PS_STYLE_MASK) | gdi::PS_NULL;
+    if (pen.brushStyle == gdi::BS_NULL)
+        pen.style = (pen.style & ~gdi::PS_STYLE_MASK) | gdi::PS_NULL;
     ctx.storeObject(index, pen);
 }
 
@@ -61,8 +62,10 @@ std::string utf8FromUtf16(std::span<const char16_t> text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         std::uint32_t c = text[i];
-        if (c == 0) break;
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+        if (c == 0)
+            break;
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (std::uint32_t(text[i + 1]) - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c < 0xE000) {
@@ -108,51 +111,70 @@ Brush stockBrush(std::uint8_t grey) {
 void selectStock(PlaybackContext& ctx, std::uint32_t index) {
     LogFont font;  // the system font
     switch (static_cast<StockObject>(index)) {
-    case StockObject::WHITE_BRUSH: ctx.dc.setBrush(stockBrush(255)); break;
-    case StockObject::LTGRAY_BRUSH: ctx.dc.setBrush(stockBrush(192)); break;
-    case StockObject::GRAY_BRUSH: ctx.dc.setBrush(stockBrush(128)); break;
-    case StockObject::DKGRAY_BRUSH: ctx.dc.setBrush(stockBrush(64)); break;
-    case StockObject::BLACK_BRUSH: ctx.dc.setBrush(stockBrush(0)); break;
-    case StockObject::NULL_BRUSH: {
-        Brush b;
-        b.style = gdi::BS_NULL;
-        ctx.dc.setBrush(b);
-        break;
-    }
-    case StockObject::DC_BRUSH: ctx.dc.setBrush(stockBrush(255)); break;
-    case StockObject::WHITE_PEN: {
-        Pen p;
-        p.color = rgb(255, 255, 255);
-        ctx.dc.setPen(p);
-        break;
-    }
-    case StockObject::BLACK_PEN:
-    case StockObject::DC_PEN: ctx.dc.setPen(Pen{}); break;
-    case StockObject::NULL_PEN: {
-        Pen p;
-        p.style = gdi::PS_NULL;
-        ctx.dc.setPen(p);
-        break;
-    }
-    case StockObject::OEM_FIXED_FONT:
-    case StockObject::ANSI_FIXED_FONT:
-    case StockObject::SYSTEM_FIXED_FONT:
-        font = LogFont{};
-        font.height = 13;
-        font.faceName = "Courier New";
-        ctx.dc.setFont(font);
-        break;
-    case StockObject::ANSI_VAR_FONT:
-    case StockObject::DEFAULT_GUI_FONT:
-        font = LogFont{};
-        font.height = -11;
-        font.faceName = "MS Shell Dlg";
-        ctx.dc.setFont(font);
-        break;
-    case StockObject::SYSTEM_FONT:
-    case StockObject::DEVICE_DEFAULT_FONT: ctx.dc.setFont(LogFont{16, 0, 0, 0, 700, false, false, false, 1, 0, 0, 0, 0, "System"}); break;
-    case StockObject::DEFAULT_PALETTE: break;
-    default: ctx.malformed("unknown stock object"); break;
+        case StockObject::WHITE_BRUSH:
+            ctx.dc.setBrush(stockBrush(255));
+            break;
+        case StockObject::LTGRAY_BRUSH:
+            ctx.dc.setBrush(stockBrush(192));
+            break;
+        case StockObject::GRAY_BRUSH:
+            ctx.dc.setBrush(stockBrush(128));
+            break;
+        case StockObject::DKGRAY_BRUSH:
+            ctx.dc.setBrush(stockBrush(64));
+            break;
+        case StockObject::BLACK_BRUSH:
+            ctx.dc.setBrush(stockBrush(0));
+            break;
+        case StockObject::NULL_BRUSH: {
+            Brush b;
+            b.style = gdi::BS_NULL;
+            ctx.dc.setBrush(b);
+            break;
+        }
+        case StockObject::DC_BRUSH:
+            ctx.dc.setBrush(stockBrush(255));
+            break;
+        case StockObject::WHITE_PEN: {
+            Pen p;
+            p.color = rgb(255, 255, 255);
+            ctx.dc.setPen(p);
+            break;
+        }
+        case StockObject::BLACK_PEN:
+        case StockObject::DC_PEN:
+            ctx.dc.setPen(Pen{});
+            break;
+        case StockObject::NULL_PEN: {
+            Pen p;
+            p.style = gdi::PS_NULL;
+            ctx.dc.setPen(p);
+            break;
+        }
+        case StockObject::OEM_FIXED_FONT:
+        case StockObject::ANSI_FIXED_FONT:
+        case StockObject::SYSTEM_FIXED_FONT:
+            font = LogFont{};
+            font.height = 13;
+            font.faceName = "Courier New";
+            ctx.dc.setFont(font);
+            break;
+        case StockObject::ANSI_VAR_FONT:
+        case StockObject::DEFAULT_GUI_FONT:
+            font = LogFont{};
+            font.height = -11;
+            font.faceName = "MS Shell Dlg";
+            ctx.dc.setFont(font);
+            break;
+        case StockObject::SYSTEM_FONT:
+        case StockObject::DEVICE_DEFAULT_FONT:
+            ctx.dc.setFont(LogFont{16, 0, 0, 0, 700, false, false, false, 1, 0, 0, 0, 0, "System"});
+            break;
+        case StockObject::DEFAULT_PALETTE:
+            break;
+        default:
+            ctx.malformed("unknown stock object");
+            break;
     }
 }
 
@@ -167,15 +189,19 @@ void onSelectObject(PlaybackContext& ctx, ByteReader& in) {
         ctx.malformed("selects an object that does not exist");
         return;
     }
-    if (const auto* pen = std::get_if<Pen>(object)) ctx.dc.setPen(*pen);
-    else if (const auto* brush = std::get_if<Brush>(object)) ctx.dc.setBrush(*brush);
-    else if (const auto* font = std::get_if<LogFont>(object)) ctx.dc.setFont(*font);
+    if (const auto* pen = std::get_if<Pen>(object))
+        ctx.dc.setPen(*pen);
+    else if (const auto* brush = std::get_if<Brush>(object))
+        ctx.dc.setBrush(*brush);
+    else if (const auto* font = std::get_if<LogFont>(object))
+        ctx.dc.setFont(*font);
 }
 
 void onDeleteObject(PlaybackContext& ctx, ByteReader& in) {
     // The DC keeps a copy of what is selected, as GDI keeps a deleted
     // object alive while it is selected.
-    if (GdiObject* object = ctx.object(*in.u32())) *object = std::monostate{};
+    if (GdiObject* object = ctx.object(*in.u32()))
+        *object = std::monostate{};
 }
 
 }  // namespace

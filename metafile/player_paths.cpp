@@ -12,15 +12,33 @@ namespace {
 
 using namespace emf;
 
-void onBeginPath(PlaybackContext& ctx, ByteReader&) { ctx.dc.beginPath(); }
-void onEndPath(PlaybackContext& ctx, ByteReader&) { ctx.dc.endPath(); }
-void onCloseFigure(PlaybackContext& ctx, ByteReader&) { ctx.dc.closeFigure(); }
-void onFillPath(PlaybackContext& ctx, ByteReader&) { ctx.dc.fillPath(); }
-void onStrokePath(PlaybackContext& ctx, ByteReader&) { ctx.dc.strokePath(); }
-void onStrokeAndFillPath(PlaybackContext& ctx, ByteReader&) { ctx.dc.strokeAndFillPath(); }
-void onFlattenPath(PlaybackContext& ctx, ByteReader&) { ctx.dc.flattenPath(); }
-void onWidenPath(PlaybackContext& ctx, ByteReader&) { ctx.dc.widenPath(); }
-void onAbortPath(PlaybackContext& ctx, ByteReader&) { ctx.dc.abortPath(); }
+void onBeginPath(PlaybackContext& ctx, ByteReader&) {
+    ctx.dc.beginPath();
+}
+void onEndPath(PlaybackContext& ctx, ByteReader&) {
+    ctx.dc.endPath();
+}
+void onCloseFigure(PlaybackContext& ctx, ByteReader&) {
+    ctx.dc.closeFigure();
+}
+void onFillPath(PlaybackContext& ctx, ByteReader&) {
+    ctx.dc.fillPath();
+}
+void onStrokePath(PlaybackContext& ctx, ByteReader&) {
+    ctx.dc.strokePath();
+}
+void onStrokeAndFillPath(PlaybackContext& ctx, ByteReader&) {
+    ctx.dc.strokeAndFillPath();
+}
+void onFlattenPath(PlaybackContext& ctx, ByteReader&) {
+    ctx.dc.flattenPath();
+}
+void onWidenPath(PlaybackContext& ctx, ByteReader&) {
+    ctx.dc.widenPath();
+}
+void onAbortPath(PlaybackContext& ctx, ByteReader&) {
+    ctx.dc.abortPath();
+}
 
 void onSelectClipPath(PlaybackContext& ctx, ByteReader& in) {
     ctx.dc.selectClipPath(static_cast<int>(*in.u32()));
@@ -40,8 +58,11 @@ Region deviceRegion(const PlaybackContext& ctx, const std::vector<RectL>& rects)
     Region out;
     const Matrix& m = ctx.initTransform;
     for (const auto& r : rects) {
-        const PointD a = m.apply({double(r.left), double(r.top)}), b = m.apply({double(r.right), double(r.bottom)});
-        auto px = [](double v) { return static_cast<std::int32_t>(std::clamp(std::floor(v + 0.5), -1e9, 1e9)); };
+        const PointD a = m.apply({double(r.left), double(r.top)}),
+                     b = m.apply({double(r.right), double(r.bottom)});
+        auto px = [](double v) {
+            return static_cast<std::int32_t>(std::clamp(std::floor(v + 0.5), -1e9, 1e9));
+        };
         out = out.combined(Region::fromRect(std::min(px(a.x), px(b.x)), std::min(px(a.y), px(b.y)),
                                             std::max(px(a.x), px(b.x)), std::max(px(a.y), px(b.y))),
                            gdi::RGN_OR);
@@ -79,7 +100,9 @@ void onOffsetClipRgn(PlaybackContext& ctx, ByteReader& in) {
                       static_cast<int>(std::clamp(std::floor(d.y + 0.5), -1e9, 1e9)));
 }
 
-void onSetMetaRgn(PlaybackContext& ctx, ByteReader&) { ctx.dc.setMetaRegion(); }
+void onSetMetaRgn(PlaybackContext& ctx, ByteReader&) {
+    ctx.dc.setMetaRegion();
+}
 
 std::optional<Brush> brushAt(PlaybackContext& ctx, std::uint32_t index) {
     if (index & 0x80000000u) {
@@ -95,8 +118,10 @@ std::optional<Brush> brushAt(PlaybackContext& ctx, std::uint32_t index) {
         return b;
     }
     const GdiObject* object = ctx.object(index);
-    if (object == nullptr) return std::nullopt;
-    if (const auto* brush = std::get_if<Brush>(object)) return *brush;
+    if (object == nullptr)
+        return std::nullopt;
+    if (const auto* brush = std::get_if<Brush>(object))
+        return *brush;
     return std::nullopt;
 }
 
@@ -125,7 +150,8 @@ void onFrameRgn(PlaybackContext& ctx, ByteReader& in) {
         return;
     }
     const PointD d = ctx.dc.transform().applyLinear({double(frame.cx), double(frame.cy)});
-    ctx.dc.frameRegion(logicalRegion(ctx, *rects), *brush, static_cast<int>(std::min(std::fabs(d.x), 1e6) + 0.5),
+    ctx.dc.frameRegion(logicalRegion(ctx, *rects), *brush,
+                       static_cast<int>(std::min(std::fabs(d.x), 1e6) + 0.5),
                        static_cast<int>(std::min(std::fabs(d.y), 1e6) + 0.5));
 }
 

@@ -21,16 +21,20 @@ ReferenceDevice device(const PlaybackContext& ctx) {
 
 void onSetMapMode(PlaybackContext& ctx, ByteReader& in) {
     const auto mode = static_cast<int>(*in.u32());
-    if (ctx.mapping.mode == mode && ctx.mapping.scalable()) return;
-    if (ctx.mapping.setMapMode(mode, device(ctx))) ctx.updateTransform();
+    if (ctx.mapping.mode == mode && ctx.mapping.scalable())
+        return;
+    if (ctx.mapping.setMapMode(mode, device(ctx)))
+        ctx.updateTransform();
 }
 
 void onSetWindowExt(PlaybackContext& ctx, ByteReader& in) {
-    if (ctx.mapping.setWindowExt(*readSizeL(in), device(ctx))) ctx.updateTransform();
+    if (ctx.mapping.setWindowExt(*readSizeL(in), device(ctx)))
+        ctx.updateTransform();
 }
 
 void onSetViewportExt(PlaybackContext& ctx, ByteReader& in) {
-    if (ctx.mapping.setViewportExt(*readSizeL(in), device(ctx))) ctx.updateTransform();
+    if (ctx.mapping.setViewportExt(*readSizeL(in), device(ctx)))
+        ctx.updateTransform();
 }
 
 void onSetWindowOrg(PlaybackContext& ctx, ByteReader& in) {
@@ -46,7 +50,8 @@ void onSetViewportOrg(PlaybackContext& ctx, ByteReader& in) {
 template <bool Viewport>
 void onScaleExt(PlaybackContext& ctx, ByteReader& in) {
     const auto xNum = *in.i32(), xDen = *in.i32(), yNum = *in.i32(), yDen = *in.i32();
-    if (ctx.mapping.scaleExt(Viewport, xNum, xDen, yNum, yDen, device(ctx))) ctx.updateTransform();
+    if (ctx.mapping.scaleExt(Viewport, xNum, xDen, yNum, yDen, device(ctx)))
+        ctx.updateTransform();
 }
 
 void onSetWorldTransform(PlaybackContext& ctx, ByteReader& in) {
@@ -64,11 +69,21 @@ void onModifyWorldTransform(PlaybackContext& ctx, ByteReader& in) {
     const auto mode = static_cast<int>(*in.u32());
     Matrix next = ctx.mapping.world;
     switch (mode) {
-    case gdi::MWT_IDENTITY: next = Matrix{}; break;
-    case gdi::MWT_LEFTMULTIPLY: next = m.then(ctx.mapping.world); break;
-    case gdi::MWT_RIGHTMULTIPLY: next = ctx.mapping.world.then(m); break;
-    case gdi::MWT_SET: next = m; break;
-    default: ctx.malformed("unknown transform mode"); return;
+        case gdi::MWT_IDENTITY:
+            next = Matrix{};
+            break;
+        case gdi::MWT_LEFTMULTIPLY:
+            next = m.then(ctx.mapping.world);
+            break;
+        case gdi::MWT_RIGHTMULTIPLY:
+            next = ctx.mapping.world.then(m);
+            break;
+        case gdi::MWT_SET:
+            next = m;
+            break;
+        default:
+            ctx.malformed("unknown transform mode");
+            return;
     }
     if (!next.invertible()) {
         ctx.malformed("world transform cannot be inverted");
@@ -99,15 +114,33 @@ void onRestoreDc(PlaybackContext& ctx, ByteReader& in) {
     ctx.updateTransform();
 }
 
-void onSetBkMode(PlaybackContext& ctx, ByteReader& in) { ctx.dc.setBkMode(static_cast<int>(*in.u32())); }
-void onSetBkColor(PlaybackContext& ctx, ByteReader& in) { ctx.dc.setBkColor(*in.u32()); }
-void onSetTextColor(PlaybackContext& ctx, ByteReader& in) { ctx.dc.setTextColor(*in.u32()); }
-void onSetPolyFillMode(PlaybackContext& ctx, ByteReader& in) { ctx.dc.setPolyFillMode(static_cast<int>(*in.u32())); }
-void onSetRop2(PlaybackContext& ctx, ByteReader& in) { ctx.dc.setRop2(static_cast<int>(*in.u32())); }
-void onSetStretchBltMode(PlaybackContext& ctx, ByteReader& in) { ctx.dc.setStretchBltMode(static_cast<int>(*in.u32())); }
-void onSetTextAlign(PlaybackContext& ctx, ByteReader& in) { ctx.dc.setTextAlign(*in.u32()); }
-void onSetArcDirection(PlaybackContext& ctx, ByteReader& in) { ctx.dc.setArcDirection(static_cast<int>(*in.u32())); }
-void onSetBrushOrg(PlaybackContext& ctx, ByteReader& in) { ctx.dc.setBrushOrg(*readPointL(in)); }
+void onSetBkMode(PlaybackContext& ctx, ByteReader& in) {
+    ctx.dc.setBkMode(static_cast<int>(*in.u32()));
+}
+void onSetBkColor(PlaybackContext& ctx, ByteReader& in) {
+    ctx.dc.setBkColor(*in.u32());
+}
+void onSetTextColor(PlaybackContext& ctx, ByteReader& in) {
+    ctx.dc.setTextColor(*in.u32());
+}
+void onSetPolyFillMode(PlaybackContext& ctx, ByteReader& in) {
+    ctx.dc.setPolyFillMode(static_cast<int>(*in.u32()));
+}
+void onSetRop2(PlaybackContext& ctx, ByteReader& in) {
+    ctx.dc.setRop2(static_cast<int>(*in.u32()));
+}
+void onSetStretchBltMode(PlaybackContext& ctx, ByteReader& in) {
+    ctx.dc.setStretchBltMode(static_cast<int>(*in.u32()));
+}
+void onSetTextAlign(PlaybackContext& ctx, ByteReader& in) {
+    ctx.dc.setTextAlign(*in.u32());
+}
+void onSetArcDirection(PlaybackContext& ctx, ByteReader& in) {
+    ctx.dc.setArcDirection(static_cast<int>(*in.u32()));
+}
+void onSetBrushOrg(PlaybackContext& ctx, ByteReader& in) {
+    ctx.dc.setBrushOrg(*readPointL(in));
+}
 
 void onSetMiterLimit(PlaybackContext& ctx, ByteReader& in) {
     // Documented as an integer, written by GDI as a float: take whichever
@@ -131,12 +164,14 @@ void ignored(PlaybackContext&, ByteReader&) {}
 void onComment(PlaybackContext& ctx, ByteReader& in) {
     const auto size = in.u32();
     const auto identifier = in.u32();
-    if (size && identifier && *size >= 4 && *identifier == 0x2B464D45u) ctx.report.emfPlus = true;
+    if (size && identifier && *size >= 4 && *identifier == 0x2B464D45u)
+        ctx.report.emfPlus = true;
 }
 
 void onSetLayout(PlaybackContext& ctx, ByteReader& in) {
     // Left-to-right is the only layout drawn; a mirrored one is noted.
-    if (*in.u32() != 0) ctx.malformed("right-to-left layout is drawn left to right");
+    if (*in.u32() != 0)
+        ctx.malformed("right-to-left layout is drawn left to right");
 }
 
 }  // namespace

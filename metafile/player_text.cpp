@@ -43,7 +43,8 @@ std::vector<std::uint32_t> fromUtf16(const std::vector<std::uint16_t>& units, bo
 
 // One EMRTEXT ([MS-EMF] 2.2.5) with its string and spacing, all offsets
 // taken from the start of the record.
-bool playEmrText(PlaybackContext& ctx, const ByteReader& record, ByteReader& in, bool wide, int graphicsMode) {
+bool playEmrText(PlaybackContext& ctx, const ByteReader& record, ByteReader& in, bool wide,
+                 int graphicsMode) {
     const auto reference = readPointL(in);
     const auto nChars = in.u32();
     const auto offString = in.u32();
@@ -81,11 +82,13 @@ bool playEmrText(PlaybackContext& ctx, const ByteReader& record, ByteReader& in,
                 text.dx.reserve(entries);
                 for (std::size_t i = 0; i < entries; ++i) text.dx.push_back(*dx->i32());
             } else {
-                ctx.report.note("record " + std::to_string(ctx.recordIndex) + ": spacing array outside the record");
+                ctx.report.note("record " + std::to_string(ctx.recordIndex) +
+                                ": spacing array outside the record");
             }
         }
     }
-    if (glyphIndices) ++ctx.report.glyphIndexRuns;
+    if (glyphIndices)
+        ++ctx.report.glyphIndexRuns;
     ctx.report.useFont(ctx.dc.state().font.faceName);
     const int missing = ctx.dc.extTextOut(text);
     ctx.report.missingGlyphs += missing;
@@ -109,7 +112,8 @@ void onPolyTextOut(PlaybackContext& ctx, ByteReader& in) {
     const auto count = *in.u32();
     const ByteReader record(in.bytes());
     for (std::uint32_t i = 0; i < count; ++i) {
-        if (!playEmrText(ctx, record, in, Wide, graphicsMode)) return;
+        if (!playEmrText(ctx, record, in, Wide, graphicsMode))
+            return;
     }
 }
 
@@ -146,8 +150,10 @@ void onSmallTextOut(PlaybackContext& ctx, ByteReader& in) {
             units.push_back(*c.u16());
         }
     }
-    if (!small) text.characters = fromUtf16(units, (options & gdi::ETO_GLYPH_INDEX) != 0);
-    if (options & gdi::ETO_GLYPH_INDEX) ++ctx.report.glyphIndexRuns;
+    if (!small)
+        text.characters = fromUtf16(units, (options & gdi::ETO_GLYPH_INDEX) != 0);
+    if (options & gdi::ETO_GLYPH_INDEX)
+        ++ctx.report.glyphIndexRuns;
     ctx.report.useFont(ctx.dc.state().font.faceName);
     ctx.report.missingGlyphs += ctx.dc.extTextOut(text);
 }

@@ -111,8 +111,8 @@ std::optional<RectL> Region::bounds() const {
     if (m_bands.empty()) {
         return std::nullopt;
     }
-    RectL r{std::numeric_limits<std::int32_t>::max(), m_bands.front().top, std::numeric_limits<std::int32_t>::min(),
-            m_bands.back().bottom};
+    RectL r{std::numeric_limits<std::int32_t>::max(), m_bands.front().top,
+            std::numeric_limits<std::int32_t>::min(), m_bands.back().bottom};
     for (const auto& band : m_bands) {
         r.left = std::min(r.left, band.spans.front().x1);
         r.right = std::max(r.right, band.spans.back().x2);
@@ -150,11 +150,20 @@ bool Region::contains(std::int32_t x, std::int32_t y) const {
 Region Region::combined(const Region& other, int mode) const {
     Region r;
     switch (mode) {
-    case gdi::RGN_AND: r.m_bands = combineBands(m_bands, other.m_bands, [](bool a, bool b) { return a && b; }); break;
-    case gdi::RGN_OR: r.m_bands = combineBands(m_bands, other.m_bands, [](bool a, bool b) { return a || b; }); break;
-    case gdi::RGN_XOR: r.m_bands = combineBands(m_bands, other.m_bands, [](bool a, bool b) { return a != b; }); break;
-    case gdi::RGN_DIFF: r.m_bands = combineBands(m_bands, other.m_bands, [](bool a, bool b) { return a && !b; }); break;
-    default: return other;
+        case gdi::RGN_AND:
+            r.m_bands = combineBands(m_bands, other.m_bands, [](bool a, bool b) { return a && b; });
+            break;
+        case gdi::RGN_OR:
+            r.m_bands = combineBands(m_bands, other.m_bands, [](bool a, bool b) { return a || b; });
+            break;
+        case gdi::RGN_XOR:
+            r.m_bands = combineBands(m_bands, other.m_bands, [](bool a, bool b) { return a != b; });
+            break;
+        case gdi::RGN_DIFF:
+            r.m_bands = combineBands(m_bands, other.m_bands, [](bool a, bool b) { return a && !b; });
+            break;
+        default:
+            return other;
     }
     r.coalesce();
     return r;

@@ -11,8 +11,8 @@
 namespace metafile {
 
 struct TextStyle {
-    std::string family;   // fontconfig family or alias ("Arial" finds Liberation Sans)
-    double emSize = 12;   // device pixels
+    std::string family;  // fontconfig family or alias ("Arial" finds Liberation Sans)
+    double emSize = 12;  // device pixels
     bool bold = false;
     bool italic = false;
     bool underline = false;

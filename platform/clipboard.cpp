@@ -20,9 +20,11 @@ void FileClipboard::close() {
 }
 
 std::optional<std::vector<std::byte>> FileClipboard::enhancedMetafile() {
-    if (!m_open) return std::nullopt;
+    if (!m_open)
+        return std::nullopt;
     std::ifstream in(file(), std::ios::binary);
-    if (!in) return std::nullopt;
+    if (!in)
+        return std::nullopt;
     std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<std::byte> out(raw.size());
     for (std::size_t i = 0; i < raw.size(); ++i) out[i] = static_cast<std::byte>(raw[i]);
@@ -30,14 +32,16 @@ std::optional<std::vector<std::byte>> FileClipboard::enhancedMetafile() {
 }
 
 bool FileClipboard::setEnhancedMetafile(std::span<const std::byte> bytes) {
-    if (!m_open) return false;
+    if (!m_open)
+        return false;
     std::ofstream out(file(), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
 }
 
 bool FileClipboard::empty() {
-    if (!m_open) return false;
+    if (!m_open)
+        return false;
     std::error_code ec;
     fs::remove(file(), ec);
     return !ec;

@@ -65,7 +65,8 @@ Expected<fs::path, FolderError> PlatformFolders::windowsFolder() const {
     std::error_code ec;
     fs::create_directories(m_set.windows, ec);
     if (!fs::is_directory(m_set.windows, ec)) {
-        return unexpected(FolderError{"The Windows folder " + m_set.windows.string() + " cannot be created."});
+        return unexpected(
+            FolderError{"The Windows folder " + m_set.windows.string() + " cannot be created."});
     }
     return m_set.windows;
 }
@@ -89,7 +90,8 @@ fs::path PlatformFolders::nativePath(std::string_view path) const {
         return fs::path(std::string(path));
     }
     const char letter = asciiLower(path[0]);
-    fs::path out = letter == 'c' ? m_set.driveC : m_set.driveC.parent_path() / (std::string("drive_") + letter);
+    fs::path out =
+        letter == 'c' ? m_set.driveC : m_set.driveC.parent_path() / (std::string("drive_") + letter);
     std::string_view rest = path.substr(2);
     std::string component;
     auto flush = [&] {

@@ -12,12 +12,12 @@ namespace printer_support {
 inline constexpr std::int32_t kNothingSaved = 100;
 
 struct PrinterState {
-    std::int32_t paused = 0;    // 0 the library paused it, 1 it was paused, 100 nothing saved
-    std::int32_t network = 0;   // 0 local, 1 a network printer whose port was changed, 100 nothing saved
-    std::string port;           // the port before the change
-    std::string dataType;       // the data type before the change
-    std::int32_t emf = 0;       // 95/98/Me: 0 changed to EMF, 1 was EMF, 100 nothing saved
-    std::int32_t rawOnly = 0;   // 1 the printer accepts only RAW data
+    std::int32_t paused = 0;   // 0 the library paused it, 1 it was paused, 100 nothing saved
+    std::int32_t network = 0;  // 0 local, 1 a network printer whose port was changed, 100 nothing saved
+    std::string port;          // the port before the change
+    std::string dataType;      // the data type before the change
+    std::int32_t emf = 0;      // 95/98/Me: 0 changed to EMF, 1 was EMF, 100 nothing saved
+    std::int32_t rawOnly = 0;  // 1 the printer accepts only RAW data
 
     friend bool operator==(const PrinterState&, const PrinterState&) = default;
 };

@@ -32,7 +32,8 @@ PrinterSupport::PrinterSupport(platform::Registry& registry, const platform::Pla
 fs::path PrinterSupport::stateFile() const {
     app::SettingsStore store(m_registry);
     const auto local = store.localAppDataFolder();
-    if (local && local->size() > 3) return m_folders.nativePath(*local) / "Scrivlet" / "lvSLPrn.ini";
+    if (local && local->size() > 3)
+        return m_folders.nativePath(*local) / "Scrivlet" / "lvSLPrn.ini";
     return m_folders.nativePath("c:\\lvSLPrn.ini");
 }
 
@@ -46,7 +47,8 @@ bool PrinterSupport::nothingSaved(const char* value, std::int32_t fileValue) con
 }
 
 void PrinterSupport::save(const char* value, std::int32_t number, std::int32_t& field) {
-    app::SettingsStore(m_registry).writeDword(RegRoot::CurrentUser, value, static_cast<std::uint32_t>(number));
+    app::SettingsStore(m_registry)
+        .writeDword(RegRoot::CurrentUser, value, static_cast<std::uint32_t>(number));
     field = number;
 }
 
@@ -56,17 +58,20 @@ void PrinterSupport::saveText(const char* value, const std::string& text, std::s
 }
 
 void PrinterSupport::writeState() {
-    if (!writeStateFile(stateFile(), m_state)) m_messages("Create lvSLPrn.ini Error!", kCaption);
+    if (!writeStateFile(stateFile(), m_state))
+        m_messages("Create lvSLPrn.ini Error!", kCaption);
 }
 
 void PrinterSupport::writeRunOnce() {
     // At most once while the library is loaded.
-    if (m_runOnceWritten) return;
+    if (m_runOnceWritten)
+        return;
     m_runOnceWritten = true;
     app::SettingsStore store(m_registry);
     const auto install = store.readString(RegRoot::LocalMachine, "InstallPath");
     auto key = m_registry.createKey(RegRoot::CurrentUser, kRunOnceKey, platform::RegAccess::Write);
-    if (key) key->setString(kRunOnceValue, platform::joinPath(install.value_or(""), "SLPrnSupport") + " refresh");
+    if (key)
+        key->setString(kRunOnceValue, platform::joinPath(install.value_or(""), "SLPrnSupport") + " refresh");
 }
 
 std::optional<std::string> PrinterSupport::capturePrinterName() {
@@ -79,26 +84,30 @@ std::optional<std::string> PrinterSupport::capturePrinterName() {
         std::string line;
         char c = 0;
         while (line.size() < 4096 && in.get(c) && c != '\n') line.push_back(c);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         const auto on = line.find(" on ");
-        if (on != std::string::npos) return platform::truncateUtf8(line.substr(0, on), 259);
+        if (on != std::string::npos)
+            return platform::truncateUtf8(line.substr(0, on), 259);
     }
     switch (m_spooler.platform()) {
-    case WindowsPlatform::Win9x: {
-        const auto name = m_spooler.defaultPrinter();
-        if (!name || !m_spooler.printer(*name)) {
-            m_messages("dwNeeded == 0", "");
-            return std::nullopt;
+        case WindowsPlatform::Win9x: {
+            const auto name = m_spooler.defaultPrinter();
+            if (!name || !m_spooler.printer(*name)) {
+                m_messages("dwNeeded == 0", "");
+                return std::nullopt;
+            }
+            return name;
         }
-        return name;
-    }
-    case WindowsPlatform::NT4: {
-        const std::string device = m_spooler.profileDevice();
-        const std::string name = device.substr(0, device.find(','));
-        if (name.empty()) return std::nullopt;
-        return name;
-    }
-    case WindowsPlatform::Win2000: return m_spooler.defaultPrinter();
+        case WindowsPlatform::NT4: {
+            const std::string device = m_spooler.profileDevice();
+            const std::string name = device.substr(0, device.find(','));
+            if (name.empty())
+                return std::nullopt;
+            return name;
+        }
+        case WindowsPlatform::Win2000:
+            return m_spooler.defaultPrinter();
     }
     return std::nullopt;
 }
@@ -122,13 +131,15 @@ std::optional<PrinterSupport::Start> PrinterSupport::commonStart() {
         return std::nullopt;
     }
     Start start{*printer, m_spooler.printer(*printer).has_value()};
-    if (!start.haveFacts) m_messages("!bFlag || !hPrinter", "");
+    if (!start.haveFacts)
+        m_messages("!bFlag || !hPrinter", "");
     return start;
 }
 
 void PrinterSupport::setting() {
     const auto start = commonStart();
-    if (!start) return;
+    if (!start)
+        return;
     platform::PrinterInfo unknown;
     unknown.name = start->printer;
     auto facts = m_spooler.printer(start->printer).value_or(unknown);
@@ -181,10 +192,12 @@ void PrinterSupport::setting() {
 
 void PrinterSupport::refresh() {
     const auto start = commonStart();
-    if (!start) return;
+    if (!start)
+        return;
     auto now = m_spooler.printer(start->printer);
 
-    if ((registryState(kPaused) == 0 || m_state.paused == 0) && now && (now->status & platform::PRINTER_STATUS_PAUSED)) {
+    if ((registryState(kPaused) == 0 || m_state.paused == 0) && now &&
+        (now->status & platform::PRINTER_STATUS_PAUSED)) {
         m_spooler.resume(start->printer);
     }
     save(kPaused, kNothingSaved, m_state.paused);
@@ -200,8 +213,8 @@ void PrinterSupport::refresh() {
     save(kNetwork, kNothingSaved, m_state.network);
 
     now = m_spooler.printer(start->printer);
-    if (m_spooler.platform() == WindowsPlatform::Win9x && (registryState(kEmf) == 0 || m_state.emf == 0) && now &&
-        now->dataType == "EMF") {
+    if (m_spooler.platform() == WindowsPlatform::Win9x && (registryState(kEmf) == 0 || m_state.emf == 0) &&
+        now && now->dataType == "EMF") {
         if (const auto type = app::SettingsStore(m_registry).readString(RegRoot::CurrentUser, kDataType)) {
             now->dataType = *type;
             m_spooler.setPrinter(*now);

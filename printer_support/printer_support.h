@@ -30,8 +30,8 @@ using MessageSink = std::function<void(const std::string& text, const std::strin
 
 class PrinterSupport {
 public:
-    PrinterSupport(platform::Registry& registry, const platform::PlatformFolders& folders, platform::Spooler& spooler,
-                   MessageSink messages);
+    PrinterSupport(platform::Registry& registry, const platform::PlatformFolders& folders,
+                   platform::Spooler& spooler, MessageSink messages);
 
     void setting();  // fnSLPrnSetting
     void refresh();  // fnSLPrnRefresh

@@ -29,14 +29,15 @@ Library& library() {
     static Library lib = [] {
         Library l;
         const auto windows = l.folders.windowsFolder();
-        l.spooler = std::make_unique<platform::Spooler>(l.registry, windows ? *windows : std::filesystem::path(),
-                                                        platform::platformFromEnvironment());
+        l.spooler = std::make_unique<platform::Spooler>(
+            l.registry, windows ? *windows : std::filesystem::path(), platform::platformFromEnvironment());
         l.support = std::make_unique<printer_support::PrinterSupport>(
             l.registry, l.folders, *l.spooler, [](const std::string& text, const std::string& caption) {
                 if (g_handler != nullptr) {
                     g_handler(text.c_str(), caption.c_str());
                 } else {
-                    std::fprintf(stderr, "%s: %s\n", caption.empty() ? "Error" : caption.c_str(), text.c_str());
+                    std::fprintf(stderr, "%s: %s\n", caption.empty() ? "Error" : caption.c_str(),
+                                 text.c_str());
                 }
             });
         return l;

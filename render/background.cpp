@@ -16,12 +16,16 @@ void drawHatch(metafile::Dc& dc, const metafile::RectL& r, int f, int s, int n, 
                bool vertical, bool horizontal) {
     const double t = angle / (180 / std::numbers::pi);
     auto turn = [&](double px, double py) -> PointD {
-        if (angle == 0) return {f * px, f * py};
-        if (angle == 90) return {f * py, -f * px};
-        return {std::trunc((px * std::cos(t) + py * std::sin(t)) * f), std::trunc((py * std::cos(t) - px * std::sin(t)) * f)};
+        if (angle == 0)
+            return {f * px, f * py};
+        if (angle == 90)
+            return {f * py, -f * px};
+        return {std::trunc((px * std::cos(t) + py * std::sin(t)) * f),
+                std::trunc((py * std::cos(t) - px * std::sin(t)) * f)};
     };
     auto quarter = [&](PointD q) -> PointD {
-        if (angle == 0) return {q.y, -q.x};
+        if (angle == 0)
+            return {q.y, -q.x};
         return {std::trunc(q.x * std::cos(std::numbers::pi / 2) + q.y * std::sin(std::numbers::pi / 2)),
                 std::trunc(q.y * std::cos(std::numbers::pi / 2) - q.x * std::sin(std::numbers::pi / 2))};
     };
@@ -42,8 +46,8 @@ void drawHatch(metafile::Dc& dc, const metafile::RectL& r, int f, int s, int n, 
 
 }  // namespace
 
-void drawBackground(const app::Session& session, metafile::Dc& dc, const metafile::RectL& page, int stripOffset,
-                    int width, int spacing, int angle) {
+void drawBackground(const app::Session& session, metafile::Dc& dc, const metafile::RectL& page,
+                    int stripOffset, int width, int spacing, int angle) {
     const auto& o = session.RenderOptions;
     const int f = (o.KodAntialias < 1 || session.ThumbnailMode) ? 1 : o.KodAntialias;
     const double rw = double(page.right) - page.left, rh = double(page.bottom) - page.top;
@@ -84,8 +88,10 @@ void drawBackground(const app::Session& session, metafile::Dc& dc, const metafil
             // Rows of waves: the third legacy pattern.
             // Only the rows that reach this strip.
             const int height = dc.canvas().height();
-            const int kFirst = std::max(-n, static_cast<int>(std::floor((double(stripOffset) / f - 100) / 18)) - 1);
-            const int kLast = std::min(n, static_cast<int>(std::ceil((double(stripOffset + height) / f) / 18)) + 1);
+            const int kFirst =
+                std::max(-n, static_cast<int>(std::floor((double(stripOffset) / f - 100) / 18)) - 1);
+            const int kLast =
+                std::min(n, static_cast<int>(std::ceil((double(stripOffset + height) / f) / 18)) + 1);
             for (int k = kFirst; k <= kLast; ++k) {
                 const double y = 18.0 * k + 50;
                 for (int shift : {0, 25}) {

@@ -32,8 +32,8 @@ bool OptionCommands::renderCurrent() {
     m_session.shownPage = current;
     const auto page = list.record(current).metafile;
     std::lock_guard lock(m_session.renderLock);
-    m_session.CurrentImage.store(
-        std::make_shared<const Magick::Image>(m_renderer.renderPage(app::currentResolution(m_session), page.get())));
+    m_session.CurrentImage.store(std::make_shared<const Magick::Image>(
+        m_renderer.renderPage(app::currentResolution(m_session), page.get())));
     return true;
 }
 
@@ -65,7 +65,8 @@ void OptionCommands::rebuildThumbnails() {
             image = m_renderer.renderPage(50, page.metafile.get());
             m_session.ThumbnailMode = false;
         }
-        if (image.columns() > 0) image.scale(Magick::Geometry(130, 130));
+        if (image.columns() > 0)
+            image.scale(Magick::Geometry(130, 130));
         page.thumbnail = std::make_shared<const Bitmap>(imageToBitmap(image));
         page.width = static_cast<std::int32_t>(image.columns());
         page.height = static_cast<std::int32_t>(image.rows());
@@ -100,8 +101,10 @@ void OptionCommands::applyPreset(Preset preset) {
     auto& r = s.RenderOptions;
     auto& f = s.formatOptions;
     const int code = static_cast<int>(preset);
-    const int resCur = preset == Preset::TextGraphics ? 1200 : preset == Preset::Professional ? 3000
-                       : preset == Preset::WordArtPhoto ? 2000 : 800;
+    const int resCur = preset == Preset::TextGraphics   ? 1200
+                       : preset == Preset::Professional ? 3000
+                       : preset == Preset::WordArtPhoto ? 2000
+                                                        : 800;
     // In the order of the table's rows.
     s.resolution.userResolution = s.resolutionDialog.userResolution = resCur * 0.1;
     write("ResCur", resCur);
@@ -137,7 +140,8 @@ void OptionCommands::applyPreset(Preset preset) {
     const bool jpg = preset == Preset::WordArtPhoto;
     s.CurrentFormat = app::FormatFlags{jpg, gif, false, false, tif};
     if (gif) {
-        f.GIF_Colors = 256, f.GIF_IndexGray = 0, f.GIF_Delay = 0, f.GIF_Dither = false, f.GIF_Interlace = true;
+        f.GIF_Colors = 256, f.GIF_IndexGray = 0, f.GIF_Delay = 0, f.GIF_Dither = false,
+        f.GIF_Interlace = true;
         write("GIF_Colors", 256), write("GIF_IndexGray", 0), write("GIF_Delay", 0), write("GIF_Dither", 0);
         write("GIF_Interlace", 1);
     } else if (tif) {
@@ -186,10 +190,13 @@ void OptionCommands::setBackgroundColour(std::uint32_t colorRef) {
 }
 
 bool OptionCommands::confirmLeavingDemonstration() {
-    if (!m_session.DemoMode) return true;
-    const auto answer = m_ui.showMessage("Demo-mode settings will be discarded. Proceed?", app::kMessageCaption,
-                                         app::MessageButtons::YesNo, app::MessageIcon::Question);
-    if (answer != app::MessageAnswer::Yes) return false;
+    if (!m_session.DemoMode)
+        return true;
+    const auto answer =
+        m_ui.showMessage("Demo-mode settings will be discarded. Proceed?", app::kMessageCaption,
+                         app::MessageButtons::YesNo, app::MessageIcon::Question);
+    if (answer != app::MessageAnswer::Yes)
+        return false;
     m_session.DemoMode = false;
     return true;
 }

@@ -19,7 +19,8 @@ enum class Preset { TextGraphics = 1, Professional = 2, WordArtPhoto = 3, DemoDe
 
 class OptionCommands {
 public:
-    OptionCommands(app::Session& session, app::SettingsStore& store, app::UserInterfacePort& ui, PageRenderer& renderer);
+    OptionCommands(app::Session& session, app::SettingsStore& store, app::UserInterfacePort& ui,
+                   PageRenderer& renderer);
 
     // rerenderCurrentPage: the long form (ViewState 1 then 2, page-up scroll
     // requests when asked) or the short form of the toggles.

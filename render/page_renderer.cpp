@@ -1,9 +1,10 @@
 #include "render/page_renderer.h"
 
+#include <locale.h>
+
 #include <clocale>
 #include <cmath>
 #include <ctime>
-#include <locale.h>
 
 #include "app/session.h"
 #include "app/ui_port.h"
@@ -19,11 +20,16 @@ namespace {
 constexpr double kInchPerHundredthMm = 0.0003937007874015748;  // 1/2540
 
 int outputRowsFor(int n) {
-    if (n < 4) return 200;
-    if (n < 6) return 100;
-    if (n < 8) return 80;
-    if (n < 10) return 60;
-    if (n < 12) return 40;
+    if (n < 4)
+        return 200;
+    if (n < 6)
+        return 100;
+    if (n < 8)
+        return 80;
+    if (n < 10)
+        return 60;
+    if (n < 12)
+        return 40;
     return 20;
 }
 
@@ -61,7 +67,8 @@ std::string localDateTime() {
     localtime_r(&now, &local);
     char text[128] = {};
     locale_t loc = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
-    if (loc == static_cast<locale_t>(nullptr)) loc = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(nullptr));
+    if (loc == static_cast<locale_t>(nullptr))
+        loc = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(nullptr));
     strftime_l(text, sizeof text, "%x %X", &local, loc);
     freelocale(loc);
     return text;
@@ -104,21 +111,23 @@ Magick::Image PageRenderer::renderPage(double dpi, const metafile::Metafile* pag
 
     // 4. The progress bar.
     m_ui.progressBegin(plan.strips);
-    const std::string stamp = (s.RenderOptions.lvIncludeDateTime && page != nullptr && !thumbnail && dateStamp)
-                                  ? dateStamp()
-                                  : std::string();
+    const std::string stamp =
+        (s.RenderOptions.lvIncludeDateTime && page != nullptr && !thumbnail && dateStamp) ? dateStamp()
+                                                                                          : std::string();
     for (int i = 0; i < plan.strips; ++i) {
         m_ui.progressSetPosition(i);
         const long long offset = static_cast<long long>(i) * plan.stripHeight;
         const long long height = std::min<long long>(plan.stripHeight, rows * n - offset);
-        if (height < 1) break;  // the rows divided evenly
+        if (height < 1)
+            break;  // the rows divided evenly
         auto strip = metafile::DibSection::create(static_cast<int>(columns * n), static_cast<int>(height));
         if (!strip) {
             m_ui.progressEnd();
             return Magick::Image();
         }
         metafile::Dc dc(*strip);
-        const metafile::RectL rect{0, static_cast<std::int32_t>(-offset), static_cast<std::int32_t>(columns * n),
+        const metafile::RectL rect{0, static_cast<std::int32_t>(-offset),
+                                   static_cast<std::int32_t>(columns * n),
                                    static_cast<std::int32_t>(rows * n - offset)};
         drawBackground(s, dc, rect, static_cast<int>(offset), -1, -1, -1);
         if (page != nullptr) {
@@ -136,13 +145,16 @@ Magick::Image PageRenderer::renderPage(double dpi, const metafile::Metafile* pag
             font.height = s.RenderOptions.KodAntialias == 0 ? -11 : -(10 * s.RenderOptions.KodAntialias + 2);
             dc.setFont(font);
             dc.setBkMode(metafile::gdi::TRANSPARENT);
-            dc.drawText(stamp, rect, metafile::gdi::DT_LEFT | metafile::gdi::DT_TOP | metafile::gdi::DT_SINGLELINE);
+            dc.drawText(stamp, rect,
+                        metafile::gdi::DT_LEFT | metafile::gdi::DT_TOP | metafile::gdi::DT_SINGLELINE);
         }
         // 5. Transfer: a row at a time, each synchronised at once.
         if (n == 1) {
             for (long long y = 0; y < height; ++y) {
-                Magick::PixelPacket* q = image.setPixels(0, static_cast<ssize_t>(offset + y), static_cast<std::size_t>(columns), 1);
-                if (q == nullptr) break;
+                Magick::PixelPacket* q = image.setPixels(0, static_cast<ssize_t>(offset + y),
+                                                         static_cast<std::size_t>(columns), 1);
+                if (q == nullptr)
+                    break;
                 const std::uint32_t* row = strip->row(static_cast<int>(y));
                 for (long long x = 0; x < columns; ++x) {
                     q[x].red = quantum((row[x] >> 16) & 0xFF);
@@ -157,9 +169,11 @@ Magick::Image PageRenderer::renderPage(double dpi, const metafile::Metafile* pag
             const long long count = height / n;
             const std::uint32_t area = static_cast<std::uint32_t>(n * n);
             for (long long y = 0; y < count; ++y) {
-                Magick::PixelPacket* q = image.setPixels(0, static_cast<ssize_t>(first + y), static_cast<std::size_t>(columns), 1);
+                Magick::PixelPacket* q =
+                    image.setPixels(0, static_cast<ssize_t>(first + y), static_cast<std::size_t>(columns), 1);
                 if (q == nullptr) {
-                    m_ui.showMessage("q == (PixelPacket *) NULL", "", app::MessageButtons::Ok, app::MessageIcon::None);
+                    m_ui.showMessage("q == (PixelPacket *) NULL", "", app::MessageButtons::Ok,
+                                     app::MessageIcon::None);
                     break;
                 }
                 for (long long x = 0; x < columns; ++x) {
@@ -183,25 +197,30 @@ Magick::Image PageRenderer::renderPage(double dpi, const metafile::Metafile* pag
     }
     m_ui.progressEnd();
     // 6. The format's options.
-    if (applyEncodingOptions) applyEncodingOptions(image, dpi);
+    if (applyEncodingOptions)
+        applyEncodingOptions(image, dpi);
     // 7. The info line repaints.
     const app::UiRect client = m_ui.clientRect(app::UiWindow::MainWindow);
-    m_ui.invalidate(app::UiWindow::MainWindow, app::UiRect{client.left + 10, client.bottom - 25, client.right - 200, client.bottom - 4},
+    m_ui.invalidate(app::UiWindow::MainWindow,
+                    app::UiRect{client.left + 10, client.bottom - 25, client.right - 200, client.bottom - 4},
                     false);
     return image;
 }
 
 Bitmap imageToBitmap(const Magick::Image& image) {
     Bitmap bitmap;
-    if (image.columns() == 0 || image.rows() == 0) return bitmap;
+    if (image.columns() == 0 || image.rows() == 0)
+        return bitmap;
     bitmap.width = static_cast<int>(image.columns());
     bitmap.height = static_cast<int>(image.rows());
     bitmap.pixels.resize(static_cast<std::size_t>(bitmap.width) * static_cast<std::size_t>(bitmap.height));
     const Magick::PixelPacket* p = image.getConstPixels(0, 0, image.columns(), image.rows());
-    if (p == nullptr) return Bitmap{};
+    if (p == nullptr)
+        return Bitmap{};
     auto byte = [](Magick::Quantum q) { return static_cast<std::uint32_t>(q / kQuantumPerByte + 0.5); };
     for (std::size_t i = 0; i < bitmap.pixels.size(); ++i) {
-        bitmap.pixels[i] = (byte(p[i].opacity) << 24) | (byte(p[i].red) << 16) | (byte(p[i].green) << 8) | byte(p[i].blue);
+        bitmap.pixels[i] =
+            (byte(p[i].opacity) << 24) | (byte(p[i].red) << 16) | (byte(p[i].green) << 8) | byte(p[i].blue);
     }
     return bitmap;
 }

@@ -3,9 +3,9 @@
 // horizontal strips, with supersampling (an N x N box average), the
 // background and hatch, and the date stamp.
 
-#include "render/magick.h"
-
 #include <functional>
+
+#include "render/magick.h"
 
 namespace metafile {
 class Metafile;
@@ -20,9 +20,9 @@ namespace render {
 struct Bitmap;
 
 struct StripPlan {
-    int factor = 1;       // N
-    int outputRows = 200; // B: output rows a strip
-    int stripHeight = 0;  // supersampled rows a strip
+    int factor = 1;        // N
+    int outputRows = 200;  // B: output rows a strip
+    int stripHeight = 0;   // supersampled rows a strip
     int strips = 0;
 };
 

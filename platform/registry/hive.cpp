@@ -116,9 +116,8 @@ std::optional<std::string> normaliseKeyPath(std::string_view path) {
     if (path.find("\\\\") != std::string_view::npos) {
         return std::nullopt;
     }
-    const bool hasControl = std::any_of(path.begin(), path.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-    });
+    const bool hasControl = std::any_of(
+        path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
     if (hasControl || !isValidUtf8(path)) {
         return std::nullopt;
     }

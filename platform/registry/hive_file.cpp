@@ -5,11 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <algorithm>
 #include <system_error>
 #include <vector>
 
@@ -132,8 +132,10 @@ RegAccess HiveFile::grantedAccess() const {
     }
     const bool canWrite = writable(folder) && (!exists || writable(m_file));
     unsigned rights = 0;
-    if (canRead) rights |= static_cast<unsigned>(RegAccess::Read);
-    if (canWrite) rights |= static_cast<unsigned>(RegAccess::Write);
+    if (canRead)
+        rights |= static_cast<unsigned>(RegAccess::Read);
+    if (canWrite)
+        rights |= static_cast<unsigned>(RegAccess::Write);
     return static_cast<RegAccess>(rights);
 }
 
@@ -193,10 +195,14 @@ HiveFile::Snapshot HiveFile::readFile() const {
 Expected<Hive, RegStatus> HiveFile::load() const {
     Snapshot snap = readFile();
     switch (snap.outcome) {
-    case ReadOutcome::Parsed: return std::move(snap.hive);
-    case ReadOutcome::Missing: return Hive(m_root);
-    case ReadOutcome::IoError: return unexpected(RegStatus::IoError);
-    case ReadOutcome::Corrupt: break;
+        case ReadOutcome::Parsed:
+            return std::move(snap.hive);
+        case ReadOutcome::Missing:
+            return Hive(m_root);
+        case ReadOutcome::IoError:
+            return unexpected(RegStatus::IoError);
+        case ReadOutcome::Corrupt:
+            break;
     }
     return recoverFromCorruption();
 }
@@ -206,10 +212,14 @@ Expected<Hive, RegStatus> HiveFile::recoverFromCorruption() const {
     // Another process may have set the file aside or rewritten it meanwhile.
     Snapshot snap = readFile();
     switch (snap.outcome) {
-    case ReadOutcome::Parsed: return std::move(snap.hive);
-    case ReadOutcome::Missing: return Hive(m_root);
-    case ReadOutcome::IoError: return unexpected(RegStatus::IoError);
-    case ReadOutcome::Corrupt: break;
+        case ReadOutcome::Parsed:
+            return std::move(snap.hive);
+        case ReadOutcome::Missing:
+            return Hive(m_root);
+        case ReadOutcome::IoError:
+            return unexpected(RegStatus::IoError);
+        case ReadOutcome::Corrupt:
+            break;
     }
     const bool mayMove = lock.locked() && hasRight(grantedAccess(), RegAccess::Write);
     if (!mayMove || !setAside(snap.problem)) {
@@ -264,18 +274,20 @@ RegStatus HiveFile::update(const std::function<RegStatus(Hive&)>& change) {
 
     Snapshot snap = readFile();
     switch (snap.outcome) {
-    case ReadOutcome::Parsed:
-    case ReadOutcome::Missing: break;
-    case ReadOutcome::IoError: return RegStatus::IoError;
-    case ReadOutcome::Corrupt:
-        if (!setAside(snap.problem)) {
-            reportOnce("The registry file " + m_file.string() + " cannot be read (" + snap.problem +
-                       ") and cannot be set aside. It is left unchanged and no setting can be "
-                       "saved to it.");
-            return RegStatus::Corrupt;
-        }
-        snap.hive = Hive(m_root);
-        break;
+        case ReadOutcome::Parsed:
+        case ReadOutcome::Missing:
+            break;
+        case ReadOutcome::IoError:
+            return RegStatus::IoError;
+        case ReadOutcome::Corrupt:
+            if (!setAside(snap.problem)) {
+                reportOnce("The registry file " + m_file.string() + " cannot be read (" + snap.problem +
+                           ") and cannot be set aside. It is left unchanged and no setting can be "
+                           "saved to it.");
+                return RegStatus::Corrupt;
+            }
+            snap.hive = Hive(m_root);
+            break;
     }
     const RegStatus status = change(snap.hive);
     if (status != RegStatus::Success) {

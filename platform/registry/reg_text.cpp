@@ -81,9 +81,11 @@ std::optional<std::string> readQuoted(std::string_view& s, std::string& why) {
 }
 
 int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= '0' && c <= '9')
+        return c - '0';
     const char l = asciiLower(c);
-    if (l >= 'a' && l <= 'f') return l - 'a' + 10;
+    if (l >= 'a' && l <= 'f')
+        return l - 'a' + 10;
     return -1;
 }
 
@@ -157,8 +159,7 @@ std::optional<ParsedValue> parseValueData(std::string name, std::string_view dat
             const auto close = rest.find(')');
             const std::string_view digits = rest.substr(1, close == std::string_view::npos ? 0 : close - 1);
             std::uint32_t number = 0;
-            const auto result =
-                std::from_chars(digits.data(), digits.data() + digits.size(), number, 16);
+            const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), number, 16);
             if (close == std::string_view::npos || digits.empty() || result.ec != std::errc() ||
                 result.ptr != digits.data() + digits.size()) {
                 why = "bad hex(type)";
@@ -234,9 +235,8 @@ std::optional<std::string_view> plainText(const RegValue& value) {
         return std::nullopt;
     }
     const std::string_view text(reinterpret_cast<const char*>(value.data.data()), value.data.size() - 1);
-    const bool clean = std::none_of(text.begin(), text.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-    });
+    const bool clean = std::none_of(text.begin(), text.end(),
+                                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
     if (!clean || !isValidUtf8(text)) {
         return std::nullopt;
     }
@@ -331,8 +331,7 @@ Expected<Hive, RegParseError> parseRegText(std::span<const std::byte> bytes, Reg
 
         // A value line, possibly continued by a trailing backslash (hex data).
         std::string joined(line);
-        while (!joined.empty() && joined.back() == '\\' &&
-               (joined.find("=hex") != std::string::npos)) {
+        while (!joined.empty() && joined.back() == '\\' && (joined.find("=hex") != std::string::npos)) {
             joined.pop_back();
             auto more = lines.next();
             if (!more) {
@@ -400,7 +399,8 @@ std::string serializeRegText(const Hive& hive) {
             } else if (value.type == RegType::Dword && value.data.size() == 4) {
                 std::uint32_t number = 0;
                 for (int i = 3; i >= 0; --i) {
-                    number = (number << 8) | static_cast<std::uint32_t>(value.data[static_cast<std::size_t>(i)]);
+                    number =
+                        (number << 8) | static_cast<std::uint32_t>(value.data[static_cast<std::size_t>(i)]);
                 }
                 char digits[9];
                 static constexpr char kDigits[] = "0123456789abcdef";
@@ -415,8 +415,8 @@ std::string serializeRegText(const Hive& hive) {
                     head += "hex:";
                 } else {
                     char type[16];
-                    const auto written = std::to_chars(type, type + sizeof type,
-                                                       static_cast<std::uint32_t>(value.type), 16);
+                    const auto written =
+                        std::to_chars(type, type + sizeof type, static_cast<std::uint32_t>(value.type), 16);
                     head += "hex(" + std::string(type, written.ptr) + "):";
                 }
                 out += head;

@@ -4,28 +4,44 @@ namespace platform {
 
 std::string_view describe(RegStatus status) {
     switch (status) {
-    case RegStatus::Success: return "success";
-    case RegStatus::NotFound: return "not found";
-    case RegStatus::AccessDenied: return "access denied";
-    case RegStatus::NoMoreItems: return "no more items";
-    case RegStatus::InvalidName: return "invalid name";
-    case RegStatus::KeyDeleted: return "key deleted";
-    case RegStatus::Corrupt: return "registry file corrupt";
-    case RegStatus::IoError: return "input/output error";
+        case RegStatus::Success:
+            return "success";
+        case RegStatus::NotFound:
+            return "not found";
+        case RegStatus::AccessDenied:
+            return "access denied";
+        case RegStatus::NoMoreItems:
+            return "no more items";
+        case RegStatus::InvalidName:
+            return "invalid name";
+        case RegStatus::KeyDeleted:
+            return "key deleted";
+        case RegStatus::Corrupt:
+            return "registry file corrupt";
+        case RegStatus::IoError:
+            return "input/output error";
     }
     return "unknown";
 }
 
 long windowsErrorCode(RegStatus status) {
     switch (status) {
-    case RegStatus::Success: return 0;
-    case RegStatus::NotFound: return 2;        // ERROR_FILE_NOT_FOUND
-    case RegStatus::AccessDenied: return 5;    // ERROR_ACCESS_DENIED
-    case RegStatus::InvalidName: return 87;    // ERROR_INVALID_PARAMETER
-    case RegStatus::NoMoreItems: return 259;   // ERROR_NO_MORE_ITEMS
-    case RegStatus::Corrupt: return 1009;      // ERROR_BADDB
-    case RegStatus::IoError: return 1016;      // ERROR_REGISTRY_IO_FAILED
-    case RegStatus::KeyDeleted: return 1018;   // ERROR_KEY_DELETED
+        case RegStatus::Success:
+            return 0;
+        case RegStatus::NotFound:
+            return 2;  // ERROR_FILE_NOT_FOUND
+        case RegStatus::AccessDenied:
+            return 5;  // ERROR_ACCESS_DENIED
+        case RegStatus::InvalidName:
+            return 87;  // ERROR_INVALID_PARAMETER
+        case RegStatus::NoMoreItems:
+            return 259;  // ERROR_NO_MORE_ITEMS
+        case RegStatus::Corrupt:
+            return 1009;  // ERROR_BADDB
+        case RegStatus::IoError:
+            return 1016;  // ERROR_REGISTRY_IO_FAILED
+        case RegStatus::KeyDeleted:
+            return 1018;  // ERROR_KEY_DELETED
     }
     return 1;
 }

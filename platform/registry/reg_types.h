@@ -29,19 +29,18 @@ enum class RegType : std::uint32_t {
 enum class RegAccess : unsigned { None = 0, Read = 1, Write = 2, All = 3 };
 
 constexpr bool hasRight(RegAccess granted, RegAccess wanted) {
-    return (static_cast<unsigned>(granted) & static_cast<unsigned>(wanted)) ==
-           static_cast<unsigned>(wanted);
+    return (static_cast<unsigned>(granted) & static_cast<unsigned>(wanted)) == static_cast<unsigned>(wanted);
 }
 
 enum class RegStatus {
     Success,
-    NotFound,       // key or value missing
-    AccessDenied,   // the hive does not grant the rights asked for
-    NoMoreItems,    // enumeration index past the end
-    InvalidName,    // empty path component, control characters
-    KeyDeleted,     // the key of an open handle was deleted meanwhile
-    Corrupt,        // the hive file cannot be parsed and could not be set aside
-    IoError,        // reading or writing the hive file failed
+    NotFound,      // key or value missing
+    AccessDenied,  // the hive does not grant the rights asked for
+    NoMoreItems,   // enumeration index past the end
+    InvalidName,   // empty path component, control characters
+    KeyDeleted,    // the key of an open handle was deleted meanwhile
+    Corrupt,       // the hive file cannot be parsed and could not be set aside
+    IoError,       // reading or writing the hive file failed
 };
 
 std::string_view describe(RegStatus status);

@@ -156,7 +156,8 @@ Expected<std::string, RegStatus> RegKey::enumSubKey(std::size_t index) const {
 
 Registry::Registry(const RegistryLocation& location, RegistryReporter reporter)
     : m_currentUser(std::make_shared<HiveFile>(RegRoot::CurrentUser, location.currentUserFile, reporter)),
-      m_localMachine(std::make_shared<HiveFile>(RegRoot::LocalMachine, location.localMachineFile, reporter)) {}
+      m_localMachine(std::make_shared<HiveFile>(RegRoot::LocalMachine, location.localMachineFile, reporter)) {
+}
 
 std::shared_ptr<HiveFile> Registry::hiveFile(RegRoot root) const {
     return root == RegRoot::CurrentUser ? m_currentUser : m_localMachine;

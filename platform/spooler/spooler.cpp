@@ -20,10 +20,12 @@ std::string keyOf(const std::string& printer) {
 
 std::optional<std::string> stringValue(const RegKey& key, std::string_view name) {
     auto v = key.queryValue(name);
-    if (!v || (v->type != RegType::Sz && v->type != RegType::ExpandSz)) return std::nullopt;
+    if (!v || (v->type != RegType::Sz && v->type != RegType::ExpandSz))
+        return std::nullopt;
     std::string out;
     for (auto b : v->data) {
-        if (b == std::byte{0}) break;
+        if (b == std::byte{0})
+            break;
         out.push_back(static_cast<char>(b));
     }
     return out;
@@ -31,7 +33,8 @@ std::optional<std::string> stringValue(const RegKey& key, std::string_view name)
 
 std::optional<std::uint32_t> dwordValue(const RegKey& key, std::string_view name) {
     auto v = key.queryValue(name);
-    if (!v || v->type != RegType::Dword || v->data.size() != 4) return std::nullopt;
+    if (!v || v->type != RegType::Dword || v->data.size() != 4)
+        return std::nullopt;
     std::uint32_t n = 0;
     for (std::size_t i = 4; i-- > 0;) n = (n << 8) | static_cast<std::uint32_t>(v->data[i]);
     return n;
@@ -49,7 +52,8 @@ bool writeAtomically(const fs::path& file, std::span<const std::byte> bytes) {
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        if (!out) return false;
+        if (!out)
+            return false;
     }
     std::error_code ec;
     fs::rename(temp, file, ec);
@@ -60,10 +64,13 @@ bool writeAtomically(const fs::path& file, std::span<const std::byte> bytes) {
 
 WindowsPlatform platformFromEnvironment() {
     const char* v = std::getenv("SCRIVLET_WINDOWS_VERSION");
-    if (v == nullptr) return WindowsPlatform::Win2000;
+    if (v == nullptr)
+        return WindowsPlatform::Win2000;
     const std::string s = asciiLowerCopy(v);
-    if (s == "95" || s == "98" || s == "me") return WindowsPlatform::Win9x;
-    if (s == "nt4" || s == "nt") return WindowsPlatform::NT4;
+    if (s == "95" || s == "98" || s == "me")
+        return WindowsPlatform::Win9x;
+    if (s == "nt4" || s == "nt")
+        return WindowsPlatform::NT4;
     return WindowsPlatform::Win2000;
 }
 
@@ -77,7 +84,8 @@ fs::path Spooler::spoolFolder() const {
 
 bool Spooler::addPrinter(const PrinterInfo& p) {
     auto key = m_registry.createKey(RegRoot::LocalMachine, keyOf(p.name), RegAccess::All);
-    if (!key) return false;
+    if (!key)
+        return false;
     key->setString("Name", p.name);
     key->setDword("PrintQuality", static_cast<std::uint32_t>(static_cast<std::uint16_t>(p.printQuality)));
     key->setString("Printer Driver", p.driver);
@@ -87,10 +95,12 @@ bool Spooler::addPrinter(const PrinterInfo& p) {
 std::vector<std::string> Spooler::printerNames() const {
     std::vector<std::string> names;
     auto key = m_registry.openKey(RegRoot::LocalMachine, kPrintersKey, RegAccess::Read);
-    if (!key) return names;
+    if (!key)
+        return names;
     for (std::size_t i = 0;; ++i) {
         auto name = key->enumSubKey(i);
-        if (!name) break;
+        if (!name)
+            break;
         names.push_back(*name);
     }
     return names;
@@ -98,7 +108,8 @@ std::vector<std::string> Spooler::printerNames() const {
 
 std::optional<PrinterInfo> Spooler::printer(const std::string& name) const {
     auto key = m_registry.openKey(RegRoot::LocalMachine, keyOf(name), RegAccess::Read);
-    if (!key) return std::nullopt;
+    if (!key)
+        return std::nullopt;
     PrinterInfo p;
     p.name = stringValue(*key, "Name").value_or(name);
     p.port = stringValue(*key, "Port").value_or("");
@@ -107,19 +118,21 @@ std::optional<PrinterInfo> Spooler::printer(const std::string& name) const {
     p.attributes = dwordValue(*key, "Attributes").value_or(0);
     p.status = dwordValue(*key, "Status").value_or(0);
     p.printQuality = static_cast<std::int16_t>(dwordValue(*key, "PrintQuality").value_or(300));
-    if (defaultPrinter() == p.name) p.attributes |= PRINTER_ATTRIBUTE_DEFAULT;
+    if (defaultPrinter() == p.name)
+        p.attributes |= PRINTER_ATTRIBUTE_DEFAULT;
     return p;
 }
 
 bool Spooler::setPrinter(const PrinterInfo& p) {
     auto key = m_registry.openKey(RegRoot::LocalMachine, keyOf(p.name), RegAccess::All);
-    if (!key) return false;
+    if (!key)
+        return false;
     // A printer is a network printer while its port is a network path.
     std::uint32_t attributes = p.attributes & ~PRINTER_ATTRIBUTE_DEFAULT;
     const auto old = stringValue(*key, "Port");
     if (old && *old != p.port) {
         attributes = p.port.starts_with("\\\\") ? (attributes | PRINTER_ATTRIBUTE_NETWORK)
-                                                   : (attributes & ~PRINTER_ATTRIBUTE_NETWORK);
+                                                : (attributes & ~PRINTER_ATTRIBUTE_NETWORK);
     }
     return key->setString("Port", p.port) == RegStatus::Success &&
            key->setString("Datatype", p.dataType) == RegStatus::Success &&
@@ -129,16 +142,19 @@ bool Spooler::setPrinter(const PrinterInfo& p) {
 
 bool Spooler::pause(const std::string& name) {
     auto p = printer(name);
-    if (!p) return false;
+    if (!p)
+        return false;
     p->status |= PRINTER_STATUS_PAUSED;
     return setPrinter(*p);
 }
 
 bool Spooler::resume(const std::string& name) {
     auto p = printer(name);
-    if (!p) return false;
+    if (!p)
+        return false;
     p->status &= ~PRINTER_STATUS_PAUSED;
-    if (!setPrinter(*p)) return false;
+    if (!setPrinter(*p))
+        return false;
     // A running printer prints what was waiting.
     for (const auto& job : jobs(name)) removeJob(job.id);
     return true;
@@ -146,40 +162,50 @@ bool Spooler::resume(const std::string& name) {
 
 bool Spooler::setDefaultPrinter(const std::string& name) {
     auto p = printer(name);
-    if (!p) return false;
+    if (!p)
+        return false;
     auto key = m_registry.createKey(RegRoot::CurrentUser, kWindowsProfileKey, RegAccess::All);
     return key && key->setString("Device", name + ",winspool," + p->port) == RegStatus::Success;
 }
 
 std::string Spooler::profileDevice() const {
     auto key = m_registry.openKey(RegRoot::CurrentUser, kWindowsProfileKey, RegAccess::Read);
-    if (!key) return ",,,";
+    if (!key)
+        return ",,,";
     return truncateUtf8(stringValue(*key, "Device").value_or(",,,"), 250);
 }
 
 std::optional<std::string> Spooler::defaultPrinter() const {
     const std::string device = profileDevice();
     const std::string name = device.substr(0, device.find(','));
-    if (name.empty()) return std::nullopt;
+    if (name.empty())
+        return std::nullopt;
     return name;
 }
 
 std::optional<JobInfo> Spooler::readJob(const fs::path& file) const {
     std::ifstream in(file);
-    if (!in) return std::nullopt;
+    if (!in)
+        return std::nullopt;
     JobInfo job;
     std::string line;
     int lines = 0;
     while (std::getline(in, line) && ++lines <= 16) {
         const auto eq = line.find('=');
-        if (eq == std::string::npos) continue;
+        if (eq == std::string::npos)
+            continue;
         const std::string key = line.substr(0, eq), value = truncateUtf8(line.substr(eq + 1), 1024);
-        if (key == "id") job.id = static_cast<std::uint32_t>(std::strtoul(value.c_str(), nullptr, 10));
-        else if (key == "printer") job.printer = value;
-        else if (key == "document") job.document = value;
-        else if (key == "status") job.status = static_cast<std::uint32_t>(std::strtoul(value.c_str(), nullptr, 10));
+        if (key == "id")
+            job.id = static_cast<std::uint32_t>(std::strtoul(value.c_str(), nullptr, 10));
+        else if (key == "printer")
+            job.printer = value;
+        else if (key == "document")
+            job.document = value;
+        else if (key == "status")
+            job.status = static_cast<std::uint32_t>(std::strtoul(value.c_str(), nullptr, 10));
     }
-    if (job.id == 0) return std::nullopt;
+    if (job.id == 0)
+        return std::nullopt;
     return job;
 }
 
@@ -187,8 +213,10 @@ std::vector<JobInfo> Spooler::jobs(const std::string& printerName) const {
     std::vector<JobInfo> out;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(spoolFolder(), ec)) {
-        if (entry.path().extension() != ".job") continue;
-        if (auto job = readJob(entry.path()); job && equalsIgnoreCase(job->printer, printerName)) out.push_back(*job);
+        if (entry.path().extension() != ".job")
+            continue;
+        if (auto job = readJob(entry.path()); job && equalsIgnoreCase(job->printer, printerName))
+            out.push_back(*job);
     }
     std::sort(out.begin(), out.end(), [](const JobInfo& a, const JobInfo& b) { return a.id < b.id; });
     return out;
@@ -201,7 +229,8 @@ fs::path Spooler::spoolFileOf(std::uint32_t id) const {
 std::optional<std::uint32_t> Spooler::submitJob(const std::string& printerName, const std::string& document,
                                                 std::span<const std::byte> spoolData) {
     const auto p = printer(printerName);
-    if (!p) return std::nullopt;
+    if (!p)
+        return std::nullopt;
     std::error_code ec;
     fs::create_directories(spoolFolder(), ec);
     // The next id after every id in the folder.
@@ -211,12 +240,15 @@ std::optional<std::uint32_t> Spooler::submitJob(const std::string& printerName, 
         const auto n = static_cast<std::uint32_t>(std::strtoul(stem.c_str(), nullptr, 10));
         id = std::max(id, n + 1);
     }
-    if (!writeAtomically(spoolFileOf(id), spoolData)) return std::nullopt;
-    const std::string record = "id=" + std::to_string(id) + "\nprinter=" + printerName + "\ndocument=" + document +
-                               "\nstatus=0\n";
+    if (!writeAtomically(spoolFileOf(id), spoolData))
+        return std::nullopt;
+    const std::string record =
+        "id=" + std::to_string(id) + "\nprinter=" + printerName + "\ndocument=" + document + "\nstatus=0\n";
     const fs::path jobFile = spoolFolder() / (fiveDigits(id) + ".job");
-    if (!writeAtomically(jobFile, std::as_bytes(std::span(record.data(), record.size())))) return std::nullopt;
-    if (!(p->status & PRINTER_STATUS_PAUSED)) removeJob(id);  // printed at once
+    if (!writeAtomically(jobFile, std::as_bytes(std::span(record.data(), record.size()))))
+        return std::nullopt;
+    if (!(p->status & PRINTER_STATUS_PAUSED))
+        removeJob(id);  // printed at once
     return id;
 }
 

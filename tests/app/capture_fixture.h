@@ -37,8 +37,8 @@ protected:
         acquisition = std::make_unique<PageAcquisition>(session, store, folders, *spooler, ui);
     }
 
-    platform::PrinterInfo addPrinter(const std::string& name, bool paused = true, std::uint32_t attributes = 0,
-                                     const std::string& port = "LPT1:") {
+    platform::PrinterInfo addPrinter(const std::string& name, bool paused = true,
+                                     std::uint32_t attributes = 0, const std::string& port = "LPT1:") {
         platform::PrinterInfo p;
         p.name = name;
         p.port = port;

@@ -29,8 +29,8 @@ protected:
         store.writeString(platform::RegRoot::LocalMachine, "InstallPath", (dir / "install").string());
     }
     int run() {
-        CaptureWorker worker({session, store, folders, *spooler, clipboard, ui, *renderer, [this] { return ++refreshes; },
-                              [] { return 120; }});
+        CaptureWorker worker({session, store, folders, *spooler, clipboard, ui, *renderer,
+                              [this] { return ++refreshes; }, [] { return 120; }});
         worker.start();
         worker.join();
         return session.PageList.count();
@@ -43,7 +43,8 @@ protected:
 
 TEST_F(CaptureWorkerTest, DemonstrationListsTheSamplesAndKeepsThem) {
     session.DemoMode = true;
-    for (int i = 1; i <= 3; ++i) writePage(dir / "install" / "emf" / ("page" + std::to_string(i) + ".emf"), 10 * i);
+    for (int i = 1; i <= 3; ++i)
+        writePage(dir / "install" / "emf" / ("page" + std::to_string(i) + ".emf"), 10 * i);
     EXPECT_EQ(run(), 3);
     EXPECT_EQ(session.ScreenDpi.load(), 120);
     for (int i = 0; i < 3; ++i) {
@@ -89,7 +90,8 @@ TEST_F(CaptureWorkerTest, SpoolRouteCutsListsAndRestoresThePrinter) {
     spooler->setDefaultPrinter("Capture");
     store.writeString(platform::RegRoot::CurrentUser, "CurDocName", "Report.doc");
     const std::vector<std::vector<std::byte>> pages = {page(10), page(20), page(30)};
-    spooler->submitJob("Capture", "Microsoft Word - Report.doc", writeEmfSpool(u"Microsoft Word - Report.doc", pages));
+    spooler->submitJob("Capture", "Microsoft Word - Report.doc",
+                       writeEmfSpool(u"Microsoft Word - Report.doc", pages));
     spooler->submitJob("Capture", "Other job", writeEmfSpool(u"x", pages));
     EXPECT_EQ(run(), 3);
     EXPECT_TRUE(spooler->jobs("Capture").empty());

@@ -27,7 +27,8 @@ TEST(MacroIni, LinesAreTakenWithoutTheirEndsAndCut) {
     };
     const std::string longLine(300, 'x');
     const std::vector<Case> cases = {
-        {"unix", "Report.doc\nMicrosoft Word - Report.doc\nTRUE\n", "Report.doc", "Microsoft Word - Report.doc", "TRUE"},
+        {"unix", "Report.doc\nMicrosoft Word - Report.doc\nTRUE\n", "Report.doc",
+         "Microsoft Word - Report.doc", "TRUE"},
         {"crlf", "A\r\nB\r\nTRUE\r\n", "A", "B", "TRUE"},
         {"no final newline", "A\nB\nTRUE", "A", "B", "TRUE"},
         {"two lines", "A\nB\n", "A", "B", std::nullopt},
@@ -91,7 +92,8 @@ TEST_F(MacroExchangeTest, FileInLocalAppDataServesEveryCall) {
         EXPECT_EQ(exchange.DocumentName, "Report.doc");
         ASSERT_TRUE(readWordWindowTitle(store, folders, exchange));
         EXPECT_EQ(exchange.WordWindowTitle, "Microsoft Word - Report.doc");
-        EXPECT_TRUE(takeClipboardFlag(store, folders)) << "the file's flag is not consumed (call " << call << ")";
+        EXPECT_TRUE(takeClipboardFlag(store, folders))
+            << "the file's flag is not consumed (call " << call << ")";
     }
 }
 
@@ -109,7 +111,8 @@ TEST_F(MacroExchangeTest, ShortOrMissingLocalAppDataFallsBackToDriveC) {
         {"folder without the file", (dir / "empty").string()},
     };
     for (const auto& c : cases) {
-        if (c.localAppData) setLocalAppData(*c.localAppData);
+        if (c.localAppData)
+            setLocalAppData(*c.localAppData);
         EXPECT_EQ(macroIniPath(store, folders), driveCIni()) << c.label;
         exchange = {};
         ASSERT_TRUE(readDocumentName(store, folders, exchange)) << c.label;

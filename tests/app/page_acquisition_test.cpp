@@ -35,7 +35,8 @@ TEST_F(CaptureFixture, CutsEveryPageRecordIntoItsPageFile) {
     ASSERT_EQ(result.pages.size(), 3u);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(result.pages[static_cast<std::size_t>(i)].filename(), pageFileName(42, i + 1));
-        EXPECT_EQ(readFile(result.pages[static_cast<std::size_t>(i)]), asString(pages[static_cast<std::size_t>(i)]));
+        EXPECT_EQ(readFile(result.pages[static_cast<std::size_t>(i)]),
+                  asString(pages[static_cast<std::size_t>(i)]));
     }
 }
 
@@ -61,8 +62,10 @@ TEST_F(CaptureFixture, DamagedSpoolFilesKeepThePagesCutSoFar) {
         {"header only, then nothing", header, 0, true},
         {"record claims gigabytes", header + pageRecord + le32(12) + le32(0xFFFFFFF0) + "xx", 1, false},
         {"record runs past the end", header + pageRecord + le32(12) + le32(5000) + good, 1, false},
-        {"page that is no metafile is skipped", header + le32(12) + le32(8) + "notanemf" + pageRecord + le32(0) + le32(0), 1, true},
-        {"other records skipped, bare high types", header + le32(13) + le32(4) + "abcd" + le32(0x10000) + le32(77) + pageRecord, 1, true},
+        {"page that is no metafile is skipped",
+         header + le32(12) + le32(8) + "notanemf" + pageRecord + le32(0) + le32(0), 1, true},
+        {"other records skipped, bare high types",
+         header + le32(13) + le32(4) + "abcd" + le32(0x10000) + le32(77) + pageRecord, 1, true},
         {"cut inside a record head", header + pageRecord + le32(12), 1, true},
     };
     for (const auto& c : cases) {
@@ -78,12 +81,14 @@ TEST_F(CaptureFixture, DamagedSpoolFilesKeepThePagesCutSoFar) {
 
 TEST_F(CaptureFixture, RealSpoolFilesGiveTheirPagesByteForByte) {
     const fs::path corpus = fs::path(SCRIVLET_SHARED_DIR) / "corpus" / "spool";
-    if (!fs::exists(corpus)) GTEST_SKIP() << "no shared corpus";
+    if (!fs::exists(corpus))
+        GTEST_SKIP() << "no shared corpus";
     std::vector<std::string> expected;
     for (const auto& e : fs::directory_iterator(corpus / "pages")) expected.push_back(readFile(e.path()));
     int matched = 0;
     for (const auto& e : fs::directory_iterator(corpus)) {
-        if (e.path().extension() != ".SPL") continue;
+        if (e.path().extension() != ".SPL")
+            continue;
         const auto result = cutEmfPages(e.path(), 9, dir.path() / e.path().stem());
         if (e.path().filename().string().find("xps") != std::string::npos) {
             EXPECT_TRUE(result.pages.empty()) << "an XPS spool file is refused";

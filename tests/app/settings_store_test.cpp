@@ -47,7 +47,8 @@ TEST_F(SettingsStoreTest, FreshProfileCreatesTheKeyAndKeepsEveryDefault) {
     EXPECT_TRUE(r.lvHatchLnHor && r.lvHatchLnVert && !r.lvSharpen && !r.lvIncludeDateTime);
     EXPECT_EQ(session.formatOptions.JPG_Quality, 90);
     EXPECT_EQ(session.formatOptions.GIF_Delay, 100);
-    EXPECT_TRUE(session.options.KodIncludeHtml && session.options.SaveFile_Opt && session.options.StartFile_Opt);
+    EXPECT_TRUE(session.options.KodIncludeHtml && session.options.SaveFile_Opt &&
+                session.options.StartFile_Opt);
     EXPECT_EQ(session.options.KodEmailFormat, 1);
 }
 
@@ -69,17 +70,23 @@ TEST_F(SettingsStoreTest, LoadConvertsEachValueAsStored) {
         {"GIF_Dither", 7, [](const Session& s) { return s.formatOptions.GIF_Dither; }},
         {"ResCur", 1234,
          [](const Session& s) {
-             return s.resolution.userResolution == 1234 * 0.1 && s.resolutionDialog.userResolution == 1234 * 0.1;
+             return s.resolution.userResolution == 1234 * 0.1 &&
+                    s.resolutionDialog.userResolution == 1234 * 0.1;
          }},
         {"ResCur", 0xFFFFFFFFu,
          [](const Session& s) { return s.resolution.userResolution == 4294967295.0 * 0.1; }},
-        {"CheckN", 1, [](const Session& s) { return s.resolution.CheckN == 1 && s.resolutionDialog.CheckN == 1; }},
+        {"CheckN", 1,
+         [](const Session& s) { return s.resolution.CheckN == 1 && s.resolutionDialog.CheckN == 1; }},
         {"ScaleCur", 50,
-         [](const Session& s) { return s.RenderOptions.ScaleCur == 50 && s.resolutionDialog.ScaleCur == 50; }},
+         [](const Session& s) {
+             return s.RenderOptions.ScaleCur == 50 && s.resolutionDialog.ScaleCur == 50;
+         }},
         {"lvHatchAngle", 0xFFFFFFD3u, [](const Session& s) { return s.RenderOptions.lvHatchAngle == -45; }},
-        {"lvCurBkGrColor", 0x00FF0000u, [](const Session& s) { return s.RenderOptions.lvCurBkGrColor == 0xFF0000u; }},
+        {"lvCurBkGrColor", 0x00FF0000u,
+         [](const Session& s) { return s.RenderOptions.lvCurBkGrColor == 0xFF0000u; }},
         {"JPG_Quality", 55, [](const Session& s) { return s.formatOptions.JPG_Quality == 55; }},
-        {"TIF_Default", 1, [](const Session& s) { return s.CurrentFormat.TIF_Default && s.CurrentFormat.JPG_Default; }},
+        {"TIF_Default", 1,
+         [](const Session& s) { return s.CurrentFormat.TIF_Default && s.CurrentFormat.JPG_Default; }},
         {"JPG_Default", 0, [](const Session& s) { return !s.CurrentFormat.JPG_Default; }},
         {"lvKodMainWinMax", 1, [](const Session& s) { return s.options.lvKodMainWinMax; }},
         {"KodEmailFormat", 4, [](const Session& s) { return s.options.KodEmailFormat == 4; }},
@@ -121,7 +128,8 @@ TEST_F(SettingsStoreTest, CurrentResolutionFollowsCheckN) {
     for (const auto& c : cases) {
         session.resolution.CheckN = c.checkN;
         session.DemoMode = c.demo;
-        EXPECT_DOUBLE_EQ(currentResolution(session), c.expected) << "CheckN " << c.checkN << " demo " << c.demo;
+        EXPECT_DOUBLE_EQ(currentResolution(session), c.expected)
+            << "CheckN " << c.checkN << " demo " << c.demo;
     }
 }
 

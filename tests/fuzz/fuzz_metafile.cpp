@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::byte> bytes(size);
     for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::byte>(data[i]);
     auto mf = metafile::Metafile::fromBytes(std::move(bytes));
-    if (!mf) return 0;
+    if (!mf)
+        return 0;
     auto dib = metafile::DibSection::create(96, 64);
     dib->fill(0xFFFFFF);
     metafile::Dc dc(*dib);

@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         }
         const std::string text = platform::serializeRegText(*hive);
-        auto again = platform::parseRegText(
-            {reinterpret_cast<const std::byte*>(text.data()), text.size()}, root);
+        auto again =
+            platform::parseRegText({reinterpret_cast<const std::byte*>(text.data()), text.size()}, root);
         // What the writer wrote must parse again with the same keys.
         if (!again || again->keys().size() != hive->keys().size()) {
             std::abort();

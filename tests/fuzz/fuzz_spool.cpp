@@ -11,7 +11,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::filesystem::path folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "scrivlet-fuzz-spool-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "scrivlet-fuzz-spool-XXXXXX").string();
         return std::filesystem::path(::mkdtemp(pattern.data()) != nullptr ? pattern : "/tmp");
     }();
     const auto file = folder / "input.spl";

@@ -54,10 +54,10 @@ TEST(DcPixels, LineLeavesOutItsLastPixel) {
         PointL last;
     };
     const Case cases[] = {
-        {{1, 1}, {11, 1}, 10, {10, 1}},   // horizontal
-        {{1, 1}, {1, 9}, 8, {1, 8}},      // vertical
-        {{2, 2}, {8, 8}, 6, {7, 7}},      // diagonal
-        {{12, 3}, {2, 3}, 10, {3, 3}},    // right to left
+        {{1, 1}, {11, 1}, 10, {10, 1}},  // horizontal
+        {{1, 1}, {1, 9}, 8, {1, 8}},     // vertical
+        {{2, 2}, {8, 8}, 6, {7, 7}},     // diagonal
+        {{12, 3}, {2, 3}, 10, {3, 3}},   // right to left
     };
     for (const auto& c : cases) {
         auto dib = whiteBitmap(16, 16);
@@ -66,7 +66,8 @@ TEST(DcPixels, LineLeavesOutItsLastPixel) {
         dc.lineTo(c.to);
         EXPECT_EQ(countColour(dib, kBlack), c.count);
         EXPECT_EQ(at(dib, c.last.x, c.last.y), kBlack);
-        EXPECT_EQ(at(dib, static_cast<int>(c.to.x), static_cast<int>(c.to.y)), kWhite) << "end pixel not drawn";
+        EXPECT_EQ(at(dib, static_cast<int>(c.to.x), static_cast<int>(c.to.y)), kWhite)
+            << "end pixel not drawn";
     }
 }
 

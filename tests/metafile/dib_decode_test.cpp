@@ -20,7 +20,8 @@ public:
     std::vector<std::byte> data;
 };
 
-Bytes infoHeader(std::int32_t w, std::int32_t h, std::uint16_t bpp, std::uint32_t compression = 0, std::uint32_t used = 0) {
+Bytes infoHeader(std::int32_t w, std::int32_t h, std::uint16_t bpp, std::uint32_t compression = 0,
+                 std::uint32_t used = 0) {
     Bytes b;
     b.u32(40).i32(w).i32(h).u16(1).u16(bpp).u32(compression).u32(0).i32(0).i32(0).u32(used).u32(0);
     return b;

@@ -17,10 +17,28 @@ public:
     // (100 pixels an inch) unless given.
     explicit EmfBytes(std::int32_t frameRight = 25400, std::int32_t frameBottom = 25400,
                       std::int32_t devicePx = 1000, std::int32_t deviceMm = 254) {
-        words({emf::EMR_HEADER, 88, 0, 0, 0, 0, 0, 0, static_cast<std::uint32_t>(frameRight),
-               static_cast<std::uint32_t>(frameBottom), emf::kEmfSignature, 0x10000, 0, 0, 8, 0, 0, 0,
-               static_cast<std::uint32_t>(devicePx), static_cast<std::uint32_t>(devicePx),
-               static_cast<std::uint32_t>(deviceMm), static_cast<std::uint32_t>(deviceMm)});
+        words({emf::EMR_HEADER,
+               88,
+               0,
+               0,
+               0,
+               0,
+               0,
+               0,
+               static_cast<std::uint32_t>(frameRight),
+               static_cast<std::uint32_t>(frameBottom),
+               emf::kEmfSignature,
+               0x10000,
+               0,
+               0,
+               8,
+               0,
+               0,
+               0,
+               static_cast<std::uint32_t>(devicePx),
+               static_cast<std::uint32_t>(devicePx),
+               static_cast<std::uint32_t>(deviceMm),
+               static_cast<std::uint32_t>(deviceMm)});
         // nHandles (u16) shares a word with sReserved: 8 handles.
     }
     // A record: type, then its parameters; the size is filled in.
@@ -48,7 +66,8 @@ private:
         for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::byte>((w >> (8 * i)) & 0xFF));
     }
     static void put(std::vector<std::byte>& out, std::size_t at, std::uint32_t w) {
-        for (int i = 0; i < 4; ++i) out[at + static_cast<std::size_t>(i)] = static_cast<std::byte>((w >> (8 * i)) & 0xFF);
+        for (int i = 0; i < 4; ++i)
+            out[at + static_cast<std::size_t>(i)] = static_cast<std::byte>((w >> (8 * i)) & 0xFF);
     }
     void words(std::initializer_list<std::uint32_t> w) {
         for (auto v : w) append(m_bytes, v);

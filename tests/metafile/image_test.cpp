@@ -56,7 +56,7 @@ TEST(Images, RasterOperationsCombineSourceAndDestination) {
         std::uint32_t expected;  // for source red on a grey (0x808080) destination
     };
     const Case cases[] = {
-        {rop::SRCCOPY, 0xFF0000}, {rop::SRCAND, 0x800000},  {rop::SRCPAINT, 0xFF8080},
+        {rop::SRCCOPY, 0xFF0000},   {rop::SRCAND, 0x800000},    {rop::SRCPAINT, 0xFF8080},
         {rop::SRCINVERT, 0x7F8080}, {rop::BLACKNESS, 0x000000}, {rop::DSTINVERT, 0x7F7F7F},
     };
     Image32 red;

@@ -1,7 +1,6 @@
-#include "metafile/metafile.h"
-
 #include <gtest/gtest.h>
 
+#include "metafile/metafile.h"
 #include "tests/metafile/emf_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -25,7 +24,8 @@ TEST(MetafileReader, ReadsTheHeaderAndIndexesRecords) {
 }
 
 std::vector<std::byte> withWord(std::vector<std::byte> bytes, std::size_t at, std::uint32_t w) {
-    for (int i = 0; i < 4; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<std::byte>((w >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        bytes[at + static_cast<std::size_t>(i)] = static_cast<std::byte>((w >> (8 * i)) & 0xFF);
     return bytes;
 }
 
@@ -62,7 +62,8 @@ TEST(MetafileReader, CutsTheRecordListAtTheFirstDamagedRecord) {
         {"record claims 4 GiB", withWord(good, 88 + 12 + 4, 0xFFFFFFF0), 2},
         {"record smaller than its head", withWord(good, 88 + 12 + 4, 4), 2},
         {"file ends inside a record", std::vector<std::byte>(good.begin(), good.end() - 6), 3},
-        {"file ends inside a record head", std::vector<std::byte>(good.begin(), good.begin() + 88 + 12 + 12 + 4), 3},
+        {"file ends inside a record head",
+         std::vector<std::byte>(good.begin(), good.begin() + 88 + 12 + 12 + 4), 3},
     };
     for (const auto& c : cases) {
         auto mf = Metafile::fromBytes(c.bytes);

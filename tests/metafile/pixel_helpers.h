@@ -14,7 +14,7 @@ namespace metafile::testing {
 
 inline constexpr std::uint32_t kWhite = 0xFFFFFF;
 inline constexpr std::uint32_t kBlack = 0x000000;
-inline constexpr std::uint32_t kRed = 0xFF0000;   // 0x00RRGGBB
+inline constexpr std::uint32_t kRed = 0xFF0000;  // 0x00RRGGBB
 inline constexpr std::uint32_t kBlue = 0x0000FF;
 
 inline DibSection whiteBitmap(int w, int h) {

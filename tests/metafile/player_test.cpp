@@ -3,9 +3,9 @@
 
 #include "metafile/player.h"
 
-#include <cstring>
-
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include "metafile/emf_writer.h"
 #include "tests/metafile/emf_fixture.h"
@@ -111,12 +111,14 @@ TEST(Player, MappingModesPlaceShapes) {
             e.raw({type, static_cast<std::uint32_t>(8 + 4 * params.size())});
             for (auto p : params) e.raw({p});
         }
-        e.record(emf::EMR_RECTANGLE, {u(c.logical.left), u(c.logical.top), u(c.logical.right), u(c.logical.bottom)});
+        e.record(emf::EMR_RECTANGLE,
+                 {u(c.logical.left), u(c.logical.top), u(c.logical.right), u(c.logical.bottom)});
         auto p = play(e.bytes(), 100, 100);
         // Playback runs in the advanced graphics mode: with a null pen the
         // rectangle covers [left, right) and [top, bottom) in device pixels.
         RectL ink = inkBounds(p.dib);
-        EXPECT_EQ(ink, (RectL{c.expectedInk.left, c.expectedInk.top, c.expectedInk.right - 1, c.expectedInk.bottom - 1}))
+        EXPECT_EQ(ink, (RectL{c.expectedInk.left, c.expectedInk.top, c.expectedInk.right - 1,
+                              c.expectedInk.bottom - 1}))
             << c.label;
     }
 }
@@ -129,7 +131,8 @@ TEST(Player, WorldTransformsSetAndModify) {
     const float ten = 10.0f;
     std::uint32_t tenBits;
     std::memcpy(&tenBits, &ten, 4);
-    e.record(emf::EMR_MODIFYWORLDTRANSFORM, {0x3F800000, 0, 0, 0x3F800000, tenBits, 0, gdi::MWT_LEFTMULTIPLY});
+    e.record(emf::EMR_MODIFYWORLDTRANSFORM,
+             {0x3F800000, 0, 0, 0x3F800000, tenBits, 0, gdi::MWT_LEFTMULTIPLY});
     e.record(emf::EMR_RECTANGLE, {0, 0, 10, 10});
     auto p = play(e.bytes(), 100, 100);
     EXPECT_EQ(inkBounds(p.dib), (RectL{20, 0, 40, 20}));
@@ -163,7 +166,7 @@ TEST(Player, ObjectsAreCreatedSelectedAndChecked) {
     e.record(emf::EMR_SELECTOBJECT, {2});
     e.record(emf::EMR_SELECTOBJECT, {7});      // never created
     e.record(emf::EMR_SELECTOBJECT, {99999});  // beyond the table
-    e.record(emf::EMR_DELETEOBJECT, {3});       // stays selected
+    e.record(emf::EMR_DELETEOBJECT, {3});      // stays selected
     e.record(emf::EMR_RECTANGLE, {0, 0, 10, 10});
     e.record(emf::EMR_CREATEPEN, {0, 0, 0, 0, 0});  // index 0 is reserved
     auto p = play(e.bytes(), 100, 100);
@@ -193,8 +196,8 @@ TEST(Player, ClipRegionRecordsUseDevicePixels) {
 TEST(Player, UnknownAndShortRecordsAreCountedNotFatal) {
     auto e = blackSquareAfter({});
     e.record(0x7777, {1, 2, 3});
-    e.record(emf::EMR_RECTANGLE, {1, 2});                    // too short for a RECTL
-    e.record(emf::EMR_POLYLINE16, {0, 0, 0, 0, 1000000});    // count far past the record
+    e.record(emf::EMR_RECTANGLE, {1, 2});                  // too short for a RECTL
+    e.record(emf::EMR_POLYLINE16, {0, 0, 0, 0, 1000000});  // count far past the record
     e.record(emf::EMR_RECTANGLE, {0, 0, 10, 10});
     auto p = play(e.bytes(), 100, 100);
     EXPECT_EQ(p.report.skipped.at(0x7777), 1);

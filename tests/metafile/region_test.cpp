@@ -22,10 +22,8 @@ TEST(Region, CombinesWithTheFiveModes) {
         bool has00, has77, has1212;
     };
     const Case cases[] = {
-        {gdi::RGN_AND, 25, false, true, false},
-        {gdi::RGN_OR, 175, true, true, true},
-        {gdi::RGN_XOR, 150, true, false, true},
-        {gdi::RGN_DIFF, 75, true, false, false},
+        {gdi::RGN_AND, 25, false, true, false},  {gdi::RGN_OR, 175, true, true, true},
+        {gdi::RGN_XOR, 150, true, false, true},  {gdi::RGN_DIFF, 75, true, false, false},
         {gdi::RGN_COPY, 100, false, true, true},
     };
     for (const auto& c : cases) {

@@ -65,10 +65,10 @@ TEST(ExtTextOut, AlignmentMovesTheRunAroundTheReference) {
         bool rightOf, leftOf, above;
     };
     const Case cases[] = {
-        {0, true, false, false},                              // left, top: below and right
-        {gdi::TA_RIGHT, false, true, false},                  // ends at the reference
-        {gdi::TA_CENTER, true, true, false},                  // around it
-        {gdi::TA_BASELINE, true, false, true},                // glyphs above the reference
+        {0, true, false, false},                // left, top: below and right
+        {gdi::TA_RIGHT, false, true, false},    // ends at the reference
+        {gdi::TA_CENTER, true, true, false},    // around it
+        {gdi::TA_BASELINE, true, false, true},  // glyphs above the reference
         {gdi::TA_BOTTOM | gdi::TA_CENTER, true, true, true},
     };
     for (const auto& c : cases) {

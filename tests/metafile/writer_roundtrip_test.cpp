@@ -26,7 +26,8 @@ DibSection playBack(EmfWriter& writer, PlaybackReport* report = nullptr) {
     auto r = playMetafile(*mf, dc, {0, 0, 100, 100});
     EXPECT_TRUE(r.skipped.empty());
     EXPECT_TRUE(r.malformed.empty());
-    if (report) *report = r;
+    if (report)
+        *report = r;
     return dib;
 }
 
@@ -76,7 +77,7 @@ TEST(WriterRoundTrip, MappingPathsAndClippingSurviveTheTrip) {
     auto w = pageWriter();
     w.setMapMode(gdi::MM_ANISOTROPIC);
     w.setWindowExt({1000, 1000});
-    w.setViewportExt({100, 100});  // logical units are tenths of a pixel
+    w.setViewportExt({100, 100});            // logical units are tenths of a pixel
     w.intersectClipRect({0, 0, 500, 1000});  // left half only
     const auto blue = w.createBrush(solidBrush(rgb(0, 0, 255)));
     w.selectObject(blue);

@@ -66,11 +66,20 @@ TEST_F(FormatsTest, EachFormatGetsItsOptionsAndThePreviewItsSize) {
         const char* label;
     };
     const std::vector<Case> cases = {
-        {FormatCode::JPG, [](auto& o) { o.JPG_Gray = true; o.JPG_Quality = 40; },
-         [](const Magick::Image& i) { return i.quality() == 40 && i.magick() == "JPEG"; }, "grey JPG at quality 40"},
+        {FormatCode::JPG,
+         [](auto& o) {
+             o.JPG_Gray = true;
+             o.JPG_Quality = 40;
+         },
+         [](const Magick::Image& i) { return i.quality() == 40 && i.magick() == "JPEG"; },
+         "grey JPG at quality 40"},
         {FormatCode::GIF, [](auto& o) { o.GIF_Colors = 16; },
          [](const Magick::Image& i) { return i.totalColors() <= 16; }, "GIF of 16 colours"},
-        {FormatCode::PNG, [](auto& o) { o.PNG_TrueIndexGray = 1; o.PNG_Colors = 8; },
+        {FormatCode::PNG,
+         [](auto& o) {
+             o.PNG_TrueIndexGray = 1;
+             o.PNG_Colors = 8;
+         },
          [](const Magick::Image& i) { return i.totalColors() <= 8; }, "indexed PNG of 8 colours"},
         {FormatCode::TIF, [](auto& o) { o.TIF_TrueIndexGray = 3; },
          [](const Magick::Image& i) { return i.totalColors() <= 2; }, "black and white TIF"},
@@ -112,7 +121,8 @@ TEST_F(FormatsTest, MultipageModesChooseTheirSetAndWriteNoPreview) {
 TEST_F(FormatsTest, SelectFormatWritesTheFlagsAndRendersACurrentPage) {
     int renders = 0;
     service.selectFormat(1, [&] { ++renders; });
-    EXPECT_EQ(store.readDword(RegRoot::CurrentUser, "JPG_Default"), -1) << "already the format: nothing happens";
+    EXPECT_EQ(store.readDword(RegRoot::CurrentUser, "JPG_Default"), -1)
+        << "already the format: nothing happens";
     service.selectFormat(3, [&] { ++renders; });
     EXPECT_TRUE(session.CurrentFormat.PNG_Default);
     EXPECT_FALSE(session.CurrentFormat.JPG_Default);

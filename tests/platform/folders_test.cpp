@@ -73,7 +73,8 @@ TEST(Folders, LocalAppDataIsWrittenOnFirstUseOnly) {
     ensureLocalAppDataValue(registry, folders);
     auto key = registry.openKey(RegRoot::CurrentUser, kShellFoldersKey, RegAccess::All);
     ASSERT_TRUE(key);
-    EXPECT_EQ(key->queryValue(kLocalAppDataValue)->data.size(), folders.defaultLocalAppData().string().size() + 1);
+    EXPECT_EQ(key->queryValue(kLocalAppDataValue)->data.size(),
+              folders.defaultLocalAppData().string().size() + 1);
     EXPECT_TRUE(fs::is_directory(folders.defaultLocalAppData()));
 
     key->setString(kLocalAppDataValue, "C:\\Mine");

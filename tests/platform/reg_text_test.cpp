@@ -53,7 +53,8 @@ TEST(RegText, ParsesEachValueForm) {
         {"qword as hex(b)", R"("v"=hex(b):01,00,00,00,00,00,00,00)", RegType::Qword,
          bytes({1, 0, 0, 0, 0, 0, 0, 0})},
         {"spaces around =", R"("v" = dword:00000001)", RegType::Dword, bytes({1, 0, 0, 0})},
-        {"utf-8 text", "\"v\"=\"Gr\xC3\xBC\xC3\x9F\"", RegType::Sz, bytes({'G', 'r', 0xC3, 0xBC, 0xC3, 0x9F, 0})},
+        {"utf-8 text", "\"v\"=\"Gr\xC3\xBC\xC3\x9F\"", RegType::Sz,
+         bytes({'G', 'r', 0xC3, 0xBC, 0xC3, 0x9F, 0})},
     };
     for (const auto& c : cases) {
         auto hive = parse("REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n" + c.line + "\n");
@@ -94,7 +95,10 @@ TEST(RegText, RejectsMalformedFilesWithTheLine) {
         {"unknown data", head + "\"a\"=word:1\n", 3},
         {"NUL byte", std::string("REGEDIT4\n\0\n", 11), 0},
         {"invalid utf-8", "REGEDIT4\n\xFF\xFE\xFD\n", 0},
-        {"utf-16", "\xFF\xFE" "R\0E\0", 0},
+        {"utf-16",
+         "\xFF\xFE"
+         "R\0E\0",
+         0},
     };
     for (const auto& c : cases) {
         auto hive = parse(c.text);
@@ -113,8 +117,9 @@ TEST(RegText, RefusesOversizedInputWithoutParsing) {
 }
 
 TEST(RegText, AcceptsCommentsCrLfBomAndVersion5Header) {
-    auto hive = parse("\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n; note\r\n"
-                      "[HKEY_CURRENT_USER\\Software\\Q]\r\n\"a\"=dword:00000002\r\n@=\"def\"\r\n");
+    auto hive = parse(
+        "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n; note\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Q]\r\n\"a\"=dword:00000002\r\n@=\"def\"\r\n");
     ASSERT_TRUE(hive) << hive.error().toString();
     EXPECT_EQ(valueAt(*hive, "software\\q", "A").data, bytes({2, 0, 0, 0}));
     EXPECT_EQ(valueAt(*hive, "Software\\Q", "").data, bytes({'d', 'e', 'f', 0}));

@@ -69,7 +69,8 @@ TEST_F(RegistryTest, ValuesRoundTripThroughTheFileWithTypes) {
     auto rescur = again->queryValue("rescur");
     ASSERT_TRUE(rescur);
     EXPECT_EQ(rescur->type, RegType::Dword);
-    EXPECT_EQ(rescur->data, (std::vector<std::byte>{std::byte{0xD2}, std::byte{4}, std::byte{0}, std::byte{0}}));
+    EXPECT_EQ(rescur->data,
+              (std::vector<std::byte>{std::byte{0xD2}, std::byte{4}, std::byte{0}, std::byte{0}}));
     EXPECT_EQ(again->queryValue("SavePath")->type, RegType::Sz);
     EXPECT_EQ(again->queryValue("Raw")->type, RegType::Binary);
     EXPECT_EQ(again->queryValue("Missing").error(), RegStatus::NotFound);
@@ -136,7 +137,8 @@ TEST_F(RegistryTest, AccessFollowsTheHiveFilesPermissions) {
     Registry readOnlyRegistry(RegistryLocation::inFolder(locked.path()));
     EXPECT_EQ(readOnlyRegistry.createKey(RegRoot::CurrentUser, kKey, RegAccess::Write).error(),
               RegStatus::AccessDenied);
-    EXPECT_EQ(readOnlyRegistry.openKey(RegRoot::CurrentUser, kKey, RegAccess::Read).error(), RegStatus::NotFound);
+    EXPECT_EQ(readOnlyRegistry.openKey(RegRoot::CurrentUser, kKey, RegAccess::Read).error(),
+              RegStatus::NotFound);
 }
 
 TEST_F(RegistryTest, NamesThatCannotBeStoredAreRefused) {
@@ -144,7 +146,8 @@ TEST_F(RegistryTest, NamesThatCannotBeStoredAreRefused) {
     ASSERT_TRUE(key);
     EXPECT_EQ(key->setString("two\nlines", "x"), RegStatus::InvalidName);
     EXPECT_EQ(key->setString("bad\xFF", "x"), RegStatus::InvalidName);
-    EXPECT_EQ(registry.createKey(RegRoot::CurrentUser, "A\\\\B", RegAccess::All).error(), RegStatus::InvalidName);
+    EXPECT_EQ(registry.createKey(RegRoot::CurrentUser, "A\\\\B", RegAccess::All).error(),
+              RegStatus::InvalidName);
     EXPECT_EQ(key->setString("", "default value"), RegStatus::Success) << "the default value";
     EXPECT_TRUE(registry.openKey(RegRoot::CurrentUser, kKey, RegAccess::Read)) << "the hive still parses";
 }
@@ -198,8 +201,10 @@ TEST_F(RegistryTest, OversizedAndBinaryHivesAreRejectedCleanly) {
         TempDir folder;
         std::vector<std::string> seen;
         writeFile(folder / "HKLM.reg", c.content);
-        Registry reg(RegistryLocation::inFolder(folder.path()), [&](const std::string& m) { seen.push_back(m); });
-        EXPECT_EQ(reg.openKey(RegRoot::LocalMachine, kKey, RegAccess::Read).error(), RegStatus::NotFound) << c.label;
+        Registry reg(RegistryLocation::inFolder(folder.path()),
+                     [&](const std::string& m) { seen.push_back(m); });
+        EXPECT_EQ(reg.openKey(RegRoot::LocalMachine, kKey, RegAccess::Read).error(), RegStatus::NotFound)
+            << c.label;
         EXPECT_EQ(seen.size(), 1u) << c.label;
         EXPECT_FALSE(fs::exists(folder / "HKLM.reg")) << c.label << ": moved aside";
     }
@@ -288,7 +293,8 @@ TEST_F(RegistryTest, WriterKilledMidRunLeavesAHiveThatParses) {
     // The next writer sweeps away a temporary file that the killed one left.
     writeFile(dir / "HKCU.reg.tmp.ABCDEF", "partial");
     Registry next(RegistryLocation::inFolder(dir.path()));
-    ASSERT_EQ(next.createKey(RegRoot::CurrentUser, kKey, RegAccess::Write)->setDword("after", 1), RegStatus::Success);
+    ASSERT_EQ(next.createKey(RegRoot::CurrentUser, kKey, RegAccess::Write)->setDword("after", 1),
+              RegStatus::Success);
     EXPECT_FALSE(fs::exists(dir / "HKCU.reg.tmp.ABCDEF"));
 }
 

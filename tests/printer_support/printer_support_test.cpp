@@ -17,9 +17,9 @@ protected:
     std::unique_ptr<PrinterSupport> support;
 
     void makeSupport() {
-        support = std::make_unique<PrinterSupport>(registry, folders, *spooler, [this](const std::string& t, const std::string& c) {
-            messages.emplace_back(t, c);
-        });
+        support = std::make_unique<PrinterSupport>(
+            registry, folders, *spooler,
+            [this](const std::string& t, const std::string& c) { messages.emplace_back(t, c); });
     }
     void SetUp() override {
         app::CaptureFixture::SetUp();
@@ -29,9 +29,11 @@ protected:
     std::int32_t reg(const char* name) { return store.readDword(RegRoot::CurrentUser, name); }
     std::optional<std::string> runOnce() {
         auto key = registry.openKey(RegRoot::CurrentUser, kRunOnceKey, platform::RegAccess::Read);
-        if (!key) return std::nullopt;
+        if (!key)
+            return std::nullopt;
         auto v = key->queryValue(kRunOnceValue);
-        if (!v) return std::nullopt;
+        if (!v)
+            return std::nullopt;
         return app::textOfValue(*v);
     }
     void useMacroPrinter(const std::string& line) {

@@ -20,7 +20,8 @@ metafile::Metafile page(std::int32_t frameW, std::int32_t frameH, bool blackLeft
         w.selectStockObject(metafile::StockObject::BLACK_BRUSH);
         w.selectStockObject(metafile::StockObject::NULL_PEN);
         // Device pixels of the reference: frame / 25.4 per hundredth of a mm.
-        w.rectangle({0, 0, static_cast<std::int32_t>(frameW / 25.4 / 2), static_cast<std::int32_t>(frameH / 25.4) + 2});
+        w.rectangle({0, 0, static_cast<std::int32_t>(frameW / 25.4 / 2),
+                     static_cast<std::int32_t>(frameH / 25.4) + 2});
     }
     return w.toMetafile().value();
 }
@@ -82,7 +83,8 @@ TEST_F(RendererTest, ProgressCountsTheStripsAndTheInfoLineRepaints) {
     EXPECT_EQ(std::get<Progress>(events.front()).value, 3) << "range: the strip count";
     int positions = 0;
     for (const auto& e : events) {
-        if (const auto* pr = std::get_if<Progress>(&e); pr && pr->kind == Progress::Kind::Position) ++positions;
+        if (const auto* pr = std::get_if<Progress>(&e); pr && pr->kind == Progress::Kind::Position)
+            ++positions;
     }
     EXPECT_EQ(positions, 3) << "the third strip is empty and ends the loop";
     const auto* last = std::get_if<testing_support::Invalidated>(&events.back());
@@ -98,7 +100,9 @@ TEST_F(RendererTest, SupersamplingAveragesBlocks) {
     const Bitmap smooth = imageToBitmap(renderer.renderPage(50, &p));
     ASSERT_EQ(direct.width, 50);
     ASSERT_EQ(smooth.width, 50);
-    auto grey = [](const Bitmap& b, int x, int y) { return static_cast<int>(b.pixels[static_cast<std::size_t>(y * b.width + x)] & 0xFF); };
+    auto grey = [](const Bitmap& b, int x, int y) {
+        return static_cast<int>(b.pixels[static_cast<std::size_t>(y * b.width + x)] & 0xFF);
+    };
     EXPECT_EQ(grey(direct, 5, 25), 0);
     EXPECT_EQ(grey(direct, 45, 25), 255);
     EXPECT_EQ(grey(smooth, 5, 25), 0);
@@ -124,8 +128,11 @@ TEST(Background, StylesAndTheHatchGrid) {
         std::uint32_t corner;  // pixel (4, 3), between the hatch lines
         bool lines;
     };
-    const Case cases[] = {{100, 0xFFFFFF, false}, {150, 0xFFFFFF, false}, {99, 0x80FF80, false},
-                          {3, 0x80FF80, false},   {4, 0x80FF80, true}};
+    const Case cases[] = {{100, 0xFFFFFF, false},
+                          {150, 0xFFFFFF, false},
+                          {99, 0x80FF80, false},
+                          {3, 0x80FF80, false},
+                          {4, 0x80FF80, true}};
     for (const auto& c : cases) {
         app::Session session;
         session.RenderOptions.lvBkGrHathStyle = c.style;
@@ -164,7 +171,8 @@ TEST_F(RendererTest, DateStampLandsAtTheTopLeftOfTheFirstStripOnly) {
     auto inkIn = [&](int x1, int y1, int x2, int y2) {
         int n = 0;
         for (int y = y1; y < y2; ++y) {
-            for (int x = x1; x < x2; ++x) n += (b.pixels[static_cast<std::size_t>(y * b.width + x)] & 0xFFFFFF) != 0xFFFFFF;
+            for (int x = x1; x < x2; ++x)
+                n += (b.pixels[static_cast<std::size_t>(y * b.width + x)] & 0xFFFFFF) != 0xFFFFFF;
         }
         return n;
     };

@@ -40,7 +40,8 @@ void RecordingUi::invalidate(app::UiWindow window, std::optional<app::UiRect> ar
     record(Invalidated{window, area, erase});
 }
 
-void RecordingUi::setScrollRange(app::UiWindow window, app::ScrollBar bar, int minimum, int maximum, bool redraw) {
+void RecordingUi::setScrollRange(app::UiWindow window, app::ScrollBar bar, int minimum, int maximum,
+                                 bool redraw) {
     record(ScrollRangeSet{window, bar, minimum, maximum, redraw});
 }
 

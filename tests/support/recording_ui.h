@@ -45,7 +45,8 @@ struct Progress {
     int value;
 };
 
-using UiEvent = std::variant<MessageShown, WaitCursor, Invalidated, ScrollRangeSet, ScrollRequested, Progress>;
+using UiEvent =
+    std::variant<MessageShown, WaitCursor, Invalidated, ScrollRangeSet, ScrollRequested, Progress>;
 
 class RecordingUi : public app::UserInterfacePort {
 public:
@@ -58,7 +59,8 @@ public:
     void beginWaitCursor() override;
     void endWaitCursor() override;
     void invalidate(app::UiWindow window, std::optional<app::UiRect> area, bool erase) override;
-    void setScrollRange(app::UiWindow window, app::ScrollBar bar, int minimum, int maximum, bool redraw) override;
+    void setScrollRange(app::UiWindow window, app::ScrollBar bar, int minimum, int maximum,
+                        bool redraw) override;
     void requestScroll(app::UiWindow window, app::ScrollBar bar, app::ScrollRequest request) override;
     app::UiRect clientRect(app::UiWindow window) const override;
     void progressBegin(int range) override;

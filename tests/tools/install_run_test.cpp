@@ -56,7 +56,8 @@ TEST_F(ToolFixture, OnlyOffice11IsNotSupportedButInstallationGoesOn) {
     EXPECT_EQ(state.wordVersionText, "99");
     EXPECT_EQ(state.sKey, "Software\\Microsoft\\Office\\99\\Word\\Options");
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].substr(0, 68), "Microsoft Office is not installed or it's version is not supported.\n");
+    EXPECT_EQ(errors[0].substr(0, 68),
+              "Microsoft Office is not installed or it's version is not supported.\n");
     EXPECT_EQ(state.sPath, startup());
     EXPECT_EQ(state.lResultSaveFile, 1);
 }
@@ -157,7 +158,8 @@ TEST_F(ToolFixture, DebugListingShowsTheStepsInOrderWithTheirColours) {
     const auto items = installDebugListing(install(), 17);
     std::vector<std::string> texts;
     for (const auto& item : items) {
-        if (item.kind == PaintItem::Kind::Text) texts.push_back(item.text);
+        if (item.kind == PaintItem::Kind::Text)
+            texts.push_back(item.text);
     }
     ASSERT_EQ(texts.size(), 18u);
     EXPECT_EQ(texts[0], "debug : YES;");

@@ -41,7 +41,8 @@ TEST_F(ToolFixture, RemovalAfterOneInstallation) {
     EXPECT_EQ(state.lResDelDotsweep[1], 0) << "there was no Dotsweep.log";
     EXPECT_FALSE(productValue(registry, "UserPath1"));
     EXPECT_FALSE(productValue(registry, "InstallPath"));
-    EXPECT_TRUE(fs::exists(fs::path(installDir()) / "sScrivlet2.dot")) << "the installation folder's copy stays";
+    EXPECT_TRUE(fs::exists(fs::path(installDir()) / "sScrivlet2.dot"))
+        << "the installation folder's copy stays";
 }
 
 TEST_F(ToolFixture, RemovalWithoutRecordedFoldersDeletesOnlyTheProductTraces) {
@@ -79,7 +80,8 @@ TEST_F(ToolFixture, RemovalDebugListingLinesPerFolder) {
     const auto items = removalDebugListing(remove(), 17);
     std::vector<std::string> texts;
     for (const auto& item : items) {
-        if (item.kind == PaintItem::Kind::Text) texts.push_back(item.text);
+        if (item.kind == PaintItem::Kind::Text)
+            texts.push_back(item.text);
     }
     ASSERT_EQ(texts.size(), 3u + 2u * 8u + 5u);
     EXPECT_EQ(texts[2], "Exist Path's :");
@@ -96,9 +98,9 @@ TEST(ToolMode, CommandWordsIgnoreCaseAndNeedTheWholeText) {
         ToolMode mode;
     };
     const Case cases[] = {
-        {"debug", "pause", ToolMode::Debug},   {"DEBUG", "pause", ToolMode::Debug},
-        {"Pause", "pause", ToolMode::Quiet},   {"MaxPause", "maxpause", ToolMode::Quiet},
-        {"pause", "maxpause", ToolMode::Banner}, {"", "pause", ToolMode::Banner},
+        {"debug", "pause", ToolMode::Debug},      {"DEBUG", "pause", ToolMode::Debug},
+        {"Pause", "pause", ToolMode::Quiet},      {"MaxPause", "maxpause", ToolMode::Quiet},
+        {"pause", "maxpause", ToolMode::Banner},  {"", "pause", ToolMode::Banner},
         {"debug now", "pause", ToolMode::Banner},
     };
     for (const auto& c : cases) {

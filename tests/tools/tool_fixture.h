@@ -44,27 +44,32 @@ protected:
                            platform::RegAccess::Write);
     }
     // Word creates its own folder in the application data folder.
-    void wordFolderExists() { std::filesystem::create_directories(std::filesystem::path(appData()) / "Microsoft/Word"); }
+    void wordFolderExists() {
+        std::filesystem::create_directories(std::filesystem::path(appData()) / "Microsoft/Word");
+    }
     void setUserPath(int n, const std::string& folder) {
         registry.openKey(platform::RegRoot::LocalMachine, kProductKey, platform::RegAccess::Write)
             ->setString("UserPath" + std::to_string(n), folder);
     }
     std::optional<std::string> userPath(int n) const {
-        return readText(registry, platform::RegRoot::LocalMachine, kProductKey, "UserPath" + std::to_string(n));
+        return readText(registry, platform::RegRoot::LocalMachine, kProductKey,
+                        "UserPath" + std::to_string(n));
     }
     void removeInstallPath() {
         registry.openKey(platform::RegRoot::LocalMachine, kProductKey, platform::RegAccess::Write)
             ->deleteValue("InstallPath");
     }
     void setUser(const std::string& key, const std::string& name, const std::string& text) {
-        registry.createKey(platform::RegRoot::CurrentUser, key, platform::RegAccess::Write)->setString(name, text);
+        registry.createKey(platform::RegRoot::CurrentUser, key, platform::RegAccess::Write)
+            ->setString(name, text);
     }
     std::optional<std::string> readUser(const std::string& key, const std::string& name) const {
         return readText(registry, platform::RegRoot::CurrentUser, key, name);
     }
 
     InstallState install() {
-        InstallEnvironment env{registry, folders, [this](const std::string& text) { errors.push_back(text); }};
+        InstallEnvironment env{registry, folders,
+                               [this](const std::string& text) { errors.push_back(text); }};
         return runInstallation(env);
     }
     RemovalState remove() {

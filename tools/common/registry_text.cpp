@@ -24,8 +24,8 @@ std::optional<std::string> readText(const platform::Registry& registry, platform
     return text;
 }
 
-bool writeText(platform::Registry& registry, platform::RegRoot root, std::string_view key, std::string_view name,
-               std::string_view text) {
+bool writeText(platform::Registry& registry, platform::RegRoot root, std::string_view key,
+               std::string_view name, std::string_view text) {
     auto handle = registry.openKey(root, key, platform::RegAccess::Write);
     return handle && handle->setString(name, text) == platform::RegStatus::Success;
 }

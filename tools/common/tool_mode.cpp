@@ -57,12 +57,12 @@ std::vector<PaintItem> bannerItems(std::string_view productLine, std::string_vie
 
 WindowPlacement placeWindow(ToolMode mode, int w, int h, int screenWidth, int screenHeight, int debugLines) {
     switch (mode) {
-    case ToolMode::Debug:
-        return {(screenWidth - 110 * w) / 2, (screenHeight - 27 * h) / 2, 110 * w, debugLines * h};
-    case ToolMode::Quiet:
-        return {(screenWidth - 50 * w) / 2, (screenHeight - 13 * h) / 2, 50 * w, 13 * h};
-    case ToolMode::Banner:
-        break;
+        case ToolMode::Debug:
+            return {(screenWidth - 110 * w) / 2, (screenHeight - 27 * h) / 2, 110 * w, debugLines * h};
+        case ToolMode::Quiet:
+            return {(screenWidth - 50 * w) / 2, (screenHeight - 13 * h) / 2, 50 * w, 13 * h};
+        case ToolMode::Banner:
+            break;
     }
     return {(screenWidth - 50 * w) / 2, (screenHeight - 11 * h) / 2, 50 * w, 11 * h};
 }

@@ -1,18 +1,18 @@
 #include "tools/common/tool_window.h"
 
+#include <glib.h>
 #include <wx/app.h>
 #include <wx/dcclient.h>
 #include <wx/display.h>
 #include <wx/font.h>
-
-#include <glib.h>
 
 namespace tools {
 
 std::string commandText(const wxCmdLineArgsArray& args, int count) {
     std::string text;
     for (int i = 1; i < count; ++i) {
-        if (i > 1) text.push_back(' ');
+        if (i > 1)
+            text.push_back(' ');
         text += args[i].ToStdString();
     }
     return text;
@@ -25,7 +25,8 @@ void setWindowClassName(const char* className) {
 }
 
 ToolWindow::ToolWindow(const wxString& title, const wxString& className, ToolMode mode, int debugLines)
-    : wxFrame(nullptr, wxID_ANY, title, wxPoint(100, 100), wxSize(800, 600), wxDEFAULT_FRAME_STYLE, className),
+    : wxFrame(nullptr, wxID_ANY, title, wxPoint(100, 100), wxSize(800, 600), wxDEFAULT_FRAME_STYLE,
+              className),
       m_mode(mode) {
     SetBackgroundColour(*wxWHITE);
     SetBackgroundStyle(wxBG_STYLE_PAINT);
@@ -81,7 +82,8 @@ void runToolWindow(wxApp& app, const ToolIdentity& tool, ToolMode mode,
 
     if (mode != ToolMode::Banner) {
         auto listing = work(h);
-        if (mode == ToolMode::Debug) window->setItems(std::move(listing));
+        if (mode == ToolMode::Debug)
+            window->setItems(std::move(listing));
         window->Refresh(true);
     }
     if (mode == ToolMode::Quiet) {

@@ -42,11 +42,11 @@ private:
 
 // What tells one tool's window from the other's.
 struct ToolIdentity {
-    const char* title;         // window caption
-    const char* className;     // window class
-    const char* productLine;   // the banner's first line
-    const char* quietLine;     // the banner's line in a quiet run
-    int debugLines;            // rows the debug listing needs
+    const char* title;        // window caption
+    const char* className;    // window class
+    const char* productLine;  // the banner's first line
+    const char* quietLine;    // the banner's line in a quiet run
+    int debugLines;           // rows the debug listing needs
 };
 
 // Opens the tool's window with its banner and, unless only the banner was

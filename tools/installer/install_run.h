@@ -20,18 +20,18 @@ namespace tools {
 
 // The run's state, under the labels of the log and the window.
 struct InstallState {
-    int wordVersion = 99;                          // Word version
-    std::string wordVersionText = "99";            // Word version in TEXT
-    std::string sKey;                              // Word's options key
+    int wordVersion = 99;                // Word version
+    std::string wordVersionText = "99";  // Word version in TEXT
+    std::string sKey;                    // Word's options key
     std::string sVal = "STARTUP-PATH";
     std::string lResult = "False";                 // "True" when the start-up folder is known
     std::optional<std::string> lSpecialFolderTxt;  // application data folder (lResult "False")
     std::optional<std::string> sPath;              // the start-up folder used
     std::string MkName = "sScrivlet2.dot";
-    std::optional<std::string> lvrPathExe;         // InstallPath
-    std::vector<std::string> lvPathMacro;          // the UserPath values found
-    std::optional<std::string> lResultSave;        // "True", "False", "True(ReWrite)"
-    std::string target;                            // "Save file to"
+    std::optional<std::string> lvrPathExe;   // InstallPath
+    std::vector<std::string> lvPathMacro;    // the UserPath values found
+    std::optional<std::string> lResultSave;  // "True", "False", "True(ReWrite)"
+    std::string target;                      // "Save file to"
     long lResultCrDir = 0;
     long lResultSaveFile = 0;
     long lSetStartup = 0;

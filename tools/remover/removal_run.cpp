@@ -79,7 +79,7 @@ RemovalState runRemoval(RemovalEnvironment& env) {
 
 std::vector<PaintItem> removalDebugListing(const RemovalState& state, int h) {
     static constexpr std::string_view kFileLabels[] = {
-        "lResultDelFile97[numUser]  = ", "lResultDel972[numUser] = ",   "lResultDelFile2k[numUser]  = ",
+        "lResultDelFile97[numUser]  = ", "lResultDel972[numUser] = ",     "lResultDelFile2k[numUser]  = ",
         "lResultDel2k2[numUser] = ",     "lResultDelFileXP[numUser]  = ", "lResultDelXP2[numUser] = ",
     };
     DebugListing list(h);

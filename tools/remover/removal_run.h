@@ -18,8 +18,8 @@ class Registry;
 namespace tools {
 
 struct RemovedFolder {
-    std::string lvPathMacro;                    // the recorded folder
-    std::optional<std::string> lResultDelVal;   // "True" when its value was deleted
+    std::string lvPathMacro;                   // the recorded folder
+    std::optional<std::string> lResultDelVal;  // "True" when its value was deleted
     // The six file deletions in order: template, owner file, template, owner
     // file, template, owner file (labels 97, 972, 2k, 2k2, XP, XP2); non-zero
     // when the file was deleted.

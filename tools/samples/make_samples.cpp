@@ -83,7 +83,8 @@ public:
     int paragraph(const Font& f, int x, int y, int width, const std::string& s) {
         std::string line, word;
         auto flush = [&] {
-            if (!line.empty()) text(f, x, y, line);
+            if (!line.empty())
+                text(f, x, y, line);
             y += f.height * 3 / 2;
             line.clear();
         };
@@ -163,14 +164,16 @@ void footer(Page& p, int number) {
 void reportPage(const fs::path& file) {
     Page p;
     header(p, "Quarterly Report", "A sample document for the quick-start demonstration");
-    int y = p.paragraph(kBody, 72, 180, kWidth - 144,
-                        "Scrivlet turns the pages of a document into images: every page arrives as an enhanced "
-                        "metafile and is rendered at the resolution you choose, with antialiasing, sharpening, a "
-                        "date stamp or a coloured background, then written as JPG, GIF, PNG, BMP or TIF files, one "
-                        "multipage PDF or an HTML gallery.");
-    y = p.paragraph(kBody, 72, y, kWidth - 144,
-                    "This page shows text in two families, a heading and a table. The next pages hold a chart and "
-                    "a picture, so that every kind of content can be tried with the options of the start menu.");
+    int y = p.paragraph(
+        kBody, 72, 180, kWidth - 144,
+        "Scrivlet turns the pages of a document into images: every page arrives as an enhanced "
+        "metafile and is rendered at the resolution you choose, with antialiasing, sharpening, a "
+        "date stamp or a coloured background, then written as JPG, GIF, PNG, BMP or TIF files, one "
+        "multipage PDF or an HTML gallery.");
+    y = p.paragraph(
+        kBody, 72, y, kWidth - 144,
+        "This page shows text in two families, a heading and a table. The next pages hold a chart and "
+        "a picture, so that every kind of content can be tried with the options of the start menu.");
     p.text(kHeading, 72, y + 10, "Results by quarter", rgb(20, 40, 110));
     y += 50;
     const char* rows[][4] = {{"Quarter", "Pages", "Images", "Growth"},
@@ -181,8 +184,10 @@ void reportPage(const fs::path& file) {
     const int colWidth = 160, rowHeight = 32;
     for (int r = 0; r < 5; ++r) {
         for (int c = 0; c < 4; ++c) {
-            const RectL cell{72 + c * colWidth, y + r * rowHeight, 72 + (c + 1) * colWidth + 1, y + (r + 1) * rowHeight + 1};
-            p.box(cell, r == 0 ? rgb(200, 215, 240) : (r % 2 ? rgb(255, 255, 255) : rgb(242, 245, 250)), rgb(120, 130, 160));
+            const RectL cell{72 + c * colWidth, y + r * rowHeight, 72 + (c + 1) * colWidth + 1,
+                             y + (r + 1) * rowHeight + 1};
+            p.box(cell, r == 0 ? rgb(200, 215, 240) : (r % 2 ? rgb(255, 255, 255) : rgb(242, 245, 250)),
+                  rgb(120, 130, 160));
             p.text(r == 0 ? Font{"Arial", 14, true} : kBody, cell.left + 10, cell.top + 8, rows[r][c]);
         }
     }
@@ -251,10 +256,13 @@ Image32 landscape(int w, int h) {
         for (int x = 0; x < w; ++x) {
             const double fx = double(x) / w, fy = double(y) / h;
             int r = static_cast<int>(120 + 100 * fy), g = static_cast<int>(170 + 60 * fy), b = 240;
-            if (std::hypot(fx - 0.75, fy - 0.25) < 0.09) r = 255, g = 215, b = 80;
+            if (std::hypot(fx - 0.75, fy - 0.25) < 0.09)
+                r = 255, g = 215, b = 80;
             const double hill = 0.62 + 0.08 * std::sin(fx * 9) + 0.05 * std::sin(fx * 23 + 1);
-            if (fy > hill) r = static_cast<int>(60 + 40 * fx), g = static_cast<int>(140 - 30 * (fy - hill) * 4), b = 60;
-            if (fy > 0.82 && fx > 0.15 && fx < 0.65) r = 70, g = 130, b = static_cast<int>(200 + 30 * std::sin(x * 0.3));
+            if (fy > hill)
+                r = static_cast<int>(60 + 40 * fx), g = static_cast<int>(140 - 30 * (fy - hill) * 4), b = 60;
+            if (fy > 0.82 && fx > 0.15 && fx < 0.65)
+                r = 70, g = 130, b = static_cast<int>(200 + 30 * std::sin(x * 0.3));
             img.pixels[static_cast<std::size_t>(y) * w + static_cast<std::size_t>(x)] =
                 0xFF000000u | (std::uint32_t(r) << 16) | (std::uint32_t(g) << 8) | std::uint32_t(b);
         }
@@ -269,9 +277,10 @@ void picturePage(const fs::path& file) {
     p.box({101, 189, 694, 562}, rgb(255, 255, 255), rgb(80, 80, 80));
     p.writer().stretchDiBits({102, 190, 693, 561}, img);
     p.text(kItalic, 102, 575, "Figure 1. The lake below the hills, early in the afternoon.", rgb(60, 60, 60));
-    int y = p.paragraph(kBody, 72, 630, kWidth - 144,
-                        "Pictures in a page keep their place and their colours; at higher resolutions they are "
-                        "stretched with the page, and the supersampling smooths the edges of the text around them.");
+    int y = p.paragraph(
+        kBody, 72, 630, kWidth - 144,
+        "Pictures in a page keep their place and their colours; at higher resolutions they are "
+        "stretched with the page, and the supersampling smooths the edges of the text around them.");
     // A note in a rounded box with a hatched brush.
     Brush hatch;
     hatch.style = gdi::BS_HATCHED;
@@ -290,8 +299,9 @@ void picturePage(const fs::path& file) {
     p.writer().deleteObject(brush);
     p.writer().deleteObject(outline);
     p.text(kHeading, 100, y + 30, "Note", rgb(20, 40, 110));
-    p.paragraph(kBody, 100, y + 65, kWidth - 200,
-                "Save the pages with Ctrl+S, or send them by e-mail; the format options decide what the files hold.");
+    p.paragraph(
+        kBody, 100, y + 65, kWidth - 200,
+        "Save the pages with Ctrl+S, or send them by e-mail; the format options decide what the files hold.");
     footer(p, 3);
     p.save(file);
 }

@@ -55,8 +55,10 @@ int main(int argc, char** argv) {
             printer.dataType = "NT EMF 1.008";
             spooler.addPrinter(printer);
         }
-        if (!spooler.defaultPrinter()) spooler.setDefaultPrinter(kCapturePrinter);
-        std::printf("Capture printer \"%s\" ready (spool folder %s)\n", kCapturePrinter, spooler.spoolFolder().c_str());
+        if (!spooler.defaultPrinter())
+            spooler.setDefaultPrinter(kCapturePrinter);
+        std::printf("Capture printer \"%s\" ready (spool folder %s)\n", kCapturePrinter,
+                    spooler.spoolFolder().c_str());
     }
     return 0;
 }

@@ -56,7 +56,8 @@ std::optional<std::vector<std::byte>> readPage(const fs::path& file) {
 void startMainProgram(const std::string& program) {
     std::error_code ec;
     if (program.empty() || !fs::exists(program, ec)) {
-        std::printf("main program not found (%s); the pages wait for it\n", program.empty() ? "-" : program.c_str());
+        std::printf("main program not found (%s); the pages wait for it\n",
+                    program.empty() ? "-" : program.c_str());
         return;
     }
     pid_t pid = 0;
@@ -70,7 +71,9 @@ void startMainProgram(const std::string& program) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: scrivlet-word spool|clipboard --document NAME [--printer NAME] [--start PROGRAM] PAGE.emf...\n");
+        std::fprintf(stderr,
+                     "usage: scrivlet-word spool|clipboard --document NAME [--printer NAME] [--start "
+                     "PROGRAM] PAGE.emf...\n");
         return 2;
     }
     const std::string route = argv[1];
@@ -78,10 +81,14 @@ int main(int argc, char** argv) {
     std::vector<fs::path> pageFiles;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--document" && i + 1 < argc) document = argv[++i];
-        else if (arg == "--printer" && i + 1 < argc) printerName = argv[++i];
-        else if (arg == "--start" && i + 1 < argc) start = argv[++i];
-        else pageFiles.emplace_back(arg);
+        if (arg == "--document" && i + 1 < argc)
+            document = argv[++i];
+        else if (arg == "--printer" && i + 1 < argc)
+            printerName = argv[++i];
+        else if (arg == "--start" && i + 1 < argc)
+            start = argv[++i];
+        else
+            pageFiles.emplace_back(arg);
     }
     if ((route != "spool" && route != "clipboard") || document.empty() || pageFiles.empty()) {
         std::fprintf(stderr, "scrivlet-word: give a route, --document NAME and at least one page\n");
@@ -90,7 +97,8 @@ int main(int argc, char** argv) {
     std::vector<std::vector<std::byte>> pages;
     for (const auto& f : pageFiles) {
         auto page = readPage(f);
-        if (!page) return 1;
+        if (!page)
+            return 1;
         pages.push_back(std::move(*page));
     }
 
@@ -107,7 +115,8 @@ int main(int argc, char** argv) {
     const std::string title = "Microsoft Word - " + document;
     if (start.empty()) {
         const auto install = store.readString(RegRoot::LocalMachine, "InstallPath");
-        if (install) start = (folders.nativePath(*install) / "Scrivlet").string();
+        if (install)
+            start = (folders.nativePath(*install) / "Scrivlet").string();
     }
 
     if (route == "clipboard") {
@@ -126,15 +135,17 @@ int main(int argc, char** argv) {
     }
 
     // 1. The macro's printer file: "<printer> on <port>".
-    if (printerName.empty()) printerName = spooler.defaultPrinter().value_or("");
+    if (printerName.empty())
+        printerName = spooler.defaultPrinter().value_or("");
     const auto printer = spooler.printer(printerName);
     if (!printer) {
         std::fprintf(stderr, "scrivlet-word: no printer \"%s\"\n", printerName.c_str());
         return 1;
     }
     const auto local = store.localAppDataFolder();
-    const fs::path macro = local && local->size() > 3 ? folders.nativePath(*local) / "Scrivlet" / "lvSLPrnMacro.ini"
-                                                      : folders.nativePath("c:\\lvSLPrnMacro.ini");
+    const fs::path macro = local && local->size() > 3
+                               ? folders.nativePath(*local) / "Scrivlet" / "lvSLPrnMacro.ini"
+                               : folders.nativePath("c:\\lvSLPrnMacro.ini");
     std::error_code ec;
     fs::create_directories(macro.parent_path(), ec);
     std::ofstream(macro, std::ios::trunc) << printer->name << " on " << printer->port << "\n";
@@ -159,7 +170,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "scrivlet-word: the job cannot be queued\n");
         return 1;
     }
-    std::printf("queued job %u \"%s\" with %zu page(s) on \"%s\"\n", *job, title.c_str(), pages.size(), printer->name.c_str());
+    std::printf("queued job %u \"%s\" with %zu page(s) on \"%s\"\n", *job, title.c_str(), pages.size(),
+                printer->name.c_str());
     // 5. Start the main program.
     startMainProgram(start);
     return 0;
