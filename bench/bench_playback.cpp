@@ -1,4 +1,5 @@
-// Plays every corpus page at 96 dpi onto a white page, one benchmark per
+// Renders every corpus page at 96 dpi onto a white page through the page
+// renderer, as the converter does by default, one benchmark per
 // file (the files of the shared corpus: emf/libemf2svg, emf/office,
 // emf/docpages). bench/playback_summary.py turns the results into the
 // median and 90th percentile per page.
@@ -10,21 +11,28 @@
 #include <string>
 #include <vector>
 
-#include "cli/page_raster.h"
+#include "app/console_ui.h"
+#include "app/session.h"
 #include "metafile/metafile.h"
+#include "render/page_renderer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 void playPage(benchmark::State& state, const metafile::Metafile& mf) {
+    app::Session session;
+    session.RenderOptions.KodAntialias = 0;
+    session.RenderOptions.lvBkGrHathStyle = 100;
+    app::ConsoleUi ui;
+    render::PageRenderer renderer(session, ui);
     for (auto _ : state) {
-        auto raster = cli::rasterise(mf, 96);
-        if (!raster) {
-            state.SkipWithError(raster.error().c_str());
+        Magick::Image image = renderer.renderPage(96, &mf);
+        if (image.columns() == 0) {
+            state.SkipWithError("the page could not be rendered");
             return;
         }
-        benchmark::DoNotOptimize(raster->page.pixels().data());
+        benchmark::DoNotOptimize(image.columns());
     }
 }
 
@@ -32,6 +40,7 @@ void playPage(benchmark::State& state, const metafile::Metafile& mf) {
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
+    Magick::InitializeMagick(*argv);
     const fs::path corpus = fs::path(SCRIVLET_SHARED_DIR) / "corpus" / "emf";
     std::vector<fs::path> files;
     std::error_code ec;

@@ -164,7 +164,7 @@ void FormatService::applyEncodingOptions(Magick::Image& image, double dpi) {
     if (m_session.ThumbnailMode)
         return;
     // 6, 7. The encoded preview, read back so that the view shows its losses.
-    if (mode != 0)
+    if (mode != 0 || !encodedPreview)
         return;
     const auto work = m_folders.workFolder();
     if (!work)

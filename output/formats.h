@@ -47,6 +47,9 @@ public:
 
     // The step at the end of every render.
     void applyEncodingOptions(Magick::Image& image, double dpi);
+    // Whether that step writes the encoded preview for the page view (a
+    // program without a page view turns it off).
+    bool encodedPreview = true;
 
     // SelectFormat: makes `code` the CurrentFormat (writing the five flags)
     // and renders the current page again through `rerender`.

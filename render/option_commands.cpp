@@ -1,5 +1,6 @@
 #include "render/option_commands.h"
 
+#include <functional>
 #include <memory>
 
 #include "app/session.h"
@@ -96,11 +97,10 @@ void OptionCommands::toggleDateStamp() {
     rerenderShort();
 }
 
-void OptionCommands::applyPreset(Preset preset) {
-    auto& s = m_session;
+void setPresetValues(app::Session& s, Preset preset,
+                     const std::function<void(const char*, std::int32_t)>& write) {
     auto& r = s.RenderOptions;
     auto& f = s.formatOptions;
-    const int code = static_cast<int>(preset);
     const int resCur = preset == Preset::TextGraphics   ? 1200
                        : preset == Preset::Professional ? 3000
                        : preset == Preset::WordArtPhoto ? 2000
@@ -153,6 +153,12 @@ void OptionCommands::applyPreset(Preset preset) {
     }
     write("GIF_Default", gif), write("JPG_Default", jpg), write("PNG_Default", 0), write("BMP_Default", 0);
     write("TIF_Default", tif);
+}
+
+void OptionCommands::applyPreset(Preset preset) {
+    auto& s = m_session;
+    const int code = static_cast<int>(preset);
+    setPresetValues(s, preset, [this](const char* name, std::int32_t value) { write(name, value); });
 
     // The long form of rerenderCurrentPage, with the wait cursor to the end.
     m_ui.beginWaitCursor();

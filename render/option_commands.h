@@ -4,6 +4,7 @@
 // commands, with the re-rendering of the current page and the thumbnails.
 
 #include <cstdint>
+#include <functional>
 
 namespace app {
 struct Session;
@@ -16,6 +17,11 @@ namespace render {
 class PageRenderer;
 
 enum class Preset { TextGraphics = 1, Professional = 2, WordArtPhoto = 3, DemoDefault = 4 };
+
+// The values of a preset, in the order of the table's rows, into `session`;
+// each stored value is also handed to `write` (registry name, value).
+void setPresetValues(app::Session& session, Preset preset,
+                     const std::function<void(const char*, std::int32_t)>& write);
 
 class OptionCommands {
 public:

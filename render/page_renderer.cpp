@@ -2,9 +2,11 @@
 
 #include <locale.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <ctime>
+#include <utility>
 
 #include "app/session.h"
 #include "app/ui_port.h"
@@ -78,7 +80,7 @@ PageRenderer::PageRenderer(app::Session& session, app::UserInterfacePort& ui) : 
     dateStamp = localDateTime;
 }
 
-Magick::Image PageRenderer::renderPage(double dpi, const metafile::Metafile* page) {
+std::optional<PageLayout> PageRenderer::layoutPage(double dpi, const metafile::Metafile* page) {
     app::Session& s = m_session;
     const bool thumbnail = s.ThumbnailMode.load();
     const double resolution = dpi <= 0 ? 72 : dpi;
@@ -101,99 +103,112 @@ Magick::Image PageRenderer::renderPage(double dpi, const metafile::Metafile* pag
     const int n = (s.RenderOptions.KodAntialias >= 2 && !thumbnail) ? s.RenderOptions.KodAntialias : 1;
     if (columns <= 0 || rows <= 0 || columns > 1'000'000 || rows > 1'000'000 ||
         columns * n > metafile::DibSection::kMaxPixels) {
-        return Magick::Image();
+        return std::nullopt;
     }
     // 3. The strips.
-    const StripPlan plan = planStrips(rows, n);
-    Magick::Image image(Magick::Geometry(static_cast<std::size_t>(columns), static_cast<std::size_t>(rows)),
-                        Magick::Color("white"));
+    return PageLayout{columns, rows, planStrips(rows, n)};
+}
+
+std::string PageRenderer::stampText(const metafile::Metafile* page) const {
+    const app::Session& s = m_session;
+    return (s.RenderOptions.lvIncludeDateTime && page != nullptr && !s.ThumbnailMode.load() && dateStamp)
+               ? dateStamp()
+               : std::string();
+}
+
+bool PageRenderer::renderStrip(const PageLayout& layout, int i, const metafile::Metafile* page,
+                               const std::string& stamp, StripRows& out,
+                               metafile::PlaybackReport* report) const {
+    const app::Session& s = m_session;
+    const int n = layout.plan.factor;
+    const long long columns = layout.columns, rows = layout.rows;
+    const long long offset = static_cast<long long>(i) * layout.plan.stripHeight;
+    const long long height = std::min<long long>(layout.plan.stripHeight, rows * n - offset);
+    out.first = static_cast<long long>(i) * layout.plan.outputRows;
+    out.columns = columns;
+    out.count = 0;
+    if (height < 1)
+        return true;  // the rows divided evenly
+    auto strip = metafile::DibSection::create(static_cast<int>(columns * n), static_cast<int>(height));
+    if (!strip)
+        return false;
+    metafile::Dc dc(*strip);
+    const metafile::RectL rect{0, static_cast<std::int32_t>(-offset), static_cast<std::int32_t>(columns * n),
+                               static_cast<std::int32_t>(rows * n - offset)};
+    drawBackground(s, dc, rect, static_cast<int>(offset), -1, -1, -1);
+    if (page != nullptr) {
+        auto played = metafile::playMetafile(*page, dc, rect);
+        if (report != nullptr)
+            *report = std::move(played);
+    } else {
+        dc.setBkMode(metafile::gdi::OPAQUE);
+        dc.drawText("This format not supported!", rect,
+                    metafile::gdi::DT_CENTER | metafile::gdi::DT_VCENTER | metafile::gdi::DT_SINGLELINE);
+    }
+    if (!stamp.empty()) {
+        metafile::LogFont font;
+        font.faceName = "Arial";
+        font.italic = true;
+        font.weight = 400;
+        font.height = s.RenderOptions.KodAntialias == 0 ? -11 : -(10 * s.RenderOptions.KodAntialias + 2);
+        dc.setFont(font);
+        dc.setBkMode(metafile::gdi::TRANSPARENT);
+        dc.drawText(stamp, rect,
+                    metafile::gdi::DT_LEFT | metafile::gdi::DT_TOP | metafile::gdi::DT_SINGLELINE);
+    }
+    // The reduction: the N x N box average, truncated, of each block.
+    out.count = height / n;
+    out.pixels.resize(static_cast<std::size_t>(out.count * columns));
+    if (n == 1) {
+        for (long long y = 0; y < out.count; ++y)
+            std::copy_n(strip->row(static_cast<int>(y)), columns, out.pixels.begin() + y * columns);
+        return true;
+    }
+    const std::uint32_t area = static_cast<std::uint32_t>(n * n);
+    for (long long y = 0; y < out.count; ++y) {
+        std::uint32_t* q = out.pixels.data() + y * columns;
+        for (long long x = 0; x < columns; ++x) {
+            std::uint32_t r = 0, g = 0, b = 0;
+            for (int dy = 0; dy < n; ++dy) {
+                const std::uint32_t* row = strip->row(static_cast<int>(y * n + dy)) + x * n;
+                for (int dx = 0; dx < n; ++dx) {
+                    r += (row[dx] >> 16) & 0xFF;
+                    g += (row[dx] >> 8) & 0xFF;
+                    b += row[dx] & 0xFF;
+                }
+            }
+            q[x] = ((r / area) << 16) | ((g / area) << 8) | (b / area);
+        }
+    }
+    return true;
+}
+
+Magick::Image PageRenderer::renderPage(double dpi, const metafile::Metafile* page) {
+    const auto layout = layoutPage(dpi, page);
+    if (!layout)
+        return Magick::Image();
+    const long long columns = layout->columns;
+    Magick::Image image(
+        Magick::Geometry(static_cast<std::size_t>(columns), static_cast<std::size_t>(layout->rows)),
+        Magick::Color("white"));
     image.modifyImage();
 
     // 4. The progress bar.
-    m_ui.progressBegin(plan.strips);
-    const std::string stamp =
-        (s.RenderOptions.lvIncludeDateTime && page != nullptr && !thumbnail && dateStamp) ? dateStamp()
-                                                                                          : std::string();
-    for (int i = 0; i < plan.strips; ++i) {
+    m_ui.progressBegin(layout->plan.strips);
+    const std::string stamp = stampText(page);
+    StripRows strip;
+    for (int i = 0; i < layout->plan.strips; ++i) {
         m_ui.progressSetPosition(i);
-        const long long offset = static_cast<long long>(i) * plan.stripHeight;
-        const long long height = std::min<long long>(plan.stripHeight, rows * n - offset);
-        if (height < 1)
-            break;  // the rows divided evenly
-        auto strip = metafile::DibSection::create(static_cast<int>(columns * n), static_cast<int>(height));
-        if (!strip) {
+        if (!renderStrip(*layout, i, page, stamp, strip)) {
             m_ui.progressEnd();
             return Magick::Image();
         }
-        metafile::Dc dc(*strip);
-        const metafile::RectL rect{0, static_cast<std::int32_t>(-offset),
-                                   static_cast<std::int32_t>(columns * n),
-                                   static_cast<std::int32_t>(rows * n - offset)};
-        drawBackground(s, dc, rect, static_cast<int>(offset), -1, -1, -1);
-        if (page != nullptr) {
-            metafile::playMetafile(*page, dc, rect);
-        } else {
-            dc.setBkMode(metafile::gdi::OPAQUE);
-            dc.drawText("This format not supported!", rect,
-                        metafile::gdi::DT_CENTER | metafile::gdi::DT_VCENTER | metafile::gdi::DT_SINGLELINE);
-        }
-        if (!stamp.empty()) {
-            metafile::LogFont font;
-            font.faceName = "Arial";
-            font.italic = true;
-            font.weight = 400;
-            font.height = s.RenderOptions.KodAntialias == 0 ? -11 : -(10 * s.RenderOptions.KodAntialias + 2);
-            dc.setFont(font);
-            dc.setBkMode(metafile::gdi::TRANSPARENT);
-            dc.drawText(stamp, rect,
-                        metafile::gdi::DT_LEFT | metafile::gdi::DT_TOP | metafile::gdi::DT_SINGLELINE);
-        }
+        if (strip.count == 0)
+            break;
         // 5. Transfer: a row at a time, each synchronised at once.
-        if (n == 1) {
-            for (long long y = 0; y < height; ++y) {
-                Magick::PixelPacket* q = image.setPixels(0, static_cast<ssize_t>(offset + y),
-                                                         static_cast<std::size_t>(columns), 1);
-                if (q == nullptr)
-                    break;
-                const std::uint32_t* row = strip->row(static_cast<int>(y));
-                for (long long x = 0; x < columns; ++x) {
-                    q[x].red = quantum((row[x] >> 16) & 0xFF);
-                    q[x].green = quantum((row[x] >> 8) & 0xFF);
-                    q[x].blue = quantum(row[x] & 0xFF);
-                    q[x].opacity = 0;
-                }
-                image.syncPixels();
-            }
-        } else {
-            const long long first = static_cast<long long>(i) * plan.outputRows;
-            const long long count = height / n;
-            const std::uint32_t area = static_cast<std::uint32_t>(n * n);
-            for (long long y = 0; y < count; ++y) {
-                Magick::PixelPacket* q =
-                    image.setPixels(0, static_cast<ssize_t>(first + y), static_cast<std::size_t>(columns), 1);
-                if (q == nullptr) {
-                    m_ui.showMessage("q == (PixelPacket *) NULL", "", app::MessageButtons::Ok,
-                                     app::MessageIcon::None);
-                    break;
-                }
-                for (long long x = 0; x < columns; ++x) {
-                    std::uint32_t r = 0, g = 0, b = 0;
-                    for (int dy = 0; dy < n; ++dy) {
-                        const std::uint32_t* row = strip->row(static_cast<int>(y * n + dy)) + x * n;
-                        for (int dx = 0; dx < n; ++dx) {
-                            r += (row[dx] >> 16) & 0xFF;
-                            g += (row[dx] >> 8) & 0xFF;
-                            b += row[dx] & 0xFF;
-                        }
-                    }
-                    q[x].red = quantum(r / area);
-                    q[x].green = quantum(g / area);
-                    q[x].blue = quantum(b / area);
-                    q[x].opacity = 0;
-                }
-                image.syncPixels();
-            }
-        }
+        if (!copyRows(strip, image) && layout->plan.factor > 1)
+            m_ui.showMessage("q == (PixelPacket *) NULL", "", app::MessageButtons::Ok,
+                             app::MessageIcon::None);
     }
     m_ui.progressEnd();
     // 6. The format's options.
@@ -205,6 +220,24 @@ Magick::Image PageRenderer::renderPage(double dpi, const metafile::Metafile* pag
                     app::UiRect{client.left + 10, client.bottom - 25, client.right - 200, client.bottom - 4},
                     false);
     return image;
+}
+
+bool copyRows(const StripRows& strip, Magick::Image& image) {
+    const auto columns = static_cast<std::size_t>(strip.columns);
+    for (long long y = 0; y < strip.count; ++y) {
+        Magick::PixelPacket* q = image.setPixels(0, static_cast<ssize_t>(strip.first + y), columns, 1);
+        if (q == nullptr)
+            return false;
+        const std::uint32_t* row = strip.row(y);
+        for (std::size_t x = 0; x < columns; ++x) {
+            q[x].red = quantum((row[x] >> 16) & 0xFF);
+            q[x].green = quantum((row[x] >> 8) & 0xFF);
+            q[x].blue = quantum(row[x] & 0xFF);
+            q[x].opacity = 0;
+        }
+        image.syncPixels();
+    }
+    return true;
 }
 
 Bitmap imageToBitmap(const Magick::Image& image) {

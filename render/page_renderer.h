@@ -3,13 +3,18 @@
 // horizontal strips, with supersampling (an N x N box average), the
 // background and hatch, and the date stamp.
 
+#include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "render/magick.h"
 
 namespace metafile {
 class Metafile;
-}
+struct PlaybackReport;
+}  // namespace metafile
 namespace app {
 struct Session;
 class UserInterfacePort;
@@ -35,6 +40,24 @@ struct PageSize {
     long long rows = 200;
 };
 
+// A page laid out for rendering: its size in output pixels and its strips.
+struct PageLayout {
+    long long columns = 0;
+    long long rows = 0;
+    StripPlan plan;
+};
+
+// The output rows of one strip, reduced and ready for the image: `count`
+// rows of `columns` pixels (0x00RRGGBB), the first at page row `first`.
+struct StripRows {
+    long long first = 0;
+    long long count = 0;
+    long long columns = 0;
+    std::vector<std::uint32_t> pixels;
+
+    const std::uint32_t* row(long long y) const { return pixels.data() + y * columns; }
+};
+
 class PageRenderer {
 public:
     PageRenderer(app::Session& session, app::UserInterfacePort& ui);
@@ -47,10 +70,29 @@ public:
 
     Magick::Image renderPage(double dpi, const metafile::Metafile* page);
 
+    // The parts of renderPage, for callers that take the rows strip by strip
+    // (and may draw several strips at once). layoutPage computes the size and
+    // the strips and records the page size in RenderStatus; none when the
+    // page is empty or too large. stampText is the date stamp the strips
+    // draw (empty for none).
+    std::optional<PageLayout> layoutPage(double dpi, const metafile::Metafile* page);
+    std::string stampText(const metafile::Metafile* page) const;
+    // Draws strip `index` and reduces it into `out`; false when the strip's
+    // drawing surface cannot be made. Reads the options only: strips of one
+    // page may be drawn on several threads at once. `report`, when given,
+    // receives the playback's report.
+    bool renderStrip(const PageLayout& layout, int index, const metafile::Metafile* page,
+                     const std::string& stamp, StripRows& out,
+                     metafile::PlaybackReport* report = nullptr) const;
+
 private:
     app::Session& m_session;
     app::UserInterfacePort& m_ui;
 };
+
+// Copies a strip's rows into their rows of `image`, each synchronised at
+// once; false when the library gives no row (the strip's rest is left).
+bool copyRows(const StripRows& strip, Magick::Image& image);
 
 // The image's pixels as a 32-bit top-down bitmap (blue, green, red, alpha
 // bytes); empty when the image has no pixels.

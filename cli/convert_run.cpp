@@ -1,0 +1,247 @@
+#include "cli/convert_run.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/page_acquisition.h"
+#include "cli/output_names.h"
+#include "cli/page_converter.h"
+#include "cli/page_report.h"
+#include "metafile/metafile.h"
+#include "output/formats.h"
+
+namespace cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A private folder for the pages cut out of spool files, removed at the end.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern =
+            (fs::path(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") / "scrivlet-convert.XXXXXX");
+        if (::mkdtemp(pattern.data()) != nullptr)
+            m_path = pattern;
+    }
+    ~ScratchFolder() {
+        std::error_code ec;
+        if (!m_path.empty())
+            fs::remove_all(m_path, ec);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const fs::path& path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+struct PageTask {
+    std::size_t input = 0;
+    fs::path source;    // the page's metafile
+    std::string label;  // how messages name the page
+    fs::path target;
+};
+
+// Messages, the report and the progress bar from several workers.
+class Console {
+public:
+    Console(const RunSettings& run, int pages) : m_run(run), m_total(pages) {}
+
+    void error(const std::string& text) {
+        std::lock_guard lock(m_mutex);
+        clearBar();
+        std::fprintf(m_run.err, "scrivlet-convert: %s\n", text.c_str());
+        drawBar();
+    }
+    void written(const std::string& text) {
+        std::lock_guard lock(m_mutex);
+        clearBar();
+        std::fputs(text.c_str(), m_run.out);
+        std::fflush(m_run.out);
+        drawBar();
+    }
+    void pageDone() {
+        std::lock_guard lock(m_mutex);
+        ++m_done;
+        drawBar();
+    }
+    void finish() {
+        std::lock_guard lock(m_mutex);
+        clearBar();
+    }
+
+private:
+    void clearBar() {
+        if (m_run.progressBar && m_shown)
+            std::fputs("\r\033[K", m_run.err);
+        m_shown = false;
+    }
+    void drawBar() {
+        if (!m_run.progressBar || m_total <= 0)
+            return;
+        constexpr int kWidth = 40;
+        const int filled = m_done * kWidth / m_total;
+        std::fprintf(m_run.err, "\r[%s%s] %d/%d pages",
+                     std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                     std::string(static_cast<std::size_t>(kWidth - filled), ' ').c_str(), m_done, m_total);
+        std::fflush(m_run.err);
+        m_shown = true;
+    }
+
+    const RunSettings& m_run;
+    std::mutex m_mutex;
+    int m_total = 0;
+    int m_done = 0;
+    bool m_shown = false;
+};
+
+// The pages of every input; a spool file is cut into `scratch`.
+std::vector<InputPages> collectPages(const CommandLine& line, const ScratchFolder& scratch,
+                                     std::vector<std::vector<fs::path>>& sources,
+                                     std::vector<std::optional<std::string>>& failures, Console& console) {
+    std::vector<InputPages> inputs;
+    for (std::size_t i = 0; i < line.inputs.size(); ++i) {
+        const fs::path& input = line.inputs[i];
+        InputPages pages{input, isSpoolFile(input), 0};
+        std::vector<fs::path>& list = sources.emplace_back();
+        std::optional<std::string>& failure = failures.emplace_back();
+        if (!pages.spool) {
+            pages.pages = 1;
+            list.push_back(input);
+        } else if (std::error_code ec; !fs::is_regular_file(input, ec)) {
+            failure = ec ? ec.message() : std::string("not a regular file");
+        } else if (scratch.path().empty()) {
+            failure = std::string("no temporary folder for its pages");
+        } else {
+            const auto job = static_cast<std::uint32_t>(i + 1);
+            const auto cut = app::cutEmfPages(input, job, scratch.path() / std::to_string(job));
+            list = cut.pages;
+            pages.pages = static_cast<int>(cut.pages.size());
+            if (cut.pages.empty()) {
+                failure = std::string("no enhanced-metafile pages: not an EMF spool file, or damaged");
+            } else if (!cut.readToEnd) {
+                console.error(input.string() + ": damaged spool file: it ends inside a record; the " +
+                              std::to_string(cut.pages.size()) + " page(s) before the damage are converted");
+            }
+            if (cut.rejectedPages > 0) {
+                console.error(input.string() + ": " + std::to_string(cut.rejectedPages) +
+                              " page record(s) are not enhanced metafiles and were left out");
+            }
+        }
+        inputs.push_back(pages);
+    }
+    return inputs;
+}
+
+std::string damageOf(const metafile::PlaybackReport& report) {
+    std::string text;
+    if (!report.truncation.empty())
+        text = "record list cut short (" + report.truncation + ")";
+    int malformed = 0;
+    for (const auto& [type, count] : report.malformed) malformed += count;
+    if (malformed > 0)
+        text += (text.empty() ? "" : "; ") + std::to_string(malformed) + " malformed record(s) skipped";
+    return text;
+}
+
+}  // namespace
+
+int runConversion(const CommandLine& line, const RunSettings& run) {
+    Console console(run, 0);
+    ScratchFolder scratch;
+    std::vector<std::vector<fs::path>> sources;
+    std::vector<std::optional<std::string>> failures;
+    const auto inputs = collectPages(line, scratch, sources, failures, console);
+
+    const std::string extension(output::extensionOf(line.settings.format));
+    const auto names = outputNames(inputs, line.baseName, extension);
+    if (const auto clash = findClash(inputs, names)) {
+        console.error(clash->first.string() + " and " + clash->second.string() + " would both write " +
+                      clash->name + "; nothing was written (use --base-name or separate runs)");
+        return kBadUsage;
+    }
+    std::error_code ec;
+    fs::create_directories(line.outputFolder, ec);
+    if (ec) {
+        console.error("cannot make the output folder " + line.outputFolder.string() + ": " + ec.message());
+        return kSomeFailed;
+    }
+
+    std::vector<PageTask> tasks;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        for (std::size_t p = 0; p < sources[i].size() && p < names[i].size(); ++p) {
+            const std::string label = inputs[i].spool
+                                          ? inputs[i].input.string() + " page " + std::to_string(p + 1)
+                                          : inputs[i].input.string();
+            tasks.push_back(PageTask{i, sources[i][p], label, line.outputFolder / names[i][p]});
+        }
+    }
+
+    // Threads: pages in parallel; the threads left over draw strips of a page.
+    const int allowed =
+        line.jobs > 0 ? line.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    const int workers = std::max(1, std::min<int>(allowed, static_cast<int>(tasks.size())));
+    const int stripThreads = std::max(1, allowed / workers);
+
+    Console progress(run, static_cast<int>(tasks.size()));
+    std::vector<std::optional<std::string>> pageFailures(tasks.size());
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        PageConverter converter(line.settings);
+        if (run.streamAboveStrips >= 0)
+            converter.streamAboveStrips = run.streamAboveStrips;
+        for (std::size_t t = next++; t < tasks.size(); t = next++) {
+            const PageTask& task = tasks[t];
+            auto page = metafile::Metafile::fromFile(task.source);
+            if (!page) {
+                pageFailures[t] = page.error().message;
+            } else {
+                PageOutcome outcome = converter.convert(*page, task.target, stripThreads);
+                if (outcome.error) {
+                    pageFailures[t] = *outcome.error;
+                } else {
+                    std::string text = task.label + " -> " + task.target.string() + " (" +
+                                       std::to_string(outcome.columns) + "x" + std::to_string(outcome.rows) +
+                                       ")\n";
+                    if (line.report)
+                        text += reportText(task.label, outcome.report);
+                    progress.written(text);
+                    if (const std::string damage = damageOf(outcome.report); !damage.empty())
+                        progress.error(task.label + ": damaged: " + damage +
+                                       "; the page was drawn from what could be read");
+                }
+            }
+            if (pageFailures[t])
+                progress.error(task.label + ": " + *pageFailures[t]);
+            progress.pageDone();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int w = 1; w < workers; ++w) threads.emplace_back(work);
+    work();
+    for (auto& thread : threads) thread.join();
+    progress.finish();
+
+    bool failed = false;
+    for (std::size_t i = 0; i < failures.size(); ++i) {
+        if (failures[i]) {
+            console.error(inputs[i].input.string() + ": " + *failures[i]);
+            failed = true;
+        }
+    }
+    for (const auto& failure : pageFailures) failed = failed || failure.has_value();
+    return failed ? kSomeFailed : kAllWritten;
+}
+
+}  // namespace cli

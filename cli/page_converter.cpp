@@ -1,0 +1,139 @@
+#include "cli/page_converter.h"
+
+#include <cmath>
+#include <new>
+
+#include "cli/atomic_output.h"
+#include "cli/strip_pipeline.h"
+#include "metafile/metafile.h"
+#include "output/row_writer.h"
+
+namespace cli {
+
+namespace fs = std::filesystem;
+
+std::string_view magickFormatOf(const app::FormatFlags& flags) {
+    switch (output::currentFormatCode(flags)) {
+        case app::FormatCode::JPG:
+            return "JPEG";
+        case app::FormatCode::GIF:
+            return "GIF";
+        case app::FormatCode::PNG:
+            return "PNG";
+        case app::FormatCode::TIF:
+            return "TIFF";
+        case app::FormatCode::BMP:
+            break;
+    }
+    return "BMP";
+}
+
+PageConverter::PageConverter(const ConvertSettings& settings) : m_settings(settings) {
+    m_session.RenderOptions = settings.render;
+    m_session.CurrentFormat = settings.format;
+    m_session.formatOptions = settings.formatOptions;
+    m_session.MultipageMode = 0;
+    m_formats.encodedPreview = false;
+    m_renderer.applyEncodingOptions = [this](Magick::Image& image, double dpi) {
+        m_formats.applyEncodingOptions(image, dpi);
+    };
+}
+
+bool PageConverter::streamable() const {
+    return output::currentFormatCode(m_session.CurrentFormat) == app::FormatCode::PNG &&
+           m_session.formatOptions.PNG_TrueIndexGray == 0 && !m_session.RenderOptions.lvSharpen;
+}
+
+PageOutcome PageConverter::convert(const metafile::Metafile& page, const fs::path& target, int stripThreads) {
+    PageOutcome outcome;
+    if (auto refusal = replaceRefusal(target)) {
+        outcome.error = target.string() + " " + *refusal;
+        return outcome;
+    }
+    const auto layout = m_renderer.layoutPage(m_settings.dpi, &page);
+    if (!layout) {
+        outcome.error = std::string("the page is empty or too large to render at this resolution");
+        return outcome;
+    }
+    outcome.columns = layout->columns;
+    outcome.rows = layout->rows;
+    try {
+        outcome.streamed = streamable() && layout->plan.strips > streamAboveStrips;
+        outcome.error = outcome.streamed ? writeStreamed(page, *layout, target, stripThreads, outcome)
+                                         : writeWhole(page, *layout, target, stripThreads, outcome);
+    } catch (const Magick::Exception& e) {
+        outcome.error = std::string("the image library failed: ") + e.what();
+    } catch (const std::bad_alloc&) {
+        outcome.error = std::string("not enough memory for the page");
+    }
+    return outcome;
+}
+
+std::optional<std::string> PageConverter::writeWhole(const metafile::Metafile& page,
+                                                     const render::PageLayout& layout, const fs::path& target,
+                                                     int threads, PageOutcome& outcome) {
+    Magick::Image image(
+        Magick::Geometry(static_cast<std::size_t>(layout.columns), static_cast<std::size_t>(layout.rows)),
+        Magick::Color("white"));
+    image.modifyImage();
+    std::string error;
+    const bool drawn = forEachStrip(
+        m_renderer, layout, &page, m_renderer.stampText(&page), threads, &outcome.report,
+        [&image](const render::StripRows& rows) -> std::optional<std::string> {
+            if (!render::copyRows(rows, image))
+                return std::string("the image library gave no pixel row");
+            return std::nullopt;
+        },
+        error);
+    if (!drawn)
+        return error;
+    m_formats.applyEncodingOptions(image, m_settings.dpi);
+    image.magick(std::string(magickFormatOf(m_session.CurrentFormat)));
+    Magick::Blob blob;
+    image.write(&blob);
+    auto out = AtomicOutput::begin(target);
+    if (!out)
+        return target.string() + ": " + out.error();
+    if (auto failure = out->write({static_cast<const unsigned char*>(blob.data()), blob.length()}))
+        return failure;
+    return out->commit();
+}
+
+std::optional<std::string> PageConverter::writeStreamed(const metafile::Metafile& page,
+                                                        const render::PageLayout& layout,
+                                                        const fs::path& target, int threads,
+                                                        PageOutcome& outcome) {
+    // The format's options as the encoding step gives them, read off a
+    // one-pixel image that takes the same step.
+    Magick::Image probe(Magick::Geometry(1, 1), Magick::Color("white"));
+    m_formats.applyEncodingOptions(probe, m_settings.dpi);
+    output::RowImage shape;
+    shape.columns = static_cast<std::uint32_t>(layout.columns);
+    shape.rows = static_cast<std::uint32_t>(layout.rows);
+    shape.density = static_cast<unsigned>(probe.density().width());
+    shape.interlace = probe.interlaceType() != Magick::NoInterlace;
+
+    auto out = AtomicOutput::begin(target);
+    if (!out)
+        return target.string() + ": " + out.error();
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    auto writer = output::openPngRowWriter(out->fd(), shape, folder.string());
+    std::string error;
+    const bool drawn = forEachStrip(
+        m_renderer, layout, &page, m_renderer.stampText(&page), threads, &outcome.report,
+        [&writer](const render::StripRows& rows) -> std::optional<std::string> {
+            for (long long y = 0; y < rows.count; ++y) {
+                if (!writer->writeRow(rows.row(y)))
+                    return writer->error();
+            }
+            return std::nullopt;
+        },
+        error);
+    if (!drawn)
+        return error;
+    if (auto failure = writer->finish())
+        return "cannot write " + target.string() + ": " + *failure;
+    return out->commit();
+}
+
+}  // namespace cli

@@ -1,0 +1,78 @@
+#pragma once
+// One worker's conversion of pages to files: its own session (the settings of
+// the command line), page renderer and format service, as the main program
+// has them. A page is drawn strip by strip; a page of more than a few strips
+// in a format that can be written a row at a time (true-colour PNG without
+// sharpening) goes to the file as its rows arrive, any other page is
+// assembled as one image, given the format's options and encoded.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/console_ui.h"
+#include "app/session.h"
+#include "app/settings_store.h"
+#include "cli/convert_options.h"
+#include "metafile/player.h"
+#include "output/formats.h"
+#include "platform/folders.h"
+#include "platform/registry/registry.h"
+#include "render/page_renderer.h"
+
+namespace metafile {
+class Metafile;
+}
+
+namespace cli {
+
+struct PageOutcome {
+    std::optional<std::string> error;  // why the page was not written
+    metafile::PlaybackReport report;
+    long long columns = 0;
+    long long rows = 0;
+    bool streamed = false;
+};
+
+// Pages of more strips than this are streamed when their format allows it.
+inline constexpr int kStreamAboveStrips = 8;
+
+class PageConverter {
+public:
+    explicit PageConverter(const ConvertSettings& settings);
+
+    int streamAboveStrips = kStreamAboveStrips;
+
+    // Renders `page` and writes it to `target` (replacing it atomically),
+    // drawing up to `stripThreads` strips at once.
+    PageOutcome convert(const metafile::Metafile& page, const std::filesystem::path& target,
+                        int stripThreads);
+
+    // Whether the current format and options can be written a row at a time.
+    bool streamable() const;
+
+private:
+    std::optional<std::string> writeWhole(const metafile::Metafile& page, const render::PageLayout& layout,
+                                          const std::filesystem::path& target, int threads,
+                                          PageOutcome& outcome);
+    std::optional<std::string> writeStreamed(const metafile::Metafile& page, const render::PageLayout& layout,
+                                             const std::filesystem::path& target, int threads,
+                                             PageOutcome& outcome);
+
+    ConvertSettings m_settings;
+    app::ConsoleUi m_ui;
+    app::Session m_session;
+    // The format service's store and folders are never touched: the
+    // converter writes no preview and no settings.
+    platform::Registry m_registry{platform::RegistryLocation{}};
+    app::SettingsStore m_store{m_registry};
+    platform::PlatformFolders m_folders{platform::FolderSet{}};
+    render::PageRenderer m_renderer{m_session, m_ui};
+    output::FormatService m_formats{m_session, m_store, m_folders, m_ui};
+};
+
+// The image library's name of the format of `flags` ("JPEG", "PNG", ...).
+std::string_view magickFormatOf(const app::FormatFlags& flags);
+
+}  // namespace cli

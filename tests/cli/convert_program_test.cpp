@@ -1,0 +1,75 @@
+// The program itself: help on standard output, usage errors with status 2
+// and the range named, status 1 for a failed input.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+struct ProgramRun {
+    int status = -1;
+    std::string out;
+};
+
+// Runs the converter with `arguments` (already quoted); standard error joins
+// standard output only when `withErrors`.
+ProgramRun program(const std::string& arguments, bool withErrors) {
+    const std::string command =
+        std::string(SCRIVLET_CONVERT) + " " + arguments + (withErrors ? " 2>&1" : " 2>/dev/null");
+    ProgramRun run;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return run;
+    std::array<char, 4096> buffer{};
+    std::size_t got = 0;
+    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), got);
+    const int status = ::pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+TEST(ConvertProgram, HelpGoesToStandardOutput) {
+    const ProgramRun help = program("--help", false);
+    EXPECT_EQ(help.status, 0);
+    for (const char* option : {"--preset", "--settings", "--dpi", "--antialias", "--background-color",
+                               "--hatch-lines", "--format", "--quality", "--tif-type", "--gif-delay",
+                               "--pdf-format", "--report", "--base-name", "-j N", "-o DIR"}) {
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    }
+}
+
+TEST(ConvertProgram, UsageErrorsExitTwoAndNameTheRange) {
+    struct Case {
+        const char* arguments;
+        const char* expected;
+    };
+    const Case cases[] = {{"--dpi 0 a.emf", "1 to 2400"},
+                          {"--scale=301 a.emf", "1 to 300"},
+                          {"--antialias 4 a.emf", "0, 2, 3, 5, 7, 10, 15 or 20"},
+                          {"--hatch-angle 91 a.emf", "0 to 90"},
+                          {"--gif-delay 6001 a.emf", "0 to 6000"},
+                          {"--colors 1 a.emf", "2 to 256"},
+                          {"", "no input files"},
+                          {"--bogus a.emf", "unknown option"}};
+    for (const auto& c : cases) {
+        const ProgramRun run = program(c.arguments, true);
+        EXPECT_EQ(run.status, 2) << c.arguments;
+        EXPECT_NE(run.out.find(c.expected), std::string::npos) << c.arguments << ": " << run.out;
+    }
+}
+
+TEST(ConvertProgram, AMissingInputExitsOne) {
+    testing_support::TempDir dir;
+    const ProgramRun run =
+        program("-o '" + (dir / "out").string() + "' '" + (dir / "none.emf").string() + "'", true);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("none.emf"), std::string::npos) << run.out;
+}
+
+}  // namespace

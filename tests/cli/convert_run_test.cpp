@@ -1,0 +1,304 @@
+#include "cli/convert_run.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "app/emf_spool_writer.h"
+#include "cli/page_converter.h"
+#include "metafile/metafile.h"
+#include "tests/cli/convert_fixture.h"
+
+namespace cli::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::readFile;
+
+constexpr int kAlwaysStream = 0;
+constexpr int kNeverStream = 1'000'000;
+
+// A4 at 96 dpi: 794 x 1123 pixels, six strips.
+constexpr std::int32_t kA4W = 21000, kA4H = 29700;
+
+TEST_F(ConvertTest, MoreThreadsGiveTheSameBytes) {
+    const auto pa = page("a.emf", kA4W, kA4H, 1);
+    const auto pb = page("b.emf", 15000, 9000, 2);
+    const auto pc = page("c.emf", 8000, 30000, 3);
+    struct Case {
+        std::vector<std::string> options;
+        int stream;
+        const char* label;
+    };
+    const std::vector<Case> cases = {
+        {{}, kNeverStream, "PNG as one image"},
+        {{}, kAlwaysStream, "PNG streamed"},
+        {{"--no-interlace"}, kAlwaysStream, "PNG streamed without interlace"},
+        {{"--antialias", "3", "--background", "hatch"}, kAlwaysStream, "supersampled and hatched, streamed"},
+        {{"--antialias", "2", "--format", "jpg"}, kNeverStream, "JPG"},
+        {{"--format", "gif"}, kNeverStream, "GIF"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::vector<std::string>> outputs;
+        // -j 1; three pages on three threads; one page with its strips on three.
+        for (const auto& jobs : {"1", "3"}) {
+            for (const bool onePage : {false, true}) {
+                const std::string out = (dir / ("out" + std::string(jobs) + (onePage ? "p" : "m"))).string();
+                std::vector<std::string> args = {"-j", jobs, "-o", out};
+                args.insert(args.end(), c.options.begin(), c.options.end());
+                args.push_back(pa.string());
+                if (!onePage) {
+                    args.push_back(pb.string());
+                    args.push_back(pc.string());
+                }
+                const auto result = convert(args, c.stream);
+                ASSERT_EQ(result.status, kAllWritten) << c.label << ": " << result.err;
+                std::vector<std::string> files;
+                for (const char* stem : {"a", "b", "c"}) {
+                    const auto ext = c.options.size() > 1 && c.options.back() == "jpg"   ? ".jpg"
+                                     : c.options.size() > 1 && c.options.back() == "gif" ? ".gif"
+                                                                                         : ".png";
+                    const fs::path file = fs::path(out) / (std::string(stem) + ext);
+                    if (onePage && std::string(stem) != "a")
+                        continue;
+                    ASSERT_TRUE(fs::exists(file)) << c.label << " " << file;
+                    files.push_back(readFile(file));
+                }
+                outputs.push_back(files);
+            }
+        }
+        // [j1 many, j1 one, j3 many, j3 one]
+        EXPECT_EQ(outputs[0], outputs[2]) << c.label << ": pages in parallel";
+        EXPECT_EQ(outputs[1], outputs[3]) << c.label << ": strips in parallel";
+        EXPECT_EQ(outputs[0][0], outputs[1][0]) << c.label;
+    }
+}
+
+TEST_F(ConvertTest, StreamedPagesDecodeToTheWholeImagePixels) {
+    const auto a = page("a.emf", kA4W, kA4H, 5);
+    for (const auto& options : std::vector<std::vector<std::string>>{
+             {}, {"--no-interlace"}, {"--antialias", "3", "--background", "hatch", "--hatch-angle", "30"}}) {
+        std::vector<std::vector<unsigned char>> decoded;
+        std::vector<std::size_t> sizes;
+        for (const int stream : {kAlwaysStream, kNeverStream}) {
+            const std::string out = (dir / ("s" + std::to_string(stream))).string();
+            std::vector<std::string> args = {"-o", out, "--dpi", "96.7"};
+            args.insert(args.end(), options.begin(), options.end());
+            args.push_back(a.string());
+            const auto result = convert(args, stream);
+            ASSERT_EQ(result.status, kAllWritten) << result.err;
+            std::size_t w = 0, h = 0;
+            decoded.push_back(pixels(fs::path(out) / "a.png", &w, &h));
+            sizes.push_back(w), sizes.push_back(h);
+            EXPECT_EQ(dotsPerInch(Magick::Image((fs::path(out) / "a.png").string())), 96)
+                << "stream " << stream;
+        }
+        EXPECT_EQ(sizes[0], 800u) << "ceil(21000 x 96.7 / 2540)";
+        EXPECT_EQ(sizes[0], sizes[2]);
+        EXPECT_EQ(sizes[1], sizes[3]);
+        EXPECT_TRUE(decoded[0] == decoded[1]) << "streamed and whole pages differ";
+    }
+}
+
+TEST_F(ConvertTest, LargePagesStreamOthersAreOneImage) {
+    PageConverter converter(defaultSettings());
+    const auto small = metafile::Metafile::fromBytes(pageBytes(kA4W, kA4H, 1)).value();
+    const auto tall = metafile::Metafile::fromBytes(pageBytes(kA4W, kA4H * 2, 1)).value();
+    const auto one = converter.convert(small, dir / "small.png", 1);
+    ASSERT_FALSE(one.error) << *one.error;
+    EXPECT_FALSE(one.streamed) << "six strips";
+    const auto two = converter.convert(tall, dir / "tall.png", 1);
+    ASSERT_FALSE(two.error) << *two.error;
+    EXPECT_TRUE(two.streamed) << "twelve strips";
+    EXPECT_EQ(two.rows, 2246);
+
+    ConvertSettings jpg = defaultSettings();
+    jpg.format = app::FormatFlags{true, false, false, false, false};
+    PageConverter jpgConverter(jpg);
+    EXPECT_FALSE(jpgConverter.streamable());
+    ConvertSettings sharpened = defaultSettings();
+    sharpened.render.lvSharpen = true;
+    EXPECT_FALSE(PageConverter(sharpened).streamable());
+    ConvertSettings indexed = defaultSettings();
+    indexed.formatOptions.PNG_TrueIndexGray = 1;
+    EXPECT_FALSE(PageConverter(indexed).streamable());
+    EXPECT_TRUE(converter.streamable());
+}
+
+// The files carry the format options of the settings table and the
+// resolution truncated to a whole number.
+TEST_F(ConvertTest, FormatsCarryTheirDefaultOptionsAndTheDensity) {
+    const auto a = page("a.emf", 15000, 10000, 7);
+    struct Case {
+        const char* format;
+        const char* extension;
+        std::function<void(const Magick::Image&)> check;
+    };
+    const std::vector<Case> cases = {
+        {"jpg", ".jpg",
+         [](const Magick::Image& i) {
+             EXPECT_EQ(i.magick(), "JPEG");
+             EXPECT_EQ(i.quality(), 90u);
+             EXPECT_NE(i.interlaceType(), Magick::NoInterlace) << "progressive";
+         }},
+        {"gif", ".gif",
+         [](const Magick::Image& i) {
+             EXPECT_EQ(i.magick(), "GIF");
+             EXPECT_LE(i.totalColors(), 64u);
+         }},
+        {"tif", ".tif",
+         [](const Magick::Image& i) {
+             EXPECT_EQ(i.magick(), "TIFF");
+             EXPECT_EQ(i.compressType(), Magick::LZWCompression);
+         }},
+        {"bmp", ".bmp", [](const Magick::Image& i) { EXPECT_EQ(i.magick(), "BMP"); }},
+        {"png", ".png", [](const Magick::Image& i) { EXPECT_EQ(i.magick(), "PNG"); }},
+    };
+    for (const auto& c : cases) {
+        const std::string out = (dir / c.format).string();
+        const auto result = convert({"--format", c.format, "--dpi", "150.9", "-o", out, a.string()});
+        ASSERT_EQ(result.status, kAllWritten) << c.format << ": " << result.err;
+        Magick::Image image((fs::path(out) / (std::string("a") + c.extension)).string());
+        SCOPED_TRACE(c.format);
+        c.check(image);
+        EXPECT_EQ(image.columns(), 892u) << "ceil(15000 x 150.9 / 2540)";
+        if (std::string(c.format) != "gif") {  // GIF holds no resolution
+            EXPECT_EQ(dotsPerInch(image), 150) << "density of the truncated dpi";
+        }
+    }
+    // Options change what the file holds.
+    const std::string out = (dir / "jpg40").string();
+    ASSERT_EQ(convert({"--format=jpg", "--quality=40", "--no-progressive", "-o", out, a.string()}).status,
+              kAllWritten);
+    Magick::Image low((fs::path(out) / "a.jpg").string());
+    EXPECT_EQ(low.quality(), 40u);
+    EXPECT_EQ(low.interlaceType(), Magick::NoInterlace);
+    const std::string tif = (dir / "tifplain").string();
+    ASSERT_EQ(convert({"--format=tif", "--no-lzw", "-o", tif, a.string()}).status, kAllWritten);
+    EXPECT_NE(Magick::Image((fs::path(tif) / "a.tif").string()).compressType(), Magick::LZWCompression);
+    const std::string gif = (dir / "gif8").string();
+    ASSERT_EQ(convert({"--format=gif", "--colors=8", "-o", gif, a.string()}).status, kAllWritten);
+    EXPECT_LE(Magick::Image((fs::path(gif) / "a.gif").string()).totalColors(), 8u);
+}
+
+TEST_F(ConvertTest, SpoolFilesGiveTheirPagesByTheSaveRule) {
+    const std::vector<std::vector<std::byte>> pages = {pageBytes(kA4W, kA4H, 1), pageBytes(10000, 5000, 2),
+                                                       pageBytes(5000, 5000, 3)};
+    writeBytes(dir / "Job.SPL", app::writeEmfSpool(u"Report", pages));
+    const std::string out = (dir / "out").string();
+    auto result = convert({"-o", out, (dir / "Job.SPL").string()});
+    ASSERT_EQ(result.status, kAllWritten) << result.err;
+    std::size_t w = 0, h = 0;
+    pixels(fs::path(out) / "Job0001.png", &w, &h);
+    EXPECT_EQ(w, 794u);
+    pixels(fs::path(out) / "Job0002.png", &w, &h);
+    EXPECT_EQ(w, 378u);
+    EXPECT_TRUE(fs::exists(fs::path(out) / "Job0003.png"));
+    EXPECT_FALSE(fs::exists(fs::path(out) / "Job0004.png"));
+
+    const auto emf = page("loose.emf", 5000, 5000, 4);
+    result = convert({"-o", out, "--base-name", "Doc", emf.string(), (dir / "Job.SPL").string()});
+    ASSERT_EQ(result.status, kAllWritten) << result.err;
+    for (const char* name : {"Doc0001.png", "Doc0002.png", "Doc0003.png", "Doc0004.png"})
+        EXPECT_TRUE(fs::exists(fs::path(out) / name)) << name;
+    pixels(fs::path(out) / "Doc0002.png", &w, &h);
+    EXPECT_EQ(w, 794u) << "the spool file's first page follows the loose page";
+}
+
+TEST_F(ConvertTest, CorpusSpoolFilesGiveTheirPages) {
+    const fs::path spool = fs::path(SCRIVLET_SHARED_DIR) / "corpus" / "spool";
+    if (!fs::exists(spool))
+        GTEST_SKIP() << "no shared corpus";
+    int pages = 0;
+    for (const auto& entry : fs::directory_iterator(spool)) {
+        if (entry.path().extension() != ".SPL")
+            continue;
+        const std::string out = (dir / entry.path().stem().string()).string();
+        const auto result = convert({"-o", out, entry.path().string()});
+        const bool xps = entry.path().filename().string().find("xps") != std::string::npos;
+        if (xps) {
+            EXPECT_EQ(result.status, kSomeFailed) << "an XPS spool file is refused";
+            EXPECT_NE(result.err.find(entry.path().filename().string()), std::string::npos) << result.err;
+            continue;
+        }
+        EXPECT_EQ(result.status, kAllWritten) << entry.path() << ": " << result.err;
+        const auto first = fs::path(out) / (entry.path().stem().string() + "0001.png");
+        EXPECT_TRUE(fs::exists(first)) << first;
+        pages += static_cast<int>(std::distance(fs::directory_iterator(out), fs::directory_iterator()));
+    }
+    EXPECT_GE(pages, 4);
+}
+
+TEST_F(ConvertTest, ExitStatusNamesEachFailedInput) {
+    const auto good = page("good.emf", 5000, 5000, 1);
+    testing_support::writeFile(dir / "junk.emf", "this is not a metafile at all, only some text");
+    testing_support::writeFile(dir / "junk.spl", "nor is this a spool file");
+    const std::string out = (dir / "out").string();
+    const auto result = convert({"-o", out, good.string(), (dir / "missing.emf").string(),
+                                 (dir / "junk.emf").string(), (dir / "junk.spl").string()});
+    EXPECT_EQ(result.status, kSomeFailed);
+    EXPECT_TRUE(fs::exists(fs::path(out) / "good.png")) << "the good page is still written";
+    for (const char* name : {"missing.emf", "junk.emf", "junk.spl"})
+        EXPECT_NE(result.err.find(name), std::string::npos) << name << " is named: " << result.err;
+    EXPECT_EQ(result.err.find("good.emf"), std::string::npos) << result.err;
+    EXPECT_EQ(convert({"-o", out, good.string()}).status, kAllWritten);
+}
+
+TEST_F(ConvertTest, TwoInputsForOneNameWriteNothing) {
+    fs::create_directories(dir / "x");
+    fs::create_directories(dir / "y");
+    const auto first = page("x/page.emf", 5000, 5000, 1);
+    const auto other = page("other.emf", 5000, 5000, 1);
+    const auto second = page("y/page.emf", 5000, 5000, 2);
+    const std::string out = (dir / "out").string();
+    const auto result = convert({"-o", out, other.string(), first.string(), second.string()});
+    EXPECT_EQ(result.status, kBadUsage);
+    EXPECT_NE(result.err.find("page.png"), std::string::npos) << result.err;
+    EXPECT_FALSE(fs::exists(fs::path(out) / "other.png")) << "nothing is written";
+    EXPECT_EQ(
+        convert({"-o", out, "--base-name", "P", other.string(), first.string(), second.string()}).status,
+        kAllWritten);
+}
+
+TEST_F(ConvertTest, OutputsAreReplacedButLinksAreNotWrittenThrough) {
+    const auto a = page("a.emf", 5000, 5000, 1);
+    const auto b = page("b.emf", 5000, 5000, 2);
+    const fs::path out = dir / "out";
+    fs::create_directories(out);
+    testing_support::writeFile(out / "a.png", "old");
+    testing_support::writeFile(dir / "victim", "precious");
+    fs::create_symlink(dir / "victim", out / "b.png");
+    const auto result = convert({"-o", out.string(), a.string(), b.string()});
+    EXPECT_EQ(result.status, kSomeFailed);
+    EXPECT_NE(readFile(out / "a.png"), "old");
+    EXPECT_EQ(readFile(dir / "victim"), "precious");
+    EXPECT_TRUE(fs::is_symlink(out / "b.png"));
+    EXPECT_NE(result.err.find("symbolic link"), std::string::npos) << result.err;
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(out)) ++files;
+    EXPECT_EQ(files, 2u) << "no temporary file left behind";
+}
+
+TEST_F(ConvertTest, ADamagedPageThatRendersSaysSo) {
+    auto bytes = pageBytes(10000, 10000, 1);
+    // Cut inside the last drawing record: the reader keeps what came before.
+    bytes.resize(bytes.size() - 30);
+    writeBytes(dir / "cut.emf", bytes);
+    const std::string out = (dir / "out").string();
+    const auto result = convert({"-o", out, (dir / "cut.emf").string()});
+    ASSERT_EQ(result.status, kAllWritten) << "a cut page still renders: " << result.err;
+    EXPECT_TRUE(fs::exists(fs::path(out) / "cut.png"));
+    EXPECT_NE(result.err.find("damaged"), std::string::npos) << "stderr: " << result.err;
+    EXPECT_NE(result.err.find("cut.emf"), std::string::npos);
+}
+
+TEST_F(ConvertTest, ReportListsThePageOnStandardOutput) {
+    const auto a = page("a.emf", 5000, 5000, 1);
+    const auto result = convert({"--report", "-o", (dir / "out").string(), a.string()});
+    ASSERT_EQ(result.status, kAllWritten) << result.err;
+    EXPECT_NE(result.out.find("records played"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("Liberation Sans"), std::string::npos) << result.out;
+}
+
+}  // namespace
+}  // namespace cli::testing
