@@ -89,6 +89,8 @@ std::optional<std::string> PageConverter::writeWhole(const metafile::Metafile& p
         return error;
     m_formats.applyEncodingOptions(image, m_settings.dpi);
     image.magick(std::string(magickFormatOf(m_session.CurrentFormat)));
+    // The same page gives the same bytes: no dates of the run in the file.
+    image.defineValue("png", "exclude-chunks", "date,time");
     Magick::Blob blob;
     image.write(&blob);
     auto out = AtomicOutput::begin(target);
