@@ -74,6 +74,7 @@ int CaptureWorker::run() {
         return 0;
     }
     PageAcquisition acquisition(s, m_ctx.store, m_ctx.folders, m_ctx.spooler, m_ctx.ui);
+    acquisition.startProgram = m_ctx.startProgram;
     if (acquisition.findCapturePrinter() && readDocumentName(m_ctx.store, m_ctx.folders, s.macroExchange)) {
         acquisition.captureSpoolJobs("Microsoft Word - " + s.macroExchange.DocumentName);
     }

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
 #include <thread>
 
 namespace platform {
@@ -33,6 +34,9 @@ struct CaptureWorkerContext {
     render::PageRenderer& renderer;
     std::function<int()> refreshPrinter;  // fnSLPrnRefresh
     std::function<int()> screenDpi;       // the display's resolution; 96 without one
+    // Starts a program through the shell (the demonstration that the spool
+    // route offers when there is no spool file).
+    std::function<void(const std::filesystem::path& program, const std::string& parameter)> startProgram;
 };
 
 class CaptureWorker {

@@ -28,13 +28,28 @@ std::vector<std::byte> writeEmfSpool(std::u16string_view documentName,
     }
     while (out.size() < headerSize) out.push_back(std::byte{0});
     for (const auto& page : pages) {
+        // Records stay on 4-byte boundaries; the padding of a page whose size
+        // is no multiple of 4 belongs to its record, so the size counts it
+        // (the next record head follows the record's size).
+        const std::size_t padded = (page.size() + 3) / 4 * 4;
         put32(out, 12);  // EMRI_METAFILE_DATA
-        put32(out, static_cast<std::uint32_t>(page.size()));
+        put32(out, static_cast<std::uint32_t>(padded));
         out.insert(out.end(), page.begin(), page.end());
-        while (out.size() % 4 != 0) out.push_back(std::byte{0});
+        out.resize(out.size() + (padded - page.size()), std::byte{0});
     }
     put32(out, 0);
     put32(out, 0);
+    return out;
+}
+
+std::vector<std::byte> writeWin9xSpool(std::span<const std::string> temporaryFiles) {
+    // A leading byte that is no page reference (the reader skips the first
+    // byte), then each file's name in the temporary folder, NUL-ended.
+    std::vector<std::byte> out{std::byte{0}};
+    for (const auto& name : temporaryFiles) {
+        for (const char c : "C:\\WINDOWS\\TEMP\\" + name) out.push_back(static_cast<std::byte>(c));
+        out.push_back(std::byte{0});
+    }
     return out;
 }
 

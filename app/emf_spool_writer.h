@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -12,5 +13,9 @@ namespace app {
 
 std::vector<std::byte> writeEmfSpool(std::u16string_view documentName,
                                      std::span<const std::vector<std::byte>> pages);
+
+// 95/98/Me spool data: they name the temporary metafile file of each page
+// ("~EMF" and eight characters, in the system temporary folder) in page order.
+std::vector<std::byte> writeWin9xSpool(std::span<const std::string> temporaryFiles);
 
 }  // namespace app

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "app/printer_macro_file.h"
 #include "app/session.h"
 #include "app/settings_store.h"
 #include "app/spool_reader.h"
@@ -48,20 +49,6 @@ long long parseDecimal(const std::optional<std::string>& text) {
     char* end = nullptr;
     const long long v = std::strtoll(text->c_str(), &end, 10);
     return (end != nullptr && *end == '\0') ? v : 0;
-}
-
-// The first line of a text file, without its end, at most 259 characters.
-std::optional<std::string> firstLine(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::string line;
-    char c = 0;
-    while (line.size() < 4096 && in.get(c) && c != '\n') line.push_back(c);
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    line = line.substr(0, line.find('\0'));
-    return platform::truncateUtf8(line, kMaxTextLength);
 }
 
 }  // namespace
@@ -146,10 +133,7 @@ PageAcquisition::PageAcquisition(Session& session, SettingsStore& store,
     : m_session(session), m_store(store), m_folders(folders), m_spooler(spooler), m_ui(ui) {}
 
 fs::path PageAcquisition::printerMacroFile() const {
-    const auto local = m_store.localAppDataFolder();
-    if (local && local->size() > 3)
-        return m_folders.nativePath(*local) / "Scrivlet" / "lvSLPrnMacro.ini";
-    return m_folders.nativePath("c:\\lvSLPrnMacro.ini");
+    return app::printerMacroFile(m_store, m_folders);
 }
 
 fs::path PageAcquisition::workFolder() const {
@@ -163,10 +147,14 @@ void PageAcquisition::systemMessage(const std::string& text) {
 }
 
 bool PageAcquisition::findCapturePrinter() {
-    if (auto line = firstLine(printerMacroFile())) {
-        const auto on = line->find(" on ");
-        m_session.CapturePrinterName = on == std::string::npos ? *line : line->substr(0, on);
-        return true;
+    if (auto line = readFirstLine(printerMacroFile())) {
+        if (auto name = printerOfActivePrinterText(*line, m_spooler)) {
+            m_session.CapturePrinterName = *name;
+            return true;
+        }
+        // A line without " on " (another language's Word, an empty or damaged
+        // file) names no printer: the default printer, which is also the one
+        // the printer-support library prepared, so the job is found.
     }
     switch (m_spooler.platform()) {
         case WindowsPlatform::Win9x: {
@@ -267,7 +255,7 @@ std::string PageAcquisition::findSpoolFileByTime(const fs::path& folder) {
                                              kMessageCaption, MessageButtons::YesNo, MessageIcon::Question);
         if (answer == MessageAnswer::Yes && startProgram) {
             const auto install = m_store.readString(platform::RegRoot::LocalMachine, "InstallPath");
-            startProgram(m_folders.nativePath(install.value_or("")) / "Scrivlet.exe", "quick");
+            startProgram(m_folders.nativePath(install.value_or("")) / kMainProgramName, "quick");
         }
         return "_";
     }

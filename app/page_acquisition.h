@@ -17,6 +17,9 @@ class PlatformFolders;
 
 namespace app {
 
+// The main program's file in the installation folder.
+inline constexpr const char* kMainProgramName = "Scrivlet";
+
 struct Session;
 class SettingsStore;
 class UserInterfacePort;

@@ -1,7 +1,11 @@
-// The main program. Without a display it runs the start-up steps that need
-// no window: it prepares the platform folders and loads every setting; with
-// "quick" it renders the demonstration pages of the installation folder and
-// writes them as image files, saying where.
+// The main program. Until its window is built it runs the start-up steps
+// that need no window (the platform folders, every setting) and then works
+// headless: with "quick" it renders the demonstration pages of the
+// installation folder, otherwise it runs the capture worker (spool or
+// clipboard route); either way the pages are written as image files in the
+// current format, and it says where.
+
+#include <spawn.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -12,6 +16,7 @@
 #include <vector>
 
 #include "app/console_ui.h"
+#include "app/headless_capture.h"
 #include "app/session.h"
 #include "app/settings_store.h"
 #include "metafile/metafile.h"
@@ -22,9 +27,35 @@
 #include "render/magick.h"
 #include "render/page_renderer.h"
 
+extern char** environ;
+
 namespace {
 
 namespace fs = std::filesystem;
+
+fs::path outputFolder() {
+    const char* outEnv = std::getenv("SCRIVLET_OUTPUT");
+    return outEnv != nullptr && *outEnv != '\0' ? fs::path(outEnv) : fs::current_path() / "scrivlet-output";
+}
+
+bool hasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* v = std::getenv(name);
+        if (v != nullptr && *v != '\0')
+            return true;
+    }
+    return false;
+}
+
+// The shell's "open" of a program with one parameter: started beside this
+// process, not waited for.
+void startProgram(const fs::path& program, const std::string& parameter) {
+    pid_t pid = 0;
+    std::string file = program.string(), arg = parameter;
+    char* argv[] = {file.data(), arg.data(), nullptr};
+    if (posix_spawn(&pid, file.c_str(), nullptr, nullptr, argv, environ) != 0)
+        std::fprintf(stderr, "Scrivlet: cannot start %s\n", file.c_str());
+}
 
 const char* formatName(const app::FormatFlags& flags) {
     if (flags.JPG_Default)
@@ -59,9 +90,7 @@ int runDemonstration(app::Session& session, app::SettingsStore& store,
         std::fprintf(stderr, "No sample pages in %s.\n", samples.c_str());
         return 1;
     }
-    const char* outEnv = std::getenv("SCRIVLET_OUTPUT");
-    const fs::path out =
-        outEnv != nullptr && *outEnv != '\0' ? fs::path(outEnv) : fs::current_path() / "scrivlet-output";
+    const fs::path out = outputFolder();
     fs::create_directories(out, ec);
 
     app::ConsoleUi ui;
@@ -105,6 +134,8 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "quick") == 0) {
         session.DemoMode = true;
     }
+    bool headlessAsked = false;
+    for (int i = 1; i < argc; ++i) headlessAsked = headlessAsked || std::strcmp(argv[i], "--headless") == 0;
 
     std::printf("Quillo Scrivlet\n");
     std::printf("  registry (current user):  %s\n", location.currentUserFile.c_str());
@@ -125,8 +156,14 @@ int main(int argc, char** argv) {
         std::printf("Quick-start demonstration:\n");
         return runDemonstration(session, store, folders);
     }
-    std::printf(
-        "The windows and the capture worker are not built yet; start with \"quick\" for the "
-        "demonstration.\n");
-    return 0;
+    if (headlessAsked) {
+        std::printf("Capture (headless, as asked):\n");
+    } else if (!hasDisplay()) {
+        std::printf("Capture (headless: no display):\n");
+    } else {
+        std::printf("Capture (headless: the window is not built yet):\n");
+    }
+    app::ConsoleUi ui;
+    return app::runHeadlessCapture(
+        {session, store, registry, folders, ui, refresh, startProgram, outputFolder()});
 }

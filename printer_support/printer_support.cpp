@@ -3,11 +3,13 @@
 #include <fstream>
 #include <system_error>
 
+#include "app/printer_macro_file.h"
 #include "app/settings_store.h"
 #include "platform/folders.h"
 #include "platform/registry/registry.h"
 #include "platform/spooler/spooler.h"
 #include "platform/text_util.h"
+#include "printer_support/autostart_entry.h"
 
 namespace printer_support {
 namespace {
@@ -62,33 +64,41 @@ void PrinterSupport::writeState() {
         m_messages("Create lvSLPrn.ini Error!", kCaption);
 }
 
+std::string PrinterSupport::refreshProgram() const {
+    const auto install = app::SettingsStore(m_registry).readString(RegRoot::LocalMachine, "InstallPath");
+    if (!install)
+        return {};
+    return (m_folders.nativePath(*install) / kRefreshProgram).string();
+}
+
+fs::path PrinterSupport::autostartEntry() const {
+    return m_folders.applicationData() / "autostart" / kAutostartEntry;
+}
+
 void PrinterSupport::writeRunOnce() {
     // At most once while the library is loaded.
     if (m_runOnceWritten)
         return;
     m_runOnceWritten = true;
-    app::SettingsStore store(m_registry);
-    const auto install = store.readString(RegRoot::LocalMachine, "InstallPath");
+    const std::string program = refreshProgram();
     auto key = m_registry.createKey(RegRoot::CurrentUser, kRunOnceKey, platform::RegAccess::Write);
     if (key)
-        key->setString(kRunOnceValue, platform::joinPath(install.value_or(""), "SLPrnSupport") + " refresh");
+        key->setString(kRunOnceValue, "\"" + program + "\" refresh");
+    // Nothing on Linux runs the RunOnce value: an autostart entry of the
+    // desktop runs the same command at the next login (the refresh removes it).
+    if (!program.empty())
+        writeAutostartEntry(autostartEntry(), program);
 }
 
 std::optional<std::string> PrinterSupport::capturePrinterName() {
-    // The Word macro's printer file sits beside the state file.
-    const fs::path macro = stateFile().parent_path() / "lvSLPrnMacro.ini";
+    // The Word macro's printer file, in the folder of the state file.
+    const app::SettingsStore store(m_registry);
+    const fs::path macro = app::printerMacroFile(store, m_folders);
     std::error_code ec;
     fs::create_directories(macro.parent_path(), ec);
-    std::ifstream in(macro, std::ios::binary);
-    if (in) {
-        std::string line;
-        char c = 0;
-        while (line.size() < 4096 && in.get(c) && c != '\n') line.push_back(c);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        const auto on = line.find(" on ");
-        if (on != std::string::npos)
-            return platform::truncateUtf8(line.substr(0, on), 259);
+    if (const auto line = app::readFirstLine(macro)) {
+        if (auto name = app::printerOfActivePrinterText(*line, m_spooler))
+            return name;
     }
     switch (m_spooler.platform()) {
         case WindowsPlatform::Win9x: {
@@ -130,9 +140,16 @@ std::optional<PrinterSupport::Start> PrinterSupport::commonStart() {
         m_messages("Printer not found or Scrivlet Settings Damaged!", kCaption);
         return std::nullopt;
     }
-    Start start{*printer, m_spooler.printer(*printer).has_value()};
-    if (!start.haveFacts)
+    Start start{*printer, m_spooler.printer(*printer)};
+    if (start.facts) {
+        m_facts = start.facts;
+    } else {
         m_messages("!bFlag || !hPrinter", "");
+        // The facts read earlier while the library is loaded stand in, never
+        // made-up ones.
+        if (m_facts && platform::equalsIgnoreCase(m_facts->name, *printer))
+            start.facts = m_facts;
+    }
     return start;
 }
 
@@ -140,9 +157,9 @@ void PrinterSupport::setting() {
     const auto start = commonStart();
     if (!start)
         return;
-    platform::PrinterInfo unknown;
-    unknown.name = start->printer;
-    auto facts = m_spooler.printer(start->printer).value_or(unknown);
+    if (!start->facts)
+        return;  // nothing known of the printer: nothing is prepared or saved
+    const platform::PrinterInfo& facts = *start->facts;
 
     if (nothingSaved(kPaused, m_state.paused)) {
         if (facts.status & platform::PRINTER_STATUS_PAUSED) {
@@ -225,6 +242,8 @@ void PrinterSupport::refresh() {
     if (auto key = m_registry.openKey(RegRoot::CurrentUser, kRunOnceKey, platform::RegAccess::Write)) {
         key->deleteValue(kRunOnceValue);
     }
+    std::error_code ec;
+    fs::remove(autostartEntry(), ec);
     writeState();
 }
 

@@ -19,6 +19,7 @@ protected:
     platform::FileClipboard clipboard{dir / "clipboard"};
     std::unique_ptr<render::PageRenderer> renderer;
     int refreshes = 0;
+    std::vector<std::pair<fs::path, std::string>> started;
 
     void SetUp() override {
         CaptureFixture::SetUp();
@@ -30,7 +31,10 @@ protected:
     }
     int run() {
         CaptureWorker worker({session, store, folders, *spooler, clipboard, ui, *renderer,
-                              [this] { return ++refreshes; }, [] { return 120; }});
+                              [this] { return ++refreshes; }, [] { return 120; },
+                              [this](const fs::path& program, const std::string& parameter) {
+                                  started.emplace_back(program, parameter);
+                              }});
         worker.start();
         worker.join();
         return session.PageList.count();
@@ -97,6 +101,37 @@ TEST_F(CaptureWorkerTest, SpoolRouteCutsListsAndRestoresThePrinter) {
     EXPECT_TRUE(spooler->jobs("Capture").empty());
     EXPECT_EQ(refreshes, 1);
     EXPECT_TRUE(fs::is_empty(work())) << "page files are deleted once listed";
+}
+
+TEST_F(CaptureWorkerTest, NoSpoolFileOffersTheDemonstrationThroughTheMainProgram) {
+    addPrinter("Capture");
+    spooler->setDefaultPrinter("Capture");
+    store.writeString(platform::RegRoot::CurrentUser, "CurDocName", "Report.doc");
+    // A job whose spool file is gone: the time search finds no .spl file.
+    const std::vector<std::vector<std::byte>> pages = {page(10)};
+    const auto job = spooler->submitJob("Capture", "Microsoft Word - Report.doc", writeEmfSpool(u"x", pages));
+    ASSERT_TRUE(job);
+    fs::remove(spooler->spoolFileOf(*job));
+    ui.scriptAnswers({MessageAnswer::Yes});
+    EXPECT_EQ(run(), 0);
+    ASSERT_EQ(started.size(), 1u) << "Yes starts the demonstration";
+    EXPECT_EQ(started[0].first, dir / "install" / "Scrivlet");
+    EXPECT_EQ(started[0].second, "quick");
+    EXPECT_EQ(refreshes, 1);
+}
+
+TEST_F(CaptureWorkerTest, APrinterLineWithoutOnTakesTheDefaultPrinterAndItsJob) {
+    // Another language's Word writes "Capture auf LPT1:"; the printer-support
+    // library then prepared the default printer, so the job is found there.
+    addPrinter("Capture");
+    spooler->setDefaultPrinter("Capture");
+    writeFile(acquisition->printerMacroFile(), "Capture auf LPT1:\r\n");
+    store.writeString(platform::RegRoot::CurrentUser, "CurDocName", "Report.doc");
+    const std::vector<std::vector<std::byte>> pages = {page(10), page(20)};
+    spooler->submitJob("Capture", "Microsoft Word - Report.doc", writeEmfSpool(u"x", pages));
+    EXPECT_EQ(run(), 2);
+    EXPECT_EQ(session.CapturePrinterName, "Capture");
+    EXPECT_TRUE(spooler->jobs("Capture").empty());
 }
 
 TEST_F(CaptureWorkerTest, NoPrinterStillClearsAndRestores) {

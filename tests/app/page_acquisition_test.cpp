@@ -79,6 +79,43 @@ TEST_F(CaptureFixture, DamagedSpoolFilesKeepThePagesCutSoFar) {
     EXPECT_FALSE(cutEmfPages(dir / "missing.spl", 5, work()).readToEnd);
 }
 
+TEST_F(CaptureFixture, PagesOfAnySizeFollowEachOtherInTheSpoolData) {
+    // Page sizes that are no multiple of 4 are padded inside their record.
+    std::vector<std::vector<std::byte>> pages;
+    for (std::size_t extra : {0u, 1u, 2u, 3u, 0u}) {
+        auto bytes = page(10 + static_cast<int>(pages.size()));
+        bytes.resize(bytes.size() + extra, std::byte{0x5A});
+        pages.push_back(std::move(bytes));
+    }
+    writeFile(dir / "odd.spl", asString(writeEmfSpool(u"Microsoft Word - odd", pages)));
+    const auto result = cutEmfPages(dir / "odd.spl", 3, work());
+    EXPECT_TRUE(result.readToEnd);
+    ASSERT_EQ(result.pages.size(), pages.size());
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const std::string cut = readFile(result.pages[i]);
+        const std::string sent = asString(pages[i]);
+        EXPECT_EQ(cut.substr(0, sent.size()), sent) << "page " << i;
+        EXPECT_EQ(cut.size(), (sent.size() + 3) / 4 * 4) << "page " << i << ": the record's padding";
+    }
+}
+
+TEST_F(CaptureFixture, Windows9xSpoolDataNameTheTemporaryPagesInOrder) {
+    usePlatform(platform::WindowsPlatform::Win9x);
+    addPrinter("Capture");
+    session.CapturePrinterName = "Capture";
+    const auto temp = folders.systemTempFolder().value();
+    const std::vector<std::string> names = {"~EMF00FF.TMP", "~EMF0100.TMP", "~EMFA0B1.TMP"};
+    for (std::size_t i = 0; i < names.size(); ++i)
+        writeFile(temp / names[i], "page " + std::to_string(i + 1));
+    const auto spool = writeWin9xSpool(names);
+    const auto job = spooler->submitJob("Capture", "Microsoft Word - R.doc", spool);
+    ASSERT_TRUE(acquisition->captureSpoolJobs("Microsoft Word - R.doc"));
+    for (std::size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(readFile(work() / pageFileName(*job, static_cast<int>(i) + 1)),
+                  "page " + std::to_string(i + 1));
+    EXPECT_FALSE(fs::exists(work() / pageFileName(*job, 4)));
+}
+
 TEST_F(CaptureFixture, RealSpoolFilesGiveTheirPagesByteForByte) {
     const fs::path corpus = fs::path(SCRIVLET_SHARED_DIR) / "corpus" / "spool";
     if (!fs::exists(corpus))
@@ -113,9 +150,35 @@ TEST_F(CaptureFixture, CapturePrinterFromTheMacroFileOrTheDefault) {
     writeFile(acquisition->printerMacroFile(), "Capture Printer on Ne00:\r\n");
     ASSERT_TRUE(acquisition->findCapturePrinter());
     EXPECT_EQ(session.CapturePrinterName, "Capture Printer");
-    writeFile(acquisition->printerMacroFile(), "Just A Name\n");
-    ASSERT_TRUE(acquisition->findCapturePrinter());
-    EXPECT_EQ(session.CapturePrinterName, "Just A Name") << "a line without \" on \" is kept whole";
+}
+
+TEST_F(CaptureFixture, PrinterLineNamesThePrinterOrLeavesItToTheDefault) {
+    addPrinter("Capture Printer");
+    addPrinter("Print on Demand");
+    addPrinter("Office Laser", false);
+    spooler->setDefaultPrinter("Office Laser");
+    struct Case {
+        const char* line;
+        const char* printer;
+    };
+    const Case cases[] = {
+        {"Capture Printer on Ne00:", "Capture Printer"},
+        {"Print on Demand on LPT1:", "Print on Demand"},
+        {"print on demand on LPT1:", "print on demand"},
+        {"Unknown on Demand on LPT2:", "Unknown on Demand"},
+        {"Capture Printer on Ne00: on x on y", "Capture Printer"},
+        // No " on ": the default printer, as the printer-support library takes it.
+        {"Capture Printer auf Ne00:", "Office Laser"},
+        {"", "Office Laser"},
+        {" on LPT1:", "Office Laser"},
+        {"\x01\x02garbled", "Office Laser"},
+    };
+    for (const auto& c : cases) {
+        writeFile(acquisition->printerMacroFile(), std::string(c.line) + "\r\n");
+        session.CapturePrinterName.clear();
+        EXPECT_TRUE(acquisition->findCapturePrinter()) << c.line;
+        EXPECT_EQ(session.CapturePrinterName, c.printer) << c.line;
+    }
 }
 
 TEST_F(CaptureFixture, DefaultPrinterByPlatform) {
@@ -184,7 +247,7 @@ TEST_F(CaptureFixture, NoSpoolFilesOffersTheDemonstration) {
     ui.scriptAnswers({MessageAnswer::Yes, MessageAnswer::No});
     fs::create_directories(dir / "empty");
     EXPECT_EQ(acquisition->findSpoolFileByTime(dir / "empty"), "_");
-    EXPECT_EQ(started, dir / "install" / "Scrivlet.exe");
+    EXPECT_EQ(started, dir / "install" / "Scrivlet");
     EXPECT_EQ(parameter, "quick");
     started.clear();
     EXPECT_EQ(acquisition->findSpoolFileByTime(dir / "empty"), "_");

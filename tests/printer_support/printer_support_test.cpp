@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "printer_support/autostart_entry.h"
 #include "tests/app/capture_fixture.h"
 
 namespace printer_support {
@@ -51,7 +52,8 @@ TEST_F(PrinterSupportTest, RunningLocalPrinterIsPausedAndResumed) {
     EXPECT_EQ(store.readString(RegRoot::CurrentUser, "CurWordPrnNetworkPath"), "LPT1:");
     EXPECT_EQ(store.readString(RegRoot::CurrentUser, "CurWordPrnDataType"), "NT EMF 1.008");
     EXPECT_EQ(reg("CurWordPrnAttributeRawOnly"), 0);
-    EXPECT_EQ(runOnce(), "/opt/scrivlet/SLPrnSupport refresh");
+    EXPECT_EQ(runOnce(), "\"/opt/scrivlet/SLPrnSupport\" refresh");
+    EXPECT_TRUE(std::filesystem::exists(support->autostartEntry()));
     EXPECT_EQ(readFile(support->stateFile()), "0\n0\nLPT1:\nNT EMF 1.008\n0\n0\n");
     EXPECT_TRUE(messages.empty());
 
@@ -62,6 +64,7 @@ TEST_F(PrinterSupportTest, RunningLocalPrinterIsPausedAndResumed) {
         EXPECT_EQ(reg(v), 100) << v;
     }
     EXPECT_FALSE(runOnce());
+    EXPECT_FALSE(std::filesystem::exists(support->autostartEntry())) << "the refresh removes its entry";
     EXPECT_EQ(readFile(support->stateFile()), "100\n100\nLPT1:\nNT EMF 1.008\n100\n0\n");
 }
 
@@ -115,6 +118,89 @@ TEST_F(PrinterSupportTest, DefaultPrinterWithoutMacroFileAndMessages) {
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[1].first, "PRINTER_ATTRIBUTE_RAW_ONLY !! Please Install Another Printer!");
     EXPECT_EQ(reg("CurWordPrnAttributeRawOnly"), 1);
+}
+
+TEST_F(PrinterSupportTest, AutostartEntryQuotesTheProgram) {
+    store.writeString(RegRoot::LocalMachine, "InstallPath", "/opt/Quillo Apps/scrivlet");
+    addPrinter("Capture", false);
+    useMacroPrinter("Capture on LPT1:");
+    support->setting();
+    EXPECT_EQ(support->autostartEntry(),
+              folders.applicationData() / "autostart" / "scrivlet-slPrnRefresh.desktop");
+    EXPECT_EQ(runOnce(), "\"/opt/Quillo Apps/scrivlet/SLPrnSupport\" refresh");
+    const std::string entry = readFile(support->autostartEntry());
+    EXPECT_NE(entry.find("[Desktop Entry]\nType=Application\n"), std::string::npos) << entry;
+    EXPECT_NE(entry.find("\nExec=\"/opt/Quillo Apps/scrivlet/SLPrnSupport\" refresh\n"), std::string::npos)
+        << entry;
+    EXPECT_NE(entry.find("\nTryExec=/opt/Quillo Apps/scrivlet/SLPrnSupport\n"), std::string::npos) << entry;
+}
+
+TEST(AutostartExec, QuotesByTheDesktopEntryRules) {
+    struct Case {
+        const char* program;
+        std::optional<std::string> exec;
+    };
+    const Case cases[] = {
+        {"/opt/a/SLPrnSupport", "\"/opt/a/SLPrnSupport\" refresh"},
+        {"/opt/a b/SLPrnSupport", "\"/opt/a b/SLPrnSupport\" refresh"},
+        // Inside the quotes ", `, $ and \ take a backslash; the value's own
+        // rules double every backslash again; % is doubled.
+        {"/opt/\"q\"/S", "\"/opt/\\\\\"q\\\\\"/S\" refresh"},
+        {"/opt/$HOME`x`/S", "\"/opt/\\\\$HOME\\\\`x\\\\`/S\" refresh"},
+        {"/opt/back\\slash/S", "\"/opt/back\\\\\\\\slash/S\" refresh"},
+        {"/opt/100%/S", "\"/opt/100%%/S\" refresh"},
+        {"/opt/new\nline/S", std::nullopt},
+        {"/opt/tab\t/S", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(autostartExec(c.program), c.exec) << c.program;
+}
+
+TEST_F(PrinterSupportTest, WithoutAnInstallationFolderNoAutostartEntry) {
+    registry.openKey(RegRoot::LocalMachine, "Software\\Quillo\\Scrivlet", platform::RegAccess::Write)
+        ->deleteValue("InstallPath");
+    addPrinter("Capture", false);
+    useMacroPrinter("Capture on LPT1:");
+    support->setting();
+    EXPECT_TRUE(spooler->printer("Capture")->status & platform::PRINTER_STATUS_PAUSED);
+    EXPECT_FALSE(std::filesystem::exists(support->autostartEntry()));
+}
+
+TEST_F(PrinterSupportTest, APrinterThatCannotBeReadSavesNoMadeUpFacts) {
+    useMacroPrinter("Ghost on LPT1:");
+    support->setting();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].first, "!bFlag || !hPrinter");
+    EXPECT_EQ(messages[0].second, "");
+    for (const char* v :
+         {"CurWordPrnStatusPaused", "CurWordPrnAttributeNetwork", "CurWordPrnAttributeRawOnly"})
+        EXPECT_EQ(reg(v), -1) << v << ": nothing saved";
+    EXPECT_FALSE(store.readString(RegRoot::CurrentUser, "CurWordPrnDataType"));
+    EXPECT_FALSE(runOnce());
+}
+
+TEST_F(PrinterSupportTest, APrinterThatCannotBeReadAgainKeepsTheEarlierFacts) {
+    addPrinter("Shared", false, platform::PRINTER_ATTRIBUTE_NETWORK, "\\\\server\\laser");
+    auto p = *spooler->printer("Shared");
+    p.dataType = "NT EMF 1.008";
+    spooler->setPrinter(p);
+    useMacroPrinter("Shared on Ne01:");
+    support->setting();
+    // Nothing saved again (as after a restore), then the spooler can no
+    // longer be asked: the facts of the earlier read stand in.
+    for (const char* v : {"CurWordPrnStatusPaused", "CurWordPrnAttributeNetwork", "CurWordPrnDataTypeEMF"})
+        store.writeDword(RegRoot::CurrentUser, v, 100);
+    writeFile(support->stateFile(), "100\n100\n\n\n100\n0\n");
+    messages.clear();
+    registry.deleteKeyTree(RegRoot::LocalMachine, std::string(platform::kPrintersKey) + "\\Shared");
+    ASSERT_FALSE(spooler->printer("Shared"));
+    support->setting();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].first, "!bFlag || !hPrinter");
+    EXPECT_EQ(reg("CurWordPrnStatusPaused"), 0) << "the earlier facts: it was running";
+    EXPECT_EQ(reg("CurWordPrnAttributeNetwork"), 1);
+    EXPECT_EQ(store.readString(RegRoot::CurrentUser, "CurWordPrnNetworkPath"), "\\\\server\\laser");
+    EXPECT_EQ(store.readString(RegRoot::CurrentUser, "CurWordPrnDataType"), "NT EMF 1.008");
 }
 
 TEST(PrinterStateFile, ReadsSixLinesAndKeepsWhatIsMissing) {

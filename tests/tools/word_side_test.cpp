@@ -1,0 +1,311 @@
+// The Word-side tool, the main program's headless capture and the printer
+// restore program, run as the user runs them: separate processes that meet
+// through a private registry, private XDG folders and the emulated spooler.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+#include "app/settings_store.h"
+#include "metafile/emf_writer.h"
+#include "platform/folders.h"
+#include "platform/registry/registry.h"
+#include "platform/spooler/spooler.h"
+#include "printer_support/printer_support.h"
+#include "tests/support/run_program.h"
+#include "tests/support/temp_dir.h"
+
+#if defined(HAVE_GIO_UNIX)
+#include <gio/gdesktopappinfo.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::RegRoot;
+using testing_support::readFile;
+using testing_support::runProgram;
+using testing_support::writeFile;
+
+constexpr const char* kCapture = "Scrivlet Capture";  // the printer ScrivletSetup adds
+
+std::string emfPage(int size) {
+    metafile::EmfWriter w({0, 0, 2540, 2540}, {1000, 1000}, {254, 254});
+    w.rectangle({0, 0, size, size});
+    const auto bytes = w.finish();
+    return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+class WordSideTest : public ::testing::Test {
+protected:
+    testing_support::TempDir dir;
+    fs::path install;  // with a blank, as "Program Files" has
+    std::unique_ptr<platform::Registry> registry;
+    std::unique_ptr<app::SettingsStore> store;
+    std::unique_ptr<platform::PlatformFolders> folders;
+    std::unique_ptr<platform::Spooler> spooler;
+
+    void SetUp() override {
+        const std::pair<const char*, fs::path> vars[] = {
+            {"SCRIVLET_REGISTRY", dir / "registry"}, {"HOME", dir / "home"},
+            {"XDG_CONFIG_HOME", dir / "config"},     {"XDG_DATA_HOME", dir / "data"},
+            {"XDG_CACHE_HOME", dir / "cache"},       {"XDG_RUNTIME_DIR", dir / "runtime"},
+            {"SCRIVLET_OUTPUT", dir / "out"}};
+        for (const auto& [name, path] : vars) {
+            fs::create_directories(path);
+            ::setenv(name, path.c_str(), 1);
+        }
+        ::chmod((dir / "runtime").c_str(), 0700);
+        for (const char* name : {"SCRIVLET_HOME", "DISPLAY", "WAYLAND_DISPLAY", "SCRIVLET_WINDOWS_VERSION"})
+            ::unsetenv(name);
+        install = dir / "Quillo Apps" / "install";
+        fs::create_directories(install / "emf");
+        fs::create_symlink(SCRIVLET_MAIN, install / "Scrivlet");
+        fs::create_symlink(SLPRNSUPPORT, install / "SLPrnSupport");
+        for (int i = 1; i <= 3; ++i) writeFile(dir / ("p" + std::to_string(i) + ".emf"), emfPage(100 * i));
+        reopen();
+    }
+    void usePlatform(const char* version) {
+        ::setenv("SCRIVLET_WINDOWS_VERSION", version, 1);
+        reopen();
+    }
+    void reopen() {
+        registry = std::make_unique<platform::Registry>(platform::RegistryLocation::fromEnvironment());
+        store = std::make_unique<app::SettingsStore>(*registry);
+        folders = std::make_unique<platform::PlatformFolders>(platform::PlatformFolders::fromEnvironment());
+        spooler = std::make_unique<platform::Spooler>(*registry, folders->windowsFolder().value(),
+                                                      platform::platformFromEnvironment());
+    }
+    testing_support::ProgramRun run(std::vector<std::string> args) { return runProgram(args, dir.path()); }
+    // The product's setup: InstallPath and the capture printer as the default.
+    void setup() {
+        const auto r = run({SCRIVLET_SETUP, install.string()});
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    testing_support::ProgramRun word(const std::string& route, std::vector<std::string> extra) {
+        std::vector<std::string> args = {SCRIVLET_WORD, route, "--document", "Report.doc"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run(args);
+    }
+    std::string page(int i) const { return (dir / ("p" + std::to_string(i) + ".emf")).string(); }
+    bool paused(const std::string& printer) const {
+        return (spooler->printer(printer).value().status & platform::PRINTER_STATUS_PAUSED) != 0;
+    }
+    bool runOnceSet() const {
+        auto key =
+            registry->openKey(RegRoot::CurrentUser, printer_support::kRunOnceKey, platform::RegAccess::Read);
+        return key && static_cast<bool>(key->queryValue(printer_support::kRunOnceValue));
+    }
+    fs::path autostartEntry() const {
+        return dir / "config" / "autostart" / printer_support::kAutostartEntry;
+    }
+    // The output files' names, sorted.
+    std::vector<std::string> outputs() const {
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(dir / "out", ec)) {
+            if (fs::file_size(e.path()) > 0)
+                names.push_back(e.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    void addPrinter(const std::string& name, bool isPaused) {
+        platform::PrinterInfo p;
+        p.name = name;
+        p.port = "LPT1:";
+        p.dataType = "NT EMF 1.008";
+        p.status = isPaused ? platform::PRINTER_STATUS_PAUSED : 0;
+        ASSERT_TRUE(spooler->addPrinter(p));
+    }
+};
+
+TEST_F(WordSideTest, SpoolRouteWaitsForTheMainProgramWhichCapturesAndRestores) {
+    setup();
+    // The first page's size is no multiple of 4: the pages after it still arrive.
+    writeFile(page(1), emfPage(100) + "x");
+    const auto handed = word("spool", {"--start", (dir / "absent").string(), page(1), page(2), page(3)});
+    ASSERT_EQ(handed.status, 0) << handed.err;
+    EXPECT_NE(handed.out.find("queued job"), std::string::npos) << handed.out;
+    EXPECT_EQ(spooler->jobs(kCapture).size(), 1u);
+    EXPECT_TRUE(paused(kCapture));
+    EXPECT_TRUE(runOnceSet());
+    EXPECT_TRUE(fs::exists(autostartEntry()));
+    EXPECT_EQ(store->readString(RegRoot::CurrentUser, "CurDocName"), "Report.doc");
+    EXPECT_EQ(store->readString(RegRoot::CurrentUser, "CurWordWinName"), "Microsoft Word - Report.doc");
+    EXPECT_EQ(store->readString(RegRoot::CurrentUser, "CurWordKodClipbrd"), "FALSE");
+    EXPECT_EQ(readFile(dir / "data" / "Scrivlet" / "lvSLPrnMacro.ini"), "Scrivlet Capture on LPT1:\n");
+
+    // The main program, started later without a display.
+    const auto captured = run({(install / "Scrivlet").string()});
+    ASSERT_EQ(captured.status, 0) << captured.out << captured.err;
+    const auto files = outputs();
+    ASSERT_EQ(files.size(), 3u) << captured.out << captured.err;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(files[static_cast<std::size_t>(i)].substr(0, 10), "Report000" + std::to_string(i + 1));
+    EXPECT_NE(captured.out.find((dir / "out").string()), std::string::npos) << "it says where";
+    EXPECT_TRUE(spooler->jobs(kCapture).empty()) << "the job is gone";
+    EXPECT_FALSE(paused(kCapture)) << "the printer is resumed";
+    EXPECT_FALSE(runOnceSet());
+    EXPECT_FALSE(fs::exists(autostartEntry()));
+    EXPECT_EQ(store->readDword(RegRoot::CurrentUser, "CurWordPrnStatusPaused"), 100);
+}
+
+TEST_F(WordSideTest, TheWordSideStartsTheMainProgramFromTheInstallationFolder) {
+    setup();
+    const auto r = word("spool", {"--wait", page(1), page(2)});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("started " + (install / "Scrivlet").string()), std::string::npos) << r.out;
+    EXPECT_EQ(outputs().size(), 2u) << r.out << r.err;
+    EXPECT_TRUE(spooler->jobs(kCapture).empty());
+    EXPECT_FALSE(paused(kCapture));
+    EXPECT_FALSE(runOnceSet());
+    const auto again = run({(install / "Scrivlet").string(), "--headless"});
+    EXPECT_EQ(again.status, 1) << "nothing left to capture";
+    EXPECT_NE(again.err.find("no page was captured"), std::string::npos) << again.err;
+}
+
+TEST_F(WordSideTest, Windows98CaptureRunsThroughTheTemporaryPageFiles) {
+    usePlatform("98");
+    setup();
+    const auto r = word("spool", {"--wait", page(1), page(2), page(3)});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(outputs().size(), 3u) << r.out << r.err;
+    EXPECT_TRUE(spooler->jobs(kCapture).empty());
+    EXPECT_FALSE(paused(kCapture));
+    EXPECT_EQ(spooler->printer(kCapture)->dataType, "NT EMF 1.008") << "the data type is put back";
+}
+
+TEST_F(WordSideTest, ClipboardRouteHandsOverOnePage) {
+    setup();
+    const auto r = word("clipboard", {"--wait", page(2)});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    ASSERT_EQ(outputs().size(), 1u) << r.out << r.err;
+    EXPECT_EQ(outputs()[0].substr(0, 10), "Report0001");
+    EXPECT_EQ(store->readString(RegRoot::CurrentUser, "CurWordKodClipbrd"), "FALSE");
+}
+
+TEST_F(WordSideTest, NoDefaultPrinterIsAClearError) {
+    addPrinter("Laser", false);
+    const auto r = word("spool", {"--start", (dir / "absent").string(), page(1)});
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.err.find("no default printer"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("queued"), std::string::npos) << r.out;
+}
+
+TEST_F(WordSideTest, APrinterNameHoldingOnIsPausedAndKeepsTheJob) {
+    addPrinter("Print on Demand", false);
+    ASSERT_TRUE(spooler->setDefaultPrinter("Print on Demand"));
+    store->writeString(RegRoot::LocalMachine, "InstallPath", install.string());
+    const auto r = word("spool", {"--start", (dir / "absent").string(), page(1)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(paused("Print on Demand"));
+    EXPECT_EQ(spooler->jobs("Print on Demand").size(), 1u);
+    const auto restored = run({SLPRNSUPPORT, "refresh"});
+    EXPECT_EQ(restored.status, 0) << restored.err;
+    EXPECT_FALSE(paused("Print on Demand"));
+}
+
+TEST_F(WordSideTest, AJobThatLeavesTheQueueAtOnceIsAnError) {
+    // An earlier capture saved its state and was never restored; meanwhile
+    // the printer was resumed by hand: nothing pauses it now.
+    addPrinter("Laser", false);
+    ASSERT_TRUE(spooler->setDefaultPrinter("Laser"));
+    store->writeDword(RegRoot::CurrentUser, "CurWordPrnStatusPaused", 0);
+    store->writeDword(RegRoot::CurrentUser, "CurWordPrnAttributeNetwork", 0);
+    writeFile(dir / "data" / "Scrivlet" / "lvSLPrn.ini", "0\n0\nLPT1:\nNT EMF 1.008\n100\n0\n");
+    const auto r = word("spool", {"--start", (dir / "absent").string(), page(1)});
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.err.find("\"Laser\" is not paused"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("queued"), std::string::npos) << r.out;
+    // The saved state is put back, so the next capture pauses the printer.
+    EXPECT_EQ(store->readDword(RegRoot::CurrentUser, "CurWordPrnStatusPaused"), 100);
+    const auto retry = word("spool", {"--start", (dir / "absent").string(), page(1)});
+    EXPECT_EQ(retry.status, 0) << retry.err;
+    EXPECT_TRUE(paused("Laser"));
+}
+
+TEST_F(WordSideTest, BadInputIsRefusedBeforeAnythingIsQueued) {
+    setup();
+    const std::string whole = readFile(page(1));
+    writeFile(dir / "cut.emf", whole.substr(0, whole.size() - 10));
+    writeFile(dir / "text.emf", "not a metafile");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{SCRIVLET_WORD}, 2, "usage"},
+        {{SCRIVLET_WORD, "print", "--document", "R", page(1)}, 2, "give a route"},
+        {{SCRIVLET_WORD, "spool", page(1)}, 2, "give a route"},
+        {{SCRIVLET_WORD, "spool", "--document", "R"}, 2, "give a route"},
+        {{SCRIVLET_WORD, "spool", "--document", "R", (dir / "cut.emf").string()}, 1, "cut short"},
+        {{SCRIVLET_WORD, "spool", "--document", "R", (dir / "text.emf").string()}, 1, "Not an enhanced"},
+        {{SCRIVLET_WORD, "spool", "--document", "R", (dir / "none.emf").string()}, 1, "none.emf"},
+        {{SCRIVLET_WORD, "spool", "--document", "R", "--printer", "Nobody", page(1)},
+         1,
+         "no printer \"Nobody\""},
+    };
+    for (const auto& c : cases) {
+        const auto r = run(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args.back() << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args.back() << ": " << r.err;
+    }
+    EXPECT_TRUE(spooler->jobs(kCapture).empty());
+    EXPECT_FALSE(paused(kCapture));
+}
+
+TEST_F(WordSideTest, TheRefreshProgramRestoresAndTakesOnlyRefresh) {
+    setup();
+    ASSERT_EQ(word("spool", {"--start", (dir / "absent").string(), page(1)}).status, 0);
+    ASSERT_TRUE(paused(kCapture));
+    for (const std::vector<std::string>& args : {std::vector<std::string>{SLPRNSUPPORT},
+                                                 {SLPRNSUPPORT, "Refresh"},
+                                                 {SLPRNSUPPORT, "refresh", "x"}}) {
+        const auto r = run(args);
+        EXPECT_EQ(r.status, 2) << args.size();
+        EXPECT_NE(r.err.find("usage: SLPrnSupport refresh"), std::string::npos);
+    }
+    EXPECT_TRUE(paused(kCapture)) << "a wrong call changes nothing";
+    const auto r = run({SLPRNSUPPORT, "refresh"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(paused(kCapture));
+    EXPECT_FALSE(runOnceSet());
+    EXPECT_FALSE(fs::exists(autostartEntry()));
+    EXPECT_EQ(spooler->jobs(kCapture).size(), 0u) << "the resumed printer printed the job";
+}
+
+#if defined(HAVE_GIO_UNIX)
+// The next login: the desktop reads the autostart entry and runs its command.
+TEST_F(WordSideTest, TheAutostartEntryRunsTheRefreshAtTheNextLogin) {
+    setup();
+    ASSERT_EQ(word("spool", {"--start", (dir / "absent").string(), page(1)}).status, 0);
+    ASSERT_TRUE(paused(kCapture));
+    // GLib's desktop-entry reader: it refuses an entry whose TryExec program
+    // does not exist, undoes the value's escapes, and splits the command line
+    // by the shell's quoting rules, as a session's autostart does.
+    GDesktopAppInfo* info = g_desktop_app_info_new_from_filename(autostartEntry().c_str());
+    ASSERT_NE(info, nullptr) << readFile(autostartEntry());
+    std::string commandLine = g_app_info_get_commandline(G_APP_INFO(info));
+    g_object_unref(info);
+    gint argc = 0;
+    gchar** argv = nullptr;
+    ASSERT_TRUE(g_shell_parse_argv(commandLine.c_str(), &argc, &argv, nullptr)) << commandLine;
+    std::vector<std::string> args(argv, argv + argc);
+    g_strfreev(argv);
+    ASSERT_EQ(args.size(), 2u) << commandLine;
+    EXPECT_EQ(args[0], (install / "SLPrnSupport").string()) << "the blank in the path stays inside";
+    EXPECT_EQ(args[1], "refresh");
+    const auto r = run(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(paused(kCapture));
+    EXPECT_FALSE(fs::exists(autostartEntry())) << "the refresh removes the entry";
+    EXPECT_FALSE(runOnceSet());
+}
+#endif
+
+}  // namespace
