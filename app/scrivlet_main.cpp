@@ -21,6 +21,7 @@
 #include "app/settings_store.h"
 #include "metafile/metafile.h"
 #include "output/formats.h"
+#include "output/image_file.h"
 #include "platform/folders.h"
 #include "platform/registry/registry.h"
 #include "printer_support/slprnsupprt.h"
@@ -91,32 +92,40 @@ int runDemonstration(app::Session& session, app::SettingsStore& store,
         return 1;
     }
     const fs::path out = outputFolder();
-    fs::create_directories(out, ec);
-
     app::ConsoleUi ui;
+    if (fs::create_directories(out, ec); ec) {
+        output::reportOutputError(ui, output::OutputError{out.string(), ec.message()});
+        return 1;
+    }
     render::PageRenderer renderer(session, ui);
     output::FormatService formatService(session, store, folders, ui);
     renderer.applyEncodingOptions = [&](Magick::Image& image, double resolution) {
         formatService.applyEncodingOptions(image, resolution);
     };
     const double dpi = app::currentResolution(session);
-    int number = 0;
+    int number = 0, written = 0, failed = 0;
     for (const auto& file : pages) {
         auto mf = metafile::Metafile::fromFile(file);
         if (!mf) {
             std::fprintf(stderr, "%s: %s\n", file.c_str(), mf.error().message.c_str());
+            ++failed;
             continue;
         }
         Magick::Image image = renderer.renderPage(dpi, &*mf);
         char name[32];
         std::snprintf(name, sizeof name, "Demo%04d%s", ++number,
                       std::string(output::extensionOf(session.CurrentFormat)).c_str());
-        image.write((out / name).string());
+        if (auto result = output::writeImageFile(image, out / name); !result) {
+            output::reportOutputError(ui, result.error());
+            ++failed;
+            continue;
+        }
+        ++written;
         std::printf("  %s (%zux%zu pixels, %.0f dpi)\n", (out / name).c_str(), image.columns(), image.rows(),
                     dpi);
     }
-    std::printf("%d demonstration page(s) written to %s\n", number, out.c_str());
-    return 0;
+    std::printf("%d demonstration page(s) written to %s\n", written, out.c_str());
+    return failed == 0 ? 0 : 1;
 }
 
 }  // namespace

@@ -1,22 +1,20 @@
 #include "output/formats.h"
 
-#include <algorithm>
-#include <cmath>
-#include <fstream>
-#include <system_error>
+#include <span>
 
 #include "app/session.h"
 #include "app/settings_store.h"
 #include "app/ui_port.h"
+#include "output/encoding.h"
+#include "output/image_file.h"
 #include "platform/folders.h"
+#include "render/magick_guard.h"
 
 namespace output {
 namespace {
 
 using app::FormatCode;
 using platform::RegRoot;
-
-enum class OptionSet { None, JPG, GIF, PNG, TIF, BMP };
 
 }  // namespace
 
@@ -83,83 +81,24 @@ std::string FormatService::previewPath() const {
 }
 
 void FormatService::applyEncodingOptions(Magick::Image& image, double dpi) {
+    if (image.columns() == 0 || image.rows() == 0)
+        return;  // a render that failed has been reported already
     const app::FormatSettings& o = m_session.formatOptions;
     const int mode = m_session.MultipageMode.load();
     // 1. The option set.
-    OptionSet set = OptionSet::None;
-    if (mode <= 0) {
-        const auto& f = m_session.CurrentFormat;
-        set = f.JPG_Default   ? OptionSet::JPG
-              : f.GIF_Default ? OptionSet::GIF
-              : f.PNG_Default ? OptionSet::PNG
-              : f.TIF_Default ? OptionSet::TIF
-              : f.BMP_Default ? OptionSet::BMP
-                              : OptionSet::None;
-    } else if (mode == 1) {
-        const std::string inside = pdfInsideFormat();
-        set = inside == "JPG"   ? OptionSet::JPG
-              : inside == "GIF" ? OptionSet::GIF
-              : inside == "PNG" ? OptionSet::PNG
-              : inside == "TIF" ? OptionSet::TIF
-                                : OptionSet::None;
-    } else if (mode == 2) {
-        set = OptionSet::TIF;
-    } else if (mode == 3) {
-        set = OptionSet::GIF;
+    const OptionSet set =
+        chooseOptionSet(mode, m_session.CurrentFormat, mode == 1 ? pdfInsideFormat() : std::string());
+    // 2 to 4. The set, the density and the sharpening.
+    if (auto reason = render::magickCall([&] {
+            applyOptionSet(image, set, o);
+            applyDensity(image, dpi);
+            if (m_session.RenderOptions.lvSharpen)
+                image.sharpen(2.0, 0.9);
+        })) {
+        m_ui.showMessage("cannot prepare the page for its image format: " + *reason, app::kMessageCaption,
+                         app::MessageButtons::Ok, app::MessageIcon::Error);
+        return;
     }
-    // 2. The set, call by call.
-    switch (set) {
-        case OptionSet::JPG:
-            image.type(o.JPG_Gray ? Magick::GrayscaleType : Magick::TrueColorType);
-            image.interlaceType(o.JPG_Progress ? Magick::LineInterlace : Magick::NoInterlace);
-            image.quality(static_cast<std::size_t>(std::max(o.JPG_Quality, 0)));
-            break;
-        case OptionSet::GIF:
-            image.type(o.GIF_IndexGray != 0 ? Magick::GrayscaleType : Magick::PaletteType);
-            image.interlaceType(o.GIF_Interlace ? Magick::LineInterlace : Magick::NoInterlace);
-            image.quantizeColors(static_cast<std::size_t>(std::clamp(o.GIF_Colors, 2, 256)));
-            if (o.GIF_Dither)
-                image.quantizeDither(true);
-            image.quantize(false);
-            break;
-        case OptionSet::PNG:
-            image.type(o.PNG_TrueIndexGray == 1   ? Magick::PaletteType
-                       : o.PNG_TrueIndexGray == 2 ? Magick::GrayscaleType
-                                                  : Magick::TrueColorType);
-            image.interlaceType(o.PNG_Interlace ? Magick::LineInterlace : Magick::NoInterlace);
-            if (o.PNG_TrueIndexGray != 0) {
-                image.quantizeColors(static_cast<std::size_t>(std::clamp(o.PNG_Colors, 2, 256)));
-                if (o.PNG_Dither)
-                    image.quantizeDither(true);
-                image.quantize(false);
-            }
-            break;
-        case OptionSet::TIF:
-            image.type(o.TIF_TrueIndexGray == 1   ? Magick::PaletteType
-                       : o.TIF_TrueIndexGray == 2 ? Magick::GrayscaleType
-                       : o.TIF_TrueIndexGray == 3 ? Magick::BilevelType
-                                                  : Magick::TrueColorType);
-            if (o.TIF_TrueIndexGray == 1 || o.TIF_TrueIndexGray == 2) {
-                image.quantizeColors(static_cast<std::size_t>(std::clamp(o.TIF_Colors, 2, 256)));
-                image.quantize(false);
-            }
-            if (o.TIF_Lzw)
-                image.compressType(Magick::LZWCompression);
-            break;
-        case OptionSet::BMP:
-            image.type(Magick::TrueColorType);
-            image.interlaceType(Magick::NoInterlace);
-            break;
-        case OptionSet::None:
-            break;
-    }
-    // 3. The resolution travels in the file.
-    image.resolutionUnits(Magick::PixelsPerInchResolution);
-    const auto r = static_cast<std::size_t>(std::max(0.0, std::trunc(dpi)));
-    image.density(Magick::Geometry(r, r));
-    // 4. Sharpening.
-    if (m_session.RenderOptions.lvSharpen)
-        image.sharpen(2.0, 0.9);
     // 5. Thumbnails stop here.
     if (m_session.ThumbnailMode)
         return;
@@ -169,15 +108,31 @@ void FormatService::applyEncodingOptions(Magick::Image& image, double dpi) {
     const auto work = m_folders.workFolder();
     if (!work)
         return;
-    std::error_code ec;
-    std::filesystem::create_directories(*work, ec);
-    const std::string preview = previewPath();
-    image.write(preview);
-    image.read(preview);
-    std::ifstream file(preview, std::ios::binary | std::ios::ate);
-    if (file)
-        m_session.RenderStatus.encodedSizeKb =
-            static_cast<std::int32_t>(static_cast<long long>(file.tellg()) >> 10);
+    const std::filesystem::path preview = previewPath();
+    if (auto folder = platform::ensurePrivateFolder(*work); !folder) {
+        reportOutputError(m_ui, OutputError{preview.string(), folder.error().message});
+        return;
+    }
+    auto encoded = encodeImage(image, encoderFor(preview), preview);
+    if (!encoded) {
+        reportOutputError(m_ui, encoded.error());
+        return;
+    }
+    const auto written =
+        replaceFile(preview, std::span(static_cast<const std::byte*>(encoded->data()), encoded->length()));
+    if (!written) {
+        reportOutputError(m_ui, written.error());
+        return;
+    }
+    if (auto reason = render::magickCall([&] {
+            Magick::Image back(image);  // keeps the options, the density among them
+            back.read(*encoded);
+            image = back;
+        })) {
+        m_ui.showMessage("cannot read back " + preview.string() + ": " + *reason, app::kMessageCaption,
+                         app::MessageButtons::Ok, app::MessageIcon::Error);
+    }
+    m_session.RenderStatus.encodedSizeKb = static_cast<std::int32_t>(*written >> 10);
 }
 
 void FormatService::writeFlags() {

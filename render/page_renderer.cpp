@@ -15,6 +15,8 @@
 #include "metafile/player.h"
 #include "render/background.h"
 #include "render/bitmap.h"
+#include "render/date_stamp.h"
+#include "render/magick_guard.h"
 
 namespace render {
 namespace {
@@ -145,17 +147,8 @@ bool PageRenderer::renderStrip(const PageLayout& layout, int i, const metafile::
         dc.drawText("This format not supported!", rect,
                     metafile::gdi::DT_CENTER | metafile::gdi::DT_VCENTER | metafile::gdi::DT_SINGLELINE);
     }
-    if (!stamp.empty()) {
-        metafile::LogFont font;
-        font.faceName = "Arial";
-        font.italic = true;
-        font.weight = 400;
-        font.height = s.RenderOptions.KodAntialias == 0 ? -11 : -(10 * s.RenderOptions.KodAntialias + 2);
-        dc.setFont(font);
-        dc.setBkMode(metafile::gdi::TRANSPARENT);
-        dc.drawText(stamp, rect,
-                    metafile::gdi::DT_LEFT | metafile::gdi::DT_TOP | metafile::gdi::DT_SINGLELINE);
-    }
+    if (!stamp.empty())
+        drawDateStamp(dc, rect, stamp, s.RenderOptions.KodAntialias);
     // The reduction: the N x N box average, truncated, of each block.
     out.count = height / n;
     out.pixels.resize(static_cast<std::size_t>(out.count * columns));
@@ -184,6 +177,30 @@ bool PageRenderer::renderStrip(const PageLayout& layout, int i, const metafile::
 }
 
 Magick::Image PageRenderer::renderPage(double dpi, const metafile::Metafile* page) {
+    Magick::Image image;
+    if (auto reason = magickCall([&] { image = renderRaster(dpi, page); })) {
+        m_ui.showMessage("cannot render the page: " + *reason, app::kMessageCaption, app::MessageButtons::Ok,
+                         app::MessageIcon::Error);
+        return Magick::Image();
+    }
+    if (image.columns() == 0)
+        return image;
+    // 6. The format's options.
+    if (applyEncodingOptions) {
+        if (auto reason = magickCall([&] { applyEncodingOptions(image, dpi); })) {
+            m_ui.showMessage("cannot encode the page: " + *reason, app::kMessageCaption,
+                             app::MessageButtons::Ok, app::MessageIcon::Error);
+        }
+    }
+    // 7. The info line repaints.
+    const app::UiRect client = m_ui.clientRect(app::UiWindow::MainWindow);
+    m_ui.invalidate(app::UiWindow::MainWindow,
+                    app::UiRect{client.left + 10, client.bottom - 25, client.right - 200, client.bottom - 4},
+                    false);
+    return image;
+}
+
+Magick::Image PageRenderer::renderRaster(double dpi, const metafile::Metafile* page) {
     const auto layout = layoutPage(dpi, page);
     if (!layout)
         return Magick::Image();
@@ -193,16 +210,18 @@ Magick::Image PageRenderer::renderPage(double dpi, const metafile::Metafile* pag
         Magick::Color("white"));
     image.modifyImage();
 
-    // 4. The progress bar.
+    // 4. The progress bar, removed however the render ends.
     m_ui.progressBegin(layout->plan.strips);
+    struct ProgressEnd {
+        app::UserInterfacePort& ui;
+        ~ProgressEnd() { ui.progressEnd(); }
+    } progressEnd{m_ui};
     const std::string stamp = stampText(page);
     StripRows strip;
     for (int i = 0; i < layout->plan.strips; ++i) {
         m_ui.progressSetPosition(i);
-        if (!renderStrip(*layout, i, page, stamp, strip)) {
-            m_ui.progressEnd();
+        if (!renderStrip(*layout, i, page, stamp, strip))
             return Magick::Image();
-        }
         if (strip.count == 0)
             break;
         // 5. Transfer: a row at a time, each synchronised at once.
@@ -210,15 +229,6 @@ Magick::Image PageRenderer::renderPage(double dpi, const metafile::Metafile* pag
             m_ui.showMessage("q == (PixelPacket *) NULL", "", app::MessageButtons::Ok,
                              app::MessageIcon::None);
     }
-    m_ui.progressEnd();
-    // 6. The format's options.
-    if (applyEncodingOptions)
-        applyEncodingOptions(image, dpi);
-    // 7. The info line repaints.
-    const app::UiRect client = m_ui.clientRect(app::UiWindow::MainWindow);
-    m_ui.invalidate(app::UiWindow::MainWindow,
-                    app::UiRect{client.left + 10, client.bottom - 25, client.right - 200, client.bottom - 4},
-                    false);
     return image;
 }
 

@@ -86,6 +86,10 @@ public:
                      metafile::PlaybackReport* report = nullptr) const;
 
 private:
+    // Steps 1 to 5: the raster; empty when the page cannot be drawn. Throws
+    // the image library's exceptions.
+    Magick::Image renderRaster(double dpi, const metafile::Metafile* page);
+
     app::Session& m_session;
     app::UserInterfacePort& m_ui;
 };

@@ -6,6 +6,7 @@
 #include "metafile/emf_writer.h"
 #include "render/background.h"
 #include "render/bitmap.h"
+#include "render/date_stamp.h"
 #include "tests/metafile/pixel_helpers.h"
 #include "tests/support/recording_ui.h"
 
@@ -183,6 +184,42 @@ TEST_F(RendererTest, DateStampLandsAtTheTopLeftOfTheFirstStripOnly) {
     int thumbInk = 0;
     for (auto px : thumb.pixels) thumbInk += (px & 0xFFFFFF) != 0xFFFFFF;
     EXPECT_EQ(thumbInk, 0) << "no stamp on thumbnails";
+}
+
+}  // namespace
+}  // namespace render
+
+namespace render {
+namespace {
+
+TEST_F(RendererTest, DateStampIsAntialiasedAtFactor0Only) {
+    const auto p = page(25400, 2540);  // 10 x 1 inches
+    session.RenderOptions.lvIncludeDateTime = true;
+    renderer.dateStamp = [] { return std::string("08.12.2026 16:30"); };
+    struct Case {
+        int factor;
+        bool greys;  // levels between black and white in the stamp
+        const char* label;
+    };
+    const Case cases[] = {{0, true, "factor 0: the antialiased font"},
+                          {1, false, "factor 1: drawn as the device draws text"}};
+    for (const auto& c : cases) {
+        session.RenderOptions.KodAntialias = c.factor;
+        const Bitmap b = imageToBitmap(renderer.renderPage(50, &p));
+        int ink = 0, greys = 0;
+        for (int y = 0; y < 20; ++y) {
+            for (int x = 0; x < 200; ++x) {
+                const std::uint32_t v = b.pixels[static_cast<std::size_t>(y * b.width + x)] & 0xFF;
+                ink += v < 255;
+                greys += v > 0 && v < 255;
+            }
+        }
+        EXPECT_GT(ink, 20) << c.label;
+        EXPECT_EQ(greys > ink / 4, c.greys) << c.label << ": " << greys << " of " << ink;
+    }
+    EXPECT_EQ(dateStampHeight(0), -11);
+    EXPECT_EQ(dateStampHeight(1), -12);
+    EXPECT_EQ(dateStampHeight(7), -72);
 }
 
 }  // namespace

@@ -1,0 +1,54 @@
+#pragma once
+// The output boundary: encoding a page with the image library and putting
+// the bytes into a file. Failures come back as an OutputError with the path
+// and the reason; nothing of the library's or the system's errors escapes.
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "platform/expected.h"
+#include "render/magick.h"
+
+namespace app {
+class UserInterfacePort;
+}
+
+namespace output {
+
+struct OutputError {
+    std::string path;
+    std::string reason;
+    // "cannot write PATH: REASON"
+    std::string message() const;
+};
+
+template <class T>
+using OutputResult = platform::Expected<T, OutputError>;
+
+// The library's encoder for a file name, by its extension without regard to
+// case (".jpg" and ".jpeg" JPEG, ".tif" and ".tiff" TIFF, otherwise the
+// extension itself); empty when the name has none.
+std::string encoderFor(const std::filesystem::path& file);
+
+// `image` encoded by `encoder` ("JPEG", "PNG", ...). `path` only names the
+// destination in an error.
+OutputResult<Magick::Blob> encodeImage(Magick::Image& image, const std::string& encoder,
+                                       const std::filesystem::path& path);
+
+// Replaces `file` with `bytes`: written beside it under a temporary name and
+// renamed over it, so that a reader sees the old file or the whole new one.
+// A symbolic link at `file` is replaced, never written through. Returns the
+// number of bytes written.
+OutputResult<std::uintmax_t> replaceFile(const std::filesystem::path& file, std::span<const std::byte> bytes);
+
+// encodeImage by the name's extension, then replaceFile.
+OutputResult<std::uintmax_t> writeImageFile(Magick::Image& image, const std::filesystem::path& file);
+
+// Tells the user about a failed write: a message box with the path and the
+// reason (standard error without a display).
+void reportOutputError(app::UserInterfacePort& ui, const OutputError& error);
+
+}  // namespace output

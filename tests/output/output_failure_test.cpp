@@ -1,0 +1,292 @@
+// Failures at the output boundary: the image library's errors and the
+// system's come back with the path and the reason, are told to the user, and
+// never end the process; the program's run says so in its exit status.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "app/capture_worker.h"
+#include "app/session.h"
+#include "metafile/emf_writer.h"
+#include "output/formats.h"
+#include "output/image_file.h"
+#include "platform/clipboard.h"
+#include "render/page_renderer.h"
+#include "tests/app/capture_fixture.h"
+
+extern char** environ;
+
+namespace output {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::readFile;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+Magick::Image smallImage() {
+    Magick::InitializeMagick(nullptr);
+    return Magick::Image(Magick::Geometry(8, 8), Magick::Color("red"));
+}
+
+// The files of a folder whose names start with ".~": temporaries left over.
+int leftovers(const fs::path& folder) {
+    int n = 0;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(folder, ec))
+        n += e.path().filename().string().rfind(".~", 0) == 0;
+    return n;
+}
+
+TEST(ImageFile, WritesReplaceAndFailWithPathAndReason) {
+    TempDir dir;
+    writeFile(dir / "plain", "a regular file");
+    fs::create_directories(dir / "taken.png");
+    fs::create_directories(dir / "sub");
+    struct Case {
+        fs::path file;
+        const char* reason;  // empty: written
+    };
+    const Case cases[] = {
+        {dir / "page.png", ""},
+        {dir / "PAGE.JPEG", ""},
+        {dir / "plain" / "page.png", "Not a directory"},
+        {dir / "missing" / "page.png", "No such file or directory"},
+        {dir / "taken.png", "Is a directory"},
+        {dir / "noextension", "the name has no extension that names an image format"},
+        {dir / "page.nosuchformat", "the image library cannot write NOSUCHFORMAT images"},
+    };
+    for (const auto& c : cases) {
+        Magick::Image img = smallImage();
+        const auto result = writeImageFile(img, c.file);
+        if (*c.reason == '\0') {
+            ASSERT_TRUE(result) << c.file << ": " << result.error().message();
+            EXPECT_EQ(*result, fs::file_size(c.file)) << c.file;
+            Magick::Image back;
+            back.read(c.file.string());
+            EXPECT_EQ(back.columns(), 8u) << c.file;
+        } else {
+            ASSERT_FALSE(result) << c.file;
+            EXPECT_EQ(result.error().path, c.file.string());
+            EXPECT_NE(result.error().reason.find(c.reason), std::string::npos) << result.error().reason;
+            EXPECT_EQ(result.error().message(),
+                      "cannot write " + c.file.string() + ": " + result.error().reason);
+        }
+    }
+    EXPECT_EQ(leftovers(dir.path()), 0) << "no temporary stays behind";
+    EXPECT_TRUE(fs::is_directory(dir / "taken.png")) << "a folder in the way stays";
+    Magick::Image empty;
+    const auto none = writeImageFile(empty, dir / "empty.png");
+    ASSERT_FALSE(none);
+    EXPECT_EQ(none.error().reason, "the page has no pixels");
+}
+
+TEST(ImageFile, ReplacesAFileAndALinkButNeverWritesThroughTheLink) {
+    TempDir dir;
+    writeFile(dir / "old.png", "old");
+    writeFile(dir / "target", "target of the link");
+    fs::create_symlink(dir / "target", dir / "link.png");
+    Magick::Image img = smallImage();
+    ASSERT_TRUE(writeImageFile(img, dir / "old.png"));
+    ASSERT_TRUE(writeImageFile(img, dir / "link.png"));
+    EXPECT_EQ(readFile(dir / "old.png").substr(1, 3), "PNG");
+    EXPECT_FALSE(fs::is_symlink(dir / "link.png"));
+    EXPECT_EQ(readFile(dir / "link.png").substr(1, 3), "PNG");
+    EXPECT_EQ(readFile(dir / "target"), "target of the link");
+    EXPECT_EQ(encoderFor("a.tiff"), "TIFF");
+    EXPECT_EQ(encoderFor("a.Tif"), "TIFF");
+    EXPECT_EQ(encoderFor("a.jpg"), "JPEG");
+    EXPECT_EQ(encoderFor("a.bmp"), "BMP");
+    EXPECT_EQ(encoderFor("a."), "");
+    EXPECT_EQ(encoderFor("a"), "");
+}
+
+class PreviewFailureTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    platform::Registry registry{platform::RegistryLocation::inFolder(dir / "registry")};
+    platform::PlatformFolders folders = platform::PlatformFolders::under(dir / "home");
+    app::SettingsStore store{registry};
+    app::Session session;
+    testing_support::RecordingUi ui;
+    FormatService service{session, store, folders, ui};
+};
+
+TEST_F(PreviewFailureTest, APreviewThatCannotBeWrittenIsReportedAndTheImageKept) {
+    fs::create_directories(service.previewPath());  // a folder where ~CurImg.jpg goes
+    session.RenderStatus.encodedSizeKb = 7;
+    Magick::Image img = smallImage();
+    service.applyEncodingOptions(img, 96);
+    EXPECT_EQ(img.columns(), 8u) << "the page stays";
+    EXPECT_EQ(img.quality(), 90u) << "with its options";
+    EXPECT_EQ(session.RenderStatus.encodedSizeKb, 7) << "the size keeps its value";
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].text, "cannot write " + service.previewPath() + ": Is a directory");
+    EXPECT_EQ(ui.messages()[0].caption, app::kMessageCaption);
+    EXPECT_EQ(ui.messages()[0].icon, app::MessageIcon::Error);
+}
+
+TEST_F(PreviewFailureTest, AWorkFolderThatCannotBeMadeIsReported) {
+    const fs::path work = folders.workFolder().value();
+    writeFile(work, "a file where the work folder goes");
+    Magick::Image img = smallImage();
+    service.applyEncodingOptions(img, 96);
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].text.rfind("cannot write " + service.previewPath() + ": ", 0), 0u)
+        << ui.messages()[0].text;
+}
+
+TEST(RendererBoundary, ALibraryFailureIsReportedAndGivesAnEmptyImage) {
+    Magick::InitializeMagick(nullptr);
+    app::Session session;
+    testing_support::RecordingUi ui;
+    render::PageRenderer renderer(session, ui);
+    const auto width = Magick::ResourceLimits::width();
+    Magick::ResourceLimits::width(100);
+    const Magick::Image refused = renderer.renderPage(96, nullptr);  // 250 pixels wide
+    Magick::ResourceLimits::width(width);
+    EXPECT_EQ(refused.columns(), 0u);
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].text.rfind("cannot render the page: ", 0), 0u) << ui.messages()[0].text;
+    // An encoding step that throws is reported; the rendered page is kept.
+    renderer.applyEncodingOptions = [](Magick::Image& image, double) { image.write("/nonexistent/x.png"); };
+    const Magick::Image kept = renderer.renderPage(96, nullptr);
+    EXPECT_EQ(kept.columns(), 250u);
+    ASSERT_EQ(ui.messages().size(), 2u);
+    EXPECT_EQ(ui.messages()[1].text.rfind("cannot encode the page: ", 0), 0u) << ui.messages()[1].text;
+}
+
+// The capture worker shows the first page with its preview on its own thread.
+class WorkerPreviewTest : public app::CaptureFixture {};
+
+TEST_F(WorkerPreviewTest, APreviewFailureOnTheWorkerThreadIsReported) {
+    Magick::InitializeMagick(nullptr);
+    platform::FileClipboard clipboard{dir / "clipboard"};
+    render::PageRenderer renderer(session, ui);
+    FormatService service(session, store, folders, ui);
+    renderer.applyEncodingOptions = [&](Magick::Image& image, double dpi) {
+        service.applyEncodingOptions(image, dpi);
+    };
+    store.writeString(platform::RegRoot::LocalMachine, "InstallPath", (dir / "install").string());
+    const auto bytes = page(40);
+    writeFile(dir / "install" / "emf" / "page1.emf",
+              std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    session.DemoMode = true;
+    fs::create_directories(service.previewPath());
+    app::CaptureWorker worker({session, store, folders, *spooler, clipboard, ui, renderer, nullptr, nullptr});
+    worker.start();
+    worker.join();
+    EXPECT_EQ(session.PageList.count(), 1);
+    ASSERT_TRUE(session.CurrentImage.load());
+    EXPECT_EQ(session.CurrentImage.load()->columns(), 80u) << "the page is shown without its preview";
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].text, "cannot write " + service.previewPath() + ": Is a directory");
+}
+
+// The main program's demonstration run, as a user starts it.
+struct ProgramResult {
+    int status = -1;  // the exit status; 128 + signal when a signal ended it
+    std::string out, err;
+};
+
+ProgramResult runProgram(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                         const fs::path& dir) {
+    std::vector<std::string> environment;
+    for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
+    environment.insert(environment.end(), env.begin(), env.end());
+    std::vector<char*> argv, envp;
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    for (const auto& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(o, 1);
+        ::dup2(e, 2);
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ProgramResult run;
+    int status = 0;
+    if (pid > 0 && ::waitpid(pid, &status, 0) == pid)
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.out = readFile(out);
+    run.err = readFile(err);
+    return run;
+}
+
+TEST(ProgramRun, PagesThatCannotBeWrittenEndTheRunWithStatus1) {
+    const fs::path program = fs::path(SCRIVLET_PROGRAM_DIR) / "Scrivlet";
+    if (!fs::exists(program))
+        GTEST_SKIP() << "the main program is not built";
+    struct Case {
+        const char* label;
+        std::function<fs::path(const fs::path&)> prepare;  // gives the output folder
+        int status;
+        const char* message;  // expected on standard error, after the folder's path
+        int written;          // pages in the output folder
+    };
+    const Case cases[] = {
+        {"a plain run", [](const fs::path& d) { return d / "out"; }, 0, "", 2},
+        {"the output folder below a regular file",
+         [](const fs::path& d) {
+             writeFile(d / "file", "x");
+             return d / "file" / "out";
+         },
+         1, "cannot write {OUT}: Not a directory", 0},
+        {"a folder where the first page goes",
+         [](const fs::path& d) {
+             fs::create_directories(d / "out" / "Demo0001.jpg");
+             return d / "out";
+         },
+         1, "cannot write {OUT}/Demo0001.jpg: Is a directory", 1},
+        {"a folder where the preview goes",
+         [](const fs::path& d) {
+             fs::create_directories(d / "home" / "temp" / "Scrivlet" / "~CurImg.jpg");
+             return d / "out";
+         },
+         0, "cannot write {HOME}/temp/Scrivlet/~CurImg.jpg: Is a directory", 2},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        {
+            platform::Registry registry(platform::RegistryLocation::inFolder(dir / "registry"));
+            app::SettingsStore store(registry);
+            store.writeString(platform::RegRoot::LocalMachine, "InstallPath", (dir / "install").string());
+        }
+        for (int size : {20, 40}) {
+            metafile::EmfWriter w({0, 0, 2540, 2540}, {1000, 1000}, {254, 254});
+            w.rectangle({0, 0, size, size});
+            const auto bytes = w.finish();
+            writeFile(dir / "install" / "emf" / ("page" + std::to_string(size) + ".emf"),
+                      std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        }
+        const fs::path out = c.prepare(dir.path());
+        const ProgramResult run =
+            runProgram({program.string(), "quick"},
+                       {"SCRIVLET_REGISTRY=" + (dir / "registry").string(),
+                        "SCRIVLET_HOME=" + (dir / "home").string(), "SCRIVLET_OUTPUT=" + out.string()},
+                       dir.path());
+        EXPECT_EQ(run.status, c.status) << c.label << "\n" << run.err;
+        std::string message = c.message;
+        for (auto [key, value] : {std::pair{"{OUT}", out.string()}, {"{HOME}", (dir / "home").string()}}) {
+            if (auto at = message.find(key); at != std::string::npos)
+                message.replace(at, std::string(key).size(), value);
+        }
+        if (!message.empty()) {
+            EXPECT_NE(run.err.find(message), std::string::npos) << c.label << ": " << run.err;
+        }
+        int pages = 0;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(out, ec)) pages += e.is_regular_file();
+        EXPECT_EQ(pages, c.written) << c.label;
+    }
+}
+
+}  // namespace
+}  // namespace output
