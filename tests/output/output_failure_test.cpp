@@ -175,7 +175,8 @@ TEST_F(WorkerPreviewTest, APreviewFailureOnTheWorkerThreadIsReported) {
               std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     session.DemoMode = true;
     fs::create_directories(service.previewPath());
-    app::CaptureWorker worker({session, store, folders, *spooler, clipboard, ui, renderer, nullptr, nullptr});
+    app::CaptureWorker worker(
+        {session, store, folders, *spooler, clipboard, ui, renderer, nullptr, nullptr, nullptr});
     worker.start();
     worker.join();
     EXPECT_EQ(session.PageList.count(), 1);
