@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "metafile/canvas.h"
+#include "metafile/font_fallback.h"
 #include "metafile/text_layout.h"
 
 namespace metafile {
@@ -21,19 +22,6 @@ struct ContextDeleter {
 struct OptionsDeleter {
     void operator()(cairo_font_options_t* o) const { cairo_font_options_destroy(o); }
 };
-
-std::string familyFor(std::string_view face) {
-    // Faces that name the Windows system fonts have no metric twin; a sans
-    // face keeps such text legible.
-    static constexpr std::string_view kSans[] = {
-        "",           "System", "MS Sans Serif", "MS Shell Dlg", "MS Shell Dlg 2", "Microsoft Sans Serif",
-        "Small Fonts"};
-    for (auto name : kSans) {
-        if (face == name)
-            return "Liberation Sans";
-    }
-    return std::string(face);
-}
 
 void setFont(cairo_t* cr, const TextStyle& style) {
     cairo_select_font_face(cr, style.family.c_str(),
@@ -55,9 +43,27 @@ std::unique_ptr<cairo_t, ContextDeleter> measuringContext() {
 
 }  // namespace
 
+namespace {
+
+DecorationBand band(double centre, double thickness, double emPixels) {
+    const double c = std::floor(centre * emPixels + 0.5);
+    const double t = std::max(1.0, std::floor(thickness * emPixels + 0.5));
+    return {std::floor(c - t / 2 + 0.5), t};
+}
+
+}  // namespace
+
+DecorationBand underlineBand(const FontMetrics& m, double emPixels) {
+    return band(m.underlineCentre, m.underlineThickness, emPixels);
+}
+
+DecorationBand strikeoutBand(const FontMetrics& m, double emPixels) {
+    return band(m.strikeoutCentre, m.strikeoutThickness, emPixels);
+}
+
 TextStyle textStyleFor(const LogFont& font, double deviceHeight) {
     TextStyle style;
-    style.family = familyFor(font.faceName);
+    style.family = substituteFamily(font.faceName);
     style.bold = font.weight >= 600;
     style.italic = font.italic;
     style.underline = font.underline;
@@ -124,13 +130,14 @@ void Canvas::drawText(const TextStyle& style, std::string_view utf8, double x, d
     const std::string text(utf8);
     cairo_move_to(cr.get(), x, baseline);
     cairo_show_text(cr.get(), text.c_str());
-    // Underline and strike-out as GDI places them, relative to the em.
-    const double thickness = std::max(1.0, std::floor(style.emSize / 14 + 0.5));
-    if (style.underline) {
-        cairo_rectangle(cr.get(), x, baseline + std::floor(style.emSize * 0.1 + 0.5), m.advance, thickness);
-    }
-    if (style.strikeOut) {
-        cairo_rectangle(cr.get(), x, baseline - std::floor(style.emSize * 0.28 + 0.5), m.advance, thickness);
+    if (style.underline || style.strikeOut) {
+        const FontMetrics metrics = fontMetrics(style);
+        for (const auto& [wanted, band] :
+             {std::pair{style.underline, underlineBand(metrics, style.emSize)},
+              std::pair{style.strikeOut, strikeoutBand(metrics, style.emSize)}}) {
+            if (wanted)
+                cairo_rectangle(cr.get(), x, baseline + band.top, m.advance, band.thickness);
+        }
     }
     cairo_fill(cr.get());
     cairo_surface_flush(surface.get());

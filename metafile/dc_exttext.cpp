@@ -14,21 +14,44 @@ void Dc::setTextJustification(int breakExtra, int breakCount) {
     m_state.breakCount = std::max(breakCount, 0);
 }
 
+namespace {
+
+// How a run lies on the device. Positions are the reference point plus
+// `along` times the advance and `down` times the vertical offset of ETO_PDY
+// (both logical); `across` carries offsets in the glyphs' own frame (the
+// alignment, the background box, the underline) per logical unit.
+struct RunFrame {
+    PointD along;
+    PointD down;
+    PointD across;
+    FontMatrix glyphs;    // the em square on the device
+    PointD glyphAlong;    // unit device vector of the glyphs' baseline
+    double advanceScale;  // device length of a glyph's advance per logical unit
+};
+
+PointD scaled(PointD v, double f) {
+    return {v.x * f, v.y * f};
+}
+
+}  // namespace
+
 int Dc::extTextOut(const TextOut& text) {
     const LogFont& font = m_state.font;
     const Matrix& m = m_state.transform;
     const bool advanced = text.graphicsMode == gdi::GM_ADVANCED;
-
-    // The linear map from logical text space to device space: the full
-    // transform in the advanced mode; in the compatible mode glyphs stay
-    // upright and are only scaled.
-    const double sx = std::hypot(m.eM11, m.eM12), sy = std::hypot(m.eM21, m.eM22);
-    const Matrix linear =
-        advanced ? Matrix{m.eM11, m.eM12, m.eM21, m.eM22, 0, 0} : Matrix{sx, 0, 0, sy, 0, 0};
+    const Matrix linear{m.eM11, m.eM12, m.eM21, m.eM22, 0, 0};
     if (!linear.invertible())
         return 0;
+    const double sx = std::hypot(m.eM11, m.eM12), sy = std::hypot(m.eM21, m.eM22);
 
-    const double angle = font.escapement / 10.0 * std::numbers::pi / 180;
+    // The escapement turns the run counter-clockwise on the page as the
+    // logical axes show it: where one axis is flipped, the other way round
+    // on the device. The advanced mode gets this from the transform itself;
+    // the compatible mode keeps glyphs upright and unmirrored, so the angle
+    // changes sign instead.
+    double angle = font.escapement / 10.0 * std::numbers::pi / 180;
+    if (!advanced && linear.determinant() < 0)
+        angle = -angle;
     const PointD along{std::cos(angle), -std::sin(angle)};  // the baseline, logical
     const PointD down{std::sin(angle), std::cos(angle)};    // towards the glyphs' bottoms
 
@@ -44,26 +67,52 @@ int Dc::extTextOut(const TextOut& text) {
     } else {
         em = 16 / std::max(sy, 1e-9);
     }
-    // lfWidth stretches the glyphs so that the average character is that wide.
-    double widthScale = 1;
-    if (font.width != 0 && metrics.averageWidth > 0) {
-        widthScale = std::fabs(double(font.width)) / (metrics.averageWidth * em);
-        widthScale = std::clamp(widthScale, 0.05, 20.0);
+
+    RunFrame frame;
+    if (advanced) {
+        // Glyphs go through the whole transform: turned, mirrored and
+        // stretched with it.
+        frame.along = linear.applyLinear(along);
+        frame.down = linear.applyLinear(down);
+        frame.across = frame.down;
+        double widthScale = 1;
+        if (font.width != 0 && metrics.averageWidth > 0)
+            widthScale = std::clamp(std::fabs(double(font.width)) / (metrics.averageWidth * em), 0.05, 20.0);
+        frame.glyphs = {scaled(frame.along, em * widthScale), scaled(frame.down, em)};
+        const double length = std::hypot(frame.along.x, frame.along.y);
+        frame.glyphAlong = scaled(frame.along, 1 / std::max(length, 1e-12));
+        frame.advanceScale = length;
+    } else {
+        // The compatible mode sets the font at its height on the device
+        // (the y scale) in its own proportions; lfWidth scales with x.
+        // Offsets along and across the run are logical and scale with the
+        // axes.
+        const Matrix axes{sx, 0, 0, sy, 0, 0};
+        frame.along = axes.applyLinear(along);
+        frame.down = axes.applyLinear(down);
+        frame.across = scaled(down, sy);
+        const double emDevice = em * sy;
+        double widthScale = 1;
+        if (font.width != 0 && metrics.averageWidth > 0)
+            widthScale = std::clamp(std::fabs(double(font.width)) * sx / (metrics.averageWidth * emDevice),
+                                    0.05, 20.0);
+        frame.glyphs = {scaled(along, emDevice * widthScale), scaled(down, emDevice)};
+        frame.glyphAlong = along;
+        frame.advanceScale = sx;
     }
-    const PointD gx = linear.applyLinear({along.x * em * widthScale, along.y * em * widthScale});
-    const PointD gy = linear.applyLinear({down.x * em, down.y * em});
-    if (std::hypot(gx.x, gx.y) > 20000 || std::hypot(gy.x, gy.y) > 20000)
+    const FontMatrix& gm = frame.glyphs;
+    if (std::hypot(gm.x.x, gm.x.y) > 20000 || std::hypot(gm.y.x, gm.y.y) > 20000)
         return 0;
 
     GlyphRun run;
     run.style = style;
-    run.matrix = {gx, gy};
+    run.matrix = gm;
     run.characters = text.characters;
     run.glyphIndices = (text.options & gdi::ETO_GLYPH_INDEX) != 0;
     const std::size_t n = run.characters.size();
 
-    // Offsets of each glyph along the baseline (and across it, for ETO_PDY),
-    // in logical units.
+    // Offsets of each glyph along the baseline (and across it, for ETO_PDY,
+    // where a positive value moves up), in logical units.
     std::vector<PointD> offsets(n);
     double totalAlong = 0, totalDown = 0;
     const bool pdy = (text.options & gdi::ETO_PDY) != 0;
@@ -71,8 +120,6 @@ int Dc::extTextOut(const TextOut& text) {
     std::vector<PointD> fontAdvances;
     if (!haveDx)
         fontAdvances = m_canvas.glyphAdvances(run);
-    const PointD alongDevice = linear.applyLinear(along);
-    const double alongLength2 = alongDevice.x * alongDevice.x + alongDevice.y * alongDevice.y;
     const double breakExtra = m_state.breakCount > 0 ? double(m_state.breakExtra) / m_state.breakCount : 0;
     for (std::size_t i = 0; i < n; ++i) {
         offsets[i] = {totalAlong, totalDown};
@@ -82,50 +129,52 @@ int Dc::extTextOut(const TextOut& text) {
                 totalDown -= text.dx[2 * i + 1];
         } else {
             const PointD a = fontAdvances[i];
-            totalAlong += (a.x * alongDevice.x + a.y * alongDevice.y) / std::max(alongLength2, 1e-12);
+            totalAlong +=
+                (a.x * frame.glyphAlong.x + a.y * frame.glyphAlong.y) / std::max(frame.advanceScale, 1e-12);
             if (!run.glyphIndices && run.characters[i] == ' ')
                 totalAlong += breakExtra;
         }
     }
 
-    // Alignment of the reference point.
-    PointD reference = (m_state.textAlign & gdi::TA_UPDATECP) ? m_state.currentPosition : text.reference;
-    double startAlong = 0;
-    switch (m_state.textAlign & gdi::TA_HORIZONTAL_MASK) {
-        case gdi::TA_RIGHT:
-            startAlong = -totalAlong;
-            break;
-        case gdi::TA_CENTER:
-            startAlong = -totalAlong / 2;
-            break;
-        default:
-            break;
+    // Alignment of the reference point: the run's whole displacement (with
+    // ETO_PDY also across) is taken back for TA_RIGHT, half of it for
+    // TA_CENTER.
+    const bool updateCp = (m_state.textAlign & gdi::TA_UPDATECP) != 0;
+    const PointD reference = updateCp ? m_state.currentPosition : text.reference;
+    double startAlong = 0, startDown = 0;
+    const std::uint32_t horizontal = m_state.textAlign & gdi::TA_HORIZONTAL_MASK;
+    if (horizontal == gdi::TA_RIGHT) {
+        startAlong = -totalAlong;
+        startDown = -totalDown;
+    } else if (horizontal == gdi::TA_CENTER) {
+        startAlong = -totalAlong / 2;
+        startDown = -totalDown / 2;
     }
-    double baselineDown = 0;
+    double baselineAcross = 0;
     switch (m_state.textAlign & gdi::TA_VERTICAL_MASK) {
         case gdi::TA_BASELINE:
-            baselineDown = 0;
+            baselineAcross = 0;
             break;
         case gdi::TA_BOTTOM:
-            baselineDown = -metrics.descent * em;
+            baselineAcross = -metrics.descent * em;
             break;
         default:
-            baselineDown = metrics.ascent * em;
+            baselineAcross = metrics.ascent * em;
             break;  // TA_TOP
     }
-    if (m_state.textAlign & gdi::TA_UPDATECP) {
-        // The current position moves to the far end of the text.
-        const double end = (m_state.textAlign & gdi::TA_HORIZONTAL_MASK) == gdi::TA_RIGHT
-                               ? startAlong
-                               : startAlong + totalAlong;
-        m_state.currentPosition = {reference.x + along.x * end, reference.y + along.y * end};
-    }
     const PointD origin = toDevice(reference);
-    auto devicePoint = [&](double a, double b) {
-        const PointD l{along.x * a + down.x * b, along.y * a + down.y * b};
-        const PointD d = linear.applyLinear(l);
-        return PointD{origin.x + d.x, origin.y + d.y};
+    auto devicePoint = [&](double a, double b, double c) {
+        return PointD{origin.x + frame.along.x * a + frame.down.x * b + frame.across.x * c,
+                      origin.y + frame.along.y * a + frame.down.y * b + frame.across.y * c};
     };
+    if (updateCp && horizontal != gdi::TA_CENTER) {
+        // The current position moves to the far end of the run (to its start
+        // for TA_RIGHT); centred text leaves it where it was.
+        const PointD end = horizontal == gdi::TA_RIGHT ? devicePoint(startAlong, startDown, 0)
+                                                       : devicePoint(totalAlong, totalDown, 0);
+        if (const auto inverse = m.inverse())
+            m_state.currentPosition = inverse->apply(end);
+    }
 
     // Background: the rectangle with ETO_OPAQUE, else the text's cells when
     // the background mode is opaque.
@@ -141,11 +190,14 @@ int Dc::extTextOut(const TextOut& text) {
     if (text.rect && (text.options & gdi::ETO_OPAQUE)) {
         m_canvas.fillRegion(logicalRectRegion(*text.rect), background, effectiveClip(), gdi::R2_COPYPEN);
     } else if (m_state.bkMode == gdi::OPAQUE && n > 0) {
-        const double top = baselineDown - metrics.ascent * em, bottom = baselineDown + metrics.descent * em;
+        const double top = baselineAcross - metrics.ascent * em,
+                     bottom = baselineAcross + metrics.descent * em;
         Figure box;
         box.closed = true;
-        box.points = {devicePoint(startAlong, top), devicePoint(startAlong + totalAlong, top),
-                      devicePoint(startAlong + totalAlong, bottom), devicePoint(startAlong, bottom)};
+        box.points = {devicePoint(startAlong, startDown, top),
+                      devicePoint(startAlong + totalAlong, startDown, top),
+                      devicePoint(startAlong + totalAlong, startDown, bottom),
+                      devicePoint(startAlong, startDown, bottom)};
         for (auto& p : box.points) p = {std::floor(p.x + 0.5), std::floor(p.y + 0.5)};
         m_canvas.fillFigures(std::span<const Figure>(&box, 1), false, background, clip, gdi::R2_COPYPEN);
     }
@@ -154,26 +206,33 @@ int Dc::extTextOut(const TextOut& text) {
 
     run.positions.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
-        run.positions.push_back(devicePoint(startAlong + offsets[i].x, baselineDown + offsets[i].y));
+        run.positions.push_back(
+            devicePoint(startAlong + offsets[i].x, startDown + offsets[i].y, baselineAcross));
     }
     const Paint ink = Paint::solid(pixelOf(m_state.textColor));
     const int missing = m_canvas.drawGlyphs(run, ink, clip, m_state.rop2);
 
-    // Underline and strike-out as bands along the baseline.
-    auto band = [&](double centre, double thickness) {
+    // Underline and strike-out: bands along the baseline, placed in whole
+    // pixels of the em on the device.
+    const double acrossPixels = std::hypot(frame.across.x, frame.across.y);
+    auto drawBand = [&](const DecorationBand& band) {
+        const double top = baselineAcross + band.top / acrossPixels;
+        const double bottom = top + band.thickness / acrossPixels;
         Figure f;
         f.closed = true;
-        f.points = {devicePoint(startAlong, centre - thickness / 2),
-                    devicePoint(startAlong + totalAlong, centre - thickness / 2),
-                    devicePoint(startAlong + totalAlong, centre + thickness / 2),
-                    devicePoint(startAlong, centre + thickness / 2)};
+        f.points = {devicePoint(startAlong, startDown, top),
+                    devicePoint(startAlong + totalAlong, startDown, top),
+                    devicePoint(startAlong + totalAlong, startDown, bottom),
+                    devicePoint(startAlong, startDown, bottom)};
         m_canvas.fillFigures(std::span<const Figure>(&f, 1), false, ink, clip, m_state.rop2);
     };
-    const double thickness = std::max(em / 14, 1 / std::max(sy, 1e-9));
-    if (font.underline)
-        band(baselineDown + em * 0.11, thickness);
-    if (font.strikeOut)
-        band(baselineDown - em * 0.26, thickness);
+    if (acrossPixels > 1e-9) {
+        const double emPixels = em * acrossPixels;
+        if (font.underline)
+            drawBand(underlineBand(metrics, emPixels));
+        if (font.strikeOut)
+            drawBand(strikeoutBand(metrics, emPixels));
+    }
     return missing;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -406,29 +407,86 @@ void EmfWriter::angleArc(PointL center, std::uint32_t radius, float start, float
     add(std::move(Record(EMR_ANGLEARC).point(center).u32(radius).f32(start).f32(sweep)));
 }
 
-void EmfWriter::extTextOut(PointL reference, std::u16string_view text, std::span<const std::int32_t> dx,
-                           std::uint32_t options, const RectL& rect) {
+void EmfWriter::includeText(PointL reference, std::size_t count, std::span<const std::int32_t> dx) {
+    // A generous box: the run may turn with the font's escapement.
     std::int64_t advance = 0;
-    for (auto d : dx) advance += d;
+    for (auto d : dx) advance += std::abs(std::int64_t{d});
     if (dx.empty())
-        advance = static_cast<std::int64_t>(text.size() * m_fontHeight * 0.6);
-    const auto right =
-        static_cast<std::int32_t>(std::clamp<std::int64_t>(reference.x + advance, INT32_MIN, INT32_MAX));
-    const auto height = static_cast<std::int32_t>(m_fontHeight * 1.25);
-    includeBox({reference.x, reference.y - height, right, reference.y + height});
+        advance = static_cast<std::int64_t>(double(count) * m_fontHeight * 0.6);
+    const auto reach = static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(advance + static_cast<std::int64_t>(m_fontHeight * 1.25), 0, INT32_MAX / 2));
+    const auto clampAdd = [](std::int32_t a, std::int64_t b) {
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(a + b, INT32_MIN, INT32_MAX));
+    };
+    includeBox({clampAdd(reference.x, -reach), clampAdd(reference.y, -reach), clampAdd(reference.x, reach),
+                clampAdd(reference.y, reach)});
+}
 
-    const std::uint32_t offString = 76;
-    const std::uint32_t stringBytes = static_cast<std::uint32_t>((text.size() * 2 + 3) / 4 * 4);
-    const bool withDx = !dx.empty() && dx.size() == text.size();
-    Record r(EMR_EXTTEXTOUTW);
-    r.rect({}).u32(gdi::GM_COMPATIBLE).f32(0).f32(0);
-    r.point(reference).u32(static_cast<std::uint32_t>(text.size())).u32(offString).u32(options).rect(rect);
-    r.u32(withDx ? offString + stringBytes : 0);
-    for (char16_t c : text) r.u16(static_cast<std::uint16_t>(c));
-    if (text.size() % 2 == 1)
+// EMRTEXT: the reference point, the string and its spacing, with the offsets
+// counted from the start of the record (`at`: where the string goes).
+void EmfWriter::emrText(Record& r, const TextRun& run, std::uint32_t at) {
+    const std::uint32_t stringBytes = static_cast<std::uint32_t>((run.text.size() * 2 + 3) / 4 * 4);
+    const bool pdy = (run.options & gdi::ETO_PDY) != 0;
+    const bool withDx = !run.dx.empty() && run.dx.size() == run.text.size() * (pdy ? 2 : 1);
+    r.point(run.reference).u32(static_cast<std::uint32_t>(run.text.size())).u32(at).u32(run.options);
+    r.rect(run.rect).u32(withDx ? at + stringBytes : 0);
+}
+
+void EmfWriter::emrTextData(Record& r, const TextRun& run) {
+    const bool pdy = (run.options & gdi::ETO_PDY) != 0;
+    const bool withDx = !run.dx.empty() && run.dx.size() == run.text.size() * (pdy ? 2 : 1);
+    for (char16_t c : run.text) r.u16(static_cast<std::uint16_t>(c));
+    if (run.text.size() % 2 == 1)
         r.u16(0);
     if (withDx) {
-        for (auto d : dx) r.i32(d);
+        for (auto d : run.dx) r.i32(d);
+    }
+}
+
+void EmfWriter::extTextOut(PointL reference, std::u16string_view text, std::span<const std::int32_t> dx,
+                           std::uint32_t options, const RectL& rect) {
+    includeText(reference, text.size(), dx);
+    const TextRun run{reference, text, dx, options, rect};
+    Record r(EMR_EXTTEXTOUTW);
+    r.rect({}).u32(static_cast<std::uint32_t>(m_graphicsMode)).f32(0).f32(0);
+    emrText(r, run, 76);
+    emrTextData(r, run);
+    add(std::move(r));
+}
+
+void EmfWriter::polyTextOut(std::span<const TextRun> runs) {
+    Record r(EMR_POLYTEXTOUTW);
+    r.rect({}).u32(static_cast<std::uint32_t>(m_graphicsMode)).f32(0).f32(0);
+    r.u32(static_cast<std::uint32_t>(runs.size()));
+    // The EMRTEXT headers first, then each run's string and spacing.
+    std::uint32_t at = 40 + 40 * static_cast<std::uint32_t>(runs.size());
+    for (const auto& run : runs) {
+        includeText(run.reference, run.text.size(), run.dx);
+        emrText(r, run, at);
+        const bool pdy = (run.options & gdi::ETO_PDY) != 0;
+        const bool withDx = !run.dx.empty() && run.dx.size() == run.text.size() * (pdy ? 2 : 1);
+        at += static_cast<std::uint32_t>((run.text.size() * 2 + 3) / 4 * 4);
+        if (withDx)
+            at += static_cast<std::uint32_t>(run.dx.size() * 4);
+    }
+    for (const auto& run : runs) emrTextData(r, run);
+    add(std::move(r));
+}
+
+void EmfWriter::smallTextOut(PointL reference, std::u16string_view text, std::uint32_t options,
+                             const RectL& rect) {
+    includeText(reference, text.size(), {});
+    Record r(EMR_SMALLTEXTOUT);
+    r.point(reference).u32(static_cast<std::uint32_t>(text.size())).u32(options);
+    r.u32(static_cast<std::uint32_t>(m_graphicsMode)).f32(0).f32(0);
+    if (!(options & gdi::ETO_NO_RECT))
+        r.rect(rect);
+    for (char16_t c : text) {
+        if (options & gdi::ETO_SMALL_CHARS) {
+            r.u8(static_cast<std::uint8_t>(c));
+        } else {
+            r.u16(static_cast<std::uint16_t>(c));
+        }
     }
     add(std::move(r));
 }

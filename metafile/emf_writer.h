@@ -74,9 +74,26 @@ public:
     void angleArc(PointL center, std::uint32_t radius, float start, float sweep);
 
     // Text: EXTTEXTOUTW with the advance of each character in logical units
-    // (dx may be empty: the reading program then spaces by its font).
+    // (dx may be empty: the reading program then spaces by its font; with
+    // ETO_PDY it holds x, y pairs).
     void extTextOut(PointL reference, std::u16string_view text, std::span<const std::int32_t> dx = {},
                     std::uint32_t options = 0, const RectL& rect = {});
+    struct TextRun {
+        PointL reference;
+        std::u16string_view text;
+        std::span<const std::int32_t> dx;
+        std::uint32_t options = 0;
+        RectL rect;
+    };
+    // POLYTEXTOUTW: several runs in one record.
+    void polyTextOut(std::span<const TextRun> runs);
+    // SMALLTEXTOUT: 8-bit characters with ETO_SMALL_CHARS, else UTF-16; the
+    // rectangle is left out with ETO_NO_RECT.
+    void smallTextOut(PointL reference, std::u16string_view text, std::uint32_t options,
+                      const RectL& rect = {});
+    // The graphics mode that the following text records carry (the format
+    // has no record of its own for it).
+    void setGraphicsMode(int mode) { m_graphicsMode = mode; }
     // A picture: STRETCHDIBITS of a top-down 0xAARRGGBB image onto
     // [left, right) x [top, bottom), stored as a 24-bit DIB.
     void stretchDiBits(const RectL& dest, const Image32& image, std::uint32_t rop3 = 0x00CC0020);
@@ -103,6 +120,9 @@ private:
     void add(Record&& record);
     void includeLogical(std::span<const PointL> points, double margin = 0);
     void includeBox(const RectL& box);
+    void includeText(PointL reference, std::size_t count, std::span<const std::int32_t> dx);
+    static void emrText(Record& record, const TextRun& run, std::uint32_t at);
+    static void emrTextData(Record& record, const TextRun& run);
     std::uint32_t allocateHandle();
     void polyRecord(std::uint32_t type32, std::uint32_t type16, std::span<const PointL> points);
     void polyPolyRecord(std::uint32_t type32, std::uint32_t type16, std::span<const PointL> points,
@@ -123,6 +143,7 @@ private:
     std::vector<double> m_penWidths{0};    // by handle: the pen's width, for the bounds
     std::vector<double> m_fontHeights{0};  // by handle: the font's height, for the bounds
     double m_fontHeight = 16;
+    int m_graphicsMode = gdi::GM_COMPATIBLE;
 };
 
 }  // namespace metafile

@@ -2,6 +2,8 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <algorithm>
+#include <cctype>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -43,7 +45,8 @@ std::string resolvedFamily(const std::string& face) {
     if (auto it = cache.find(face); it != cache.end())
         return it->second;
     Pattern pattern(FcPatternCreate());
-    FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
+    const std::string wanted = substituteFamily(face);
+    FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(wanted.c_str()));
     const std::string family = match(pattern.get());
     cache.emplace(face, family);
     return family;
@@ -77,6 +80,41 @@ std::string fallbackFamilyFor(std::uint32_t character) {
     }
     cache.emplace(character, family);
     return family;
+}
+
+std::string substituteFamily(std::string_view face) {
+    struct Substitute {
+        std::string_view face;
+        std::string_view family;
+    };
+    static constexpr Substitute kTable[] = {
+        {"", "Liberation Sans"},
+        {"System", "Liberation Sans"},
+        {"MS Sans Serif", "Liberation Sans"},
+        {"MS Shell Dlg", "Liberation Sans"},
+        {"MS Shell Dlg 2", "Liberation Sans"},
+        {"Microsoft Sans Serif", "Liberation Sans"},
+        {"Small Fonts", "Liberation Sans"},
+        {"Arial Narrow", "Liberation Sans Narrow"},
+        {"ArialNarrow", "Liberation Sans Narrow"},
+        {"LiberationSansNarrow", "Liberation Sans Narrow"},
+        {"MS Gothic", "IPAGothic"},
+        {"\xEF\xBC\xAD\xEF\xBC\xB3 \xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF", "IPAGothic"},
+        {"MS PGothic", "IPAPGothic"},
+        {"\xEF\xBC\xAD\xEF\xBC\xB3 \xEF\xBC\xB0\xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF",
+         "IPAPGothic"},
+    };
+    const auto same = [](std::string_view a, std::string_view b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return std::tolower(static_cast<unsigned char>(x)) ==
+                          std::tolower(static_cast<unsigned char>(y));
+               });
+    };
+    for (const auto& s : kTable) {
+        if (same(face, s.face))
+            return std::string(s.family);
+    }
+    return std::string(face);
 }
 
 }  // namespace metafile

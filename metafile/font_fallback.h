@@ -4,9 +4,15 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace metafile {
 
+// The family to ask fontconfig for a Windows face: the metric-compatible
+// twin where fontconfig has no alias for it (the narrow sans-serif face, the
+// Japanese gothic faces), a sans face for the Windows system fonts, else the
+// face itself. Face names compare without case, as GDI compares them.
+std::string substituteFamily(std::string_view face);
 // The family fontconfig picks for `face` ("Arial" gives "Liberation Sans").
 std::string resolvedFamily(const std::string& face);
 // A family that has a glyph for `character`, or empty when none has.

@@ -33,6 +33,24 @@ struct FontMetrics {
     double ascent = 0.9;   // per em
     double descent = 0.2;  // per em
     double averageWidth = 0.5;
+    // Underline and strike-out from the font's own tables, per em: the
+    // centre of each band (positive below the baseline) and its thickness.
+    double underlineCentre = 0.033;
+    double underlineThickness = 0.073;
+    double strikeoutCentre = -0.259;
+    double strikeoutThickness = 0.05;
 };
+
+// A band across the run: its top edge (device pixels below the baseline,
+// negative above it) and its thickness.
+struct DecorationBand {
+    double top = 0;
+    double thickness = 1;
+};
+
+// Underline and strike-out as GDI places them for an em of `emPixels`:
+// centre and thickness rounded to whole pixels, at least one pixel thick.
+DecorationBand underlineBand(const FontMetrics& metrics, double emPixels);
+DecorationBand strikeoutBand(const FontMetrics& metrics, double emPixels);
 
 }  // namespace metafile

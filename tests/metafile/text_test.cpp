@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "metafile/dc.h"
+#include "metafile/emf_writer.h"
+#include "metafile/font_fallback.h"
+#include "metafile/player.h"
 #include "tests/metafile/pixel_helpers.h"
 
 namespace metafile {
@@ -144,6 +149,135 @@ TEST(ExtTextOut, UpdateCurrentPositionMovesOn) {
     dc.moveTo({10, 10});
     dc.extTextOut(textOut(U"ab", {30, 30}));
     EXPECT_DOUBLE_EQ(dc.state().currentPosition.x, 70);
+}
+
+// Runs of ink rows of a bitmap, relative to `baseline`: [first, last].
+std::vector<std::pair<int, int>> inkRowRuns(const DibSection& dib, int baseline) {
+    std::vector<std::pair<int, int>> runs;
+    for (int y = 0; y < dib.height(); ++y) {
+        bool ink = false;
+        for (int x = 0; x < dib.width() && !ink; ++x) ink = at(dib, x, y) != kWhite;
+        if (!ink)
+            continue;
+        if (!runs.empty() && runs.back().second == y - baseline - 1) {
+            runs.back().second = y - baseline;
+        } else {
+            runs.push_back({y - baseline, y - baseline});
+        }
+    }
+    return runs;
+}
+
+TEST(ExtTextOut, UnderlineAndStrikeOutSitWhereTheFontPutsThem) {
+    // Rows of the bands under blanks, relative to the baseline, as the
+    // reference player draws them: the font's own positions and
+    // thicknesses rounded to whole pixels.
+    struct Case {
+        const char* face;
+        int em;
+        std::pair<int, int> strikeOut, underline;
+    };
+    const Case cases[] = {
+        {"Arial", 12, {-3, -3}, {0, 0}},
+        {"Arial", 20, {-5, -5}, {1, 1}},
+        {"Arial", 40, {-11, -10}, {0, 2}},
+        {"Arial", 100, {-28, -24}, {0, 6}},
+        {"Arial", 200, {-57, -48}, {0, 14}},
+        {"Times New Roman", 12, {-2, -2}, {1, 1}},
+        {"Times New Roman", 40, {-9, -8}, {1, 2}},
+        {"Times New Roman", 200, {-46, -37}, {7, 16}},
+        {"Courier New", 20, {-5, -5}, {4, 4}},
+        {"Courier New", 100, {-28, -24}, {17, 20}},
+        {"Courier New", 200, {-57, -48}, {34, 41}},
+    };
+    for (const auto& c : cases) {
+        auto dib = whiteBitmap(400, 400);
+        Dc dc(dib);
+        LogFont f = arial(-c.em);
+        f.faceName = c.face;
+        f.underline = true;
+        f.strikeOut = true;
+        dc.setFont(f);
+        dc.setBkMode(gdi::TRANSPARENT);
+        dc.setTextAlign(gdi::TA_BASELINE);
+        auto t = textOut(U"     ");
+        t.reference = {20, 200};
+        dc.extTextOut(t);
+        const auto runs = inkRowRuns(dib, 200);
+        ASSERT_EQ(runs.size(), 2u) << c.face << " " << c.em;
+        EXPECT_EQ(runs[0], c.strikeOut) << c.face << " " << c.em;
+        EXPECT_EQ(runs[1], c.underline) << c.face << " " << c.em;
+    }
+}
+
+TEST(DrawText, DecorationsAreTheSameBandsAsExtTextOut) {
+    for (int em : {12, 20, 40, 100}) {
+        LogFont f = arial(-em);
+        f.underline = true;
+        f.strikeOut = true;
+        auto a = whiteBitmap(300, 300);
+        Dc ext(a);
+        ext.setFont(f);
+        ext.setBkMode(gdi::TRANSPARENT);
+        ext.setTextAlign(gdi::TA_BASELINE);
+        auto t = textOut(U"    ");
+        t.reference = {10, 150};
+        ext.extTextOut(t);
+        auto b = whiteBitmap(300, 300);
+        Dc draw(b);
+        draw.setFont(f);
+        draw.setBkMode(gdi::TRANSPARENT);
+        draw.drawText("    ", {10, 100, 290, 290}, gdi::DT_NOCLIP);
+        const auto want = inkRowRuns(a, 0), got = inkRowRuns(b, 0);
+        ASSERT_EQ(want.size(), 2u);
+        ASSERT_EQ(got.size(), 2u) << em;
+        // Whatever the line's own position, the bands have the same
+        // thickness and the same distance apart.
+        for (std::size_t i = 0; i < 2; ++i) {
+            EXPECT_EQ(got[i].second - got[i].first, want[i].second - want[i].first) << em;
+        }
+        EXPECT_EQ(got[1].first - got[0].first, want[1].first - want[0].first) << em;
+    }
+}
+
+// The columns holding ink, as runs [first, last].
+std::vector<std::pair<int, int>> inkColumnRuns(const DibSection& dib) {
+    std::vector<std::pair<int, int>> runs;
+    for (int x : inkColumns(dib)) {
+        if (!runs.empty() && runs.back().second == x - 1) {
+            runs.back().second = x;
+        } else {
+            runs.push_back({x, x});
+        }
+    }
+    return runs;
+}
+
+TEST(FontFaces, TheNarrowSansSerifFaceIsFound) {
+    // Office documents name the narrow face either way; both are set in
+    // its metric twin (Debian's fonts-liberation). Without it the wide face
+    // stands in on the narrow advances and the letters run together.
+    for (const char* face : {"Arial Narrow", "arial narrow", "ArialNarrow", "LiberationSansNarrow"}) {
+        EXPECT_EQ(resolvedFamily(face), "Liberation Sans Narrow") << face;
+        EmfWriter w({0, 0, 10160, 2540}, {1000, 1000}, {254, 254});
+        LogFont f = arial(-100);
+        f.faceName = face;
+        w.selectObject(w.createFont(f));
+        w.setBkMode(gdi::TRANSPARENT);
+        // The narrow face's own advance of H (0.59 em), rounded up.
+        const std::int32_t dx[] = {60, 60, 60, 60};
+        w.extTextOut({20, 5}, u"HHHH", dx);
+        auto mf = w.toMetafile();
+        ASSERT_TRUE(mf.hasValue());
+        auto dib = whiteBitmap(400, 100);
+        Dc dc(dib);
+        playMetafile(*mf, dc, {0, 0, 400, 100});
+        const auto runs = inkColumnRuns(dib);
+        ASSERT_EQ(runs.size(), 4u) << face << ": each letter stands apart";
+        for (std::size_t i = 1; i < runs.size(); ++i) {
+            EXPECT_GE(runs[i].first - runs[i - 1].second, 10) << face << ": the narrow face's side bearings";
+        }
+    }
 }
 
 }  // namespace
