@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -155,6 +156,28 @@ std::string damageOf(const metafile::PlaybackReport& report) {
     return text;
 }
 
+// Renders one page and reports it; `failure` is set when it was not written.
+void convertOne(PageConverter& converter, const PageTask& task, const CommandLine& line, int stripThreads,
+                Console& console, std::optional<std::string>& failure) {
+    auto page = metafile::Metafile::fromFile(task.source);
+    if (!page) {
+        failure = page.error().message;
+        return;
+    }
+    const PageOutcome outcome = converter.convert(*page, task.target, stripThreads);
+    if (outcome.error) {
+        failure = *outcome.error;
+        return;
+    }
+    std::string text = task.label + " -> " + task.target.string() + " (" + std::to_string(outcome.columns) +
+                       "x" + std::to_string(outcome.rows) + ")\n";
+    if (line.report)
+        text += reportText(task.label, outcome.report);
+    console.written(text);
+    if (const std::string damage = damageOf(outcome.report); !damage.empty())
+        console.error(task.label + ": damaged: " + damage + "; the page was drawn from what could be read");
+}
+
 }  // namespace
 
 int runConversion(const CommandLine& line, const RunSettings& run) {
@@ -197,30 +220,20 @@ int runConversion(const CommandLine& line, const RunSettings& run) {
     Console progress(run, static_cast<int>(tasks.size()));
     std::vector<std::optional<std::string>> pageFailures(tasks.size());
     std::atomic<std::size_t> next{0};
+    std::atomic<int> workerNumber{0};
     auto work = [&] {
-        PageConverter converter(line.settings);
+        const fs::path store = scratch.path().empty()
+                                   ? fs::path()
+                                   : scratch.path() / ("settings" + std::to_string(workerNumber++));
+        PageConverter converter(line.settings, store);
         if (run.streamAboveStrips >= 0)
             converter.streamAboveStrips = run.streamAboveStrips;
         for (std::size_t t = next++; t < tasks.size(); t = next++) {
             const PageTask& task = tasks[t];
-            auto page = metafile::Metafile::fromFile(task.source);
-            if (!page) {
-                pageFailures[t] = page.error().message;
-            } else {
-                PageOutcome outcome = converter.convert(*page, task.target, stripThreads);
-                if (outcome.error) {
-                    pageFailures[t] = *outcome.error;
-                } else {
-                    std::string text = task.label + " -> " + task.target.string() + " (" +
-                                       std::to_string(outcome.columns) + "x" + std::to_string(outcome.rows) +
-                                       ")\n";
-                    if (line.report)
-                        text += reportText(task.label, outcome.report);
-                    progress.written(text);
-                    if (const std::string damage = damageOf(outcome.report); !damage.empty())
-                        progress.error(task.label + ": damaged: " + damage +
-                                       "; the page was drawn from what could be read");
-                }
+            try {
+                convertOne(converter, task, line, stripThreads, progress, pageFailures[t]);
+            } catch (const std::exception& e) {
+                pageFailures[t] = std::string("the page could not be converted: ") + e.what();
             }
             if (pageFailures[t])
                 progress.error(task.label + ": " + *pageFailures[t]);

@@ -45,11 +45,11 @@ std::vector<std::vector<std::string>> outputNames(const std::vector<InputPages>&
 std::optional<NameClash> findClash(const std::vector<InputPages>& inputs,
                                    const std::vector<std::vector<std::string>>& names) {
     std::map<std::string, std::size_t> seen;
-    for (std::size_t i = 0; i < names.size() && i < inputs.size(); ++i) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
         for (const auto& name : names[i]) {
             const auto [it, added] = seen.emplace(name, i);
             if (!added)
-                return NameClash{name, inputs[it->second].input, inputs[i].input};
+                return NameClash{name, inputs.at(it->second).input, inputs.at(i).input};
         }
     }
     return std::nullopt;

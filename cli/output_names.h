@@ -28,7 +28,8 @@ std::vector<std::vector<std::string>> outputNames(const std::vector<InputPages>&
                                                   const std::optional<std::string>& baseName,
                                                   std::string_view extension);
 
-// The first name given twice, with the two inputs that would write it.
+// The first name given twice, with the two inputs that would write it;
+// `names` as outputNames gives them for `inputs`.
 struct NameClash {
     std::string name;
     std::filesystem::path first;

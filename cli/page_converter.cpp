@@ -28,7 +28,12 @@ std::string_view magickFormatOf(const app::FormatFlags& flags) {
     return "BMP";
 }
 
-PageConverter::PageConverter(const ConvertSettings& settings) : m_settings(settings) {
+PageConverter::PageConverter(const ConvertSettings& settings, const fs::path& storeFolder)
+    : m_settings(settings),
+      m_registry(storeFolder.empty() ? platform::RegistryLocation{}
+                                     : platform::RegistryLocation::inFolder(storeFolder)) {
+    if (!storeFolder.empty())
+        m_store.writeString(platform::RegRoot::CurrentUser, "PDF_Bitmp_Format", settings.pdfInsideFormat);
     m_session.RenderOptions = settings.render;
     m_session.CurrentFormat = settings.format;
     m_session.formatOptions = settings.formatOptions;
@@ -37,6 +42,10 @@ PageConverter::PageConverter(const ConvertSettings& settings) : m_settings(setti
     m_renderer.applyEncodingOptions = [this](Magick::Image& image, double dpi) {
         m_formats.applyEncodingOptions(image, dpi);
     };
+}
+
+std::string PageConverter::pdfInsideFormat() const {
+    return m_formats.pdfInsideFormat();
 }
 
 bool PageConverter::streamable() const {
@@ -65,6 +74,8 @@ PageOutcome PageConverter::convert(const metafile::Metafile& page, const fs::pat
         outcome.error = std::string("the image library failed: ") + e.what();
     } catch (const std::bad_alloc&) {
         outcome.error = std::string("not enough memory for the page");
+    } catch (const std::exception& e) {
+        outcome.error = std::string("the page could not be converted: ") + e.what();
     }
     return outcome;
 }

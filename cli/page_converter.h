@@ -40,7 +40,10 @@ inline constexpr int kStreamAboveStrips = 8;
 
 class PageConverter {
 public:
-    explicit PageConverter(const ConvertSettings& settings);
+    // `storeFolder` holds the converter's own settings store (never the
+    // user's): the multipage PDF's inside format is kept there, where the
+    // encoding step reads it. Without a folder nothing is stored.
+    explicit PageConverter(const ConvertSettings& settings, const std::filesystem::path& storeFolder = {});
 
     int streamAboveStrips = kStreamAboveStrips;
 
@@ -48,6 +51,9 @@ public:
     // drawing up to `stripThreads` strips at once.
     PageOutcome convert(const metafile::Metafile& page, const std::filesystem::path& target,
                         int stripThreads);
+
+    // The PDF inside format as the encoding step reads it.
+    std::string pdfInsideFormat() const;
 
     // Whether the current format and options can be written a row at a time.
     bool streamable() const;
@@ -63,9 +69,9 @@ private:
     ConvertSettings m_settings;
     app::ConsoleUi m_ui;
     app::Session m_session;
-    // The format service's store and folders are never touched: the
-    // converter writes no preview and no settings.
-    platform::Registry m_registry{platform::RegistryLocation{}};
+    // The format service's folders are never touched: the converter writes
+    // no preview.
+    platform::Registry m_registry;
     app::SettingsStore m_store{m_registry};
     platform::PlatformFolders m_folders{platform::FolderSet{}};
     render::PageRenderer m_renderer{m_session, m_ui};

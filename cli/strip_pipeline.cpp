@@ -1,6 +1,7 @@
 #include "cli/strip_pipeline.h"
 
 #include <condition_variable>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <thread>

@@ -211,6 +211,14 @@ TEST(ConvertOptions, BadUsageIsAnErrorNamingTheOption) {
         {{"--base-name", "..", "a.emf"}, "--base-name"},
         {{"--dpi", "96"}, "no input files"},
         {{"--settings", "a.emf"}, "--settings"},  // no reader given
+        {{"--format", "", "a.emf"}, "jpg|gif|png|bmp|tif"},
+        {{"--png-type=", "a.emf"}, "true|indexed|grey"},
+        {{"--tif-type", "", "a.emf"}, "true|indexed|grey|bw"},
+        {{"--hatch-lines", "", "a.emf"}, "vertical|horizontal|both"},
+        {{"--pdf-format", "", "a.emf"}, "BMP|JPG|TIF|PNG"},
+        {{"--preset", "", "a.emf"}, "text|professional|photo|demo"},
+        {{"--background", "", "a.emf"}, "none|solid|hatch"},
+        {{"-o", "", "a.emf"}, "-o needs a folder"},
     };
     for (const auto& c : cases) {
         const auto line = parse(c.args);
@@ -278,6 +286,17 @@ TEST(ConvertOptions, HelpListsEveryOption) {
                                "--help",
                                "--"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
+    }
+    // Each value list and range as the options check them.
+    for (const char* text :
+         {"--preset text|professional|photo|demo", "--dpi N                 resolution, 1 to 2400",
+          "--scale PERCENT         page scale, 1 to 300", "0, 2, 3, 5, 7, 10, 15 or 20",
+          "--background none|solid|hatch|CODE", "--hatch-angle DEG       0 to 90", "hatch lines, 0 to 100",
+          "line width in pixels, 0 to 100", "--hatch-lines vertical|horizontal|both",
+          "--format jpg|gif|png|bmp|tif", "quality, 0 to 100", "palette size, 2 to 256",
+          "--png-type true|indexed|grey", "--tif-type true|indexed|grey|bw", "delay, 0 to 6000",
+          "--pdf-format bmp|jpg|tif|png", "1 to 1024"}) {
+        EXPECT_NE(help.find(text), std::string::npos) << text;
     }
 }
 

@@ -313,6 +313,35 @@ TEST_F(ConvertTest, ADamagedPageThatRendersSaysSo) {
     EXPECT_NE(result.err.find("cut.emf"), std::string::npos);
 }
 
+// On a terminal a bar counts the pages; each message first clears it, so
+// that no message is written over the bar.
+TEST_F(ConvertTest, TheProgressBarCountsPagesAndMakesWayForMessages) {
+    const auto a = page("a.emf", 5000, 5000, 1);
+    const std::vector<std::string> args = {
+        "-j", "1", "-o", (dir / "out").string(), a.string(), (dir / "missing.emf").string()};
+    for (const bool bar : {true, false}) {
+        auto line = parseCommandLine(args, {});
+        ASSERT_TRUE(line);
+        RunSettings run;
+        run.progressBar = bar;
+        run.out = std::tmpfile();
+        run.err = std::tmpfile();
+        EXPECT_EQ(runConversion(*line, run), kSomeFailed);
+        drain(run.out);
+        const std::string err = drain(run.err);
+        if (!bar) {
+            EXPECT_EQ(err.find('\r'), std::string::npos) << "no bar off a terminal";
+            continue;
+        }
+        EXPECT_NE(err.find("] 1/2 pages"), std::string::npos) << err;
+        EXPECT_NE(err.find("] 2/2 pages"), std::string::npos) << err;
+        const auto message = err.find("scrivlet-convert: ");
+        ASSERT_NE(message, std::string::npos) << err;
+        EXPECT_EQ(err.rfind("\r\033[K", message), message - 4) << "the bar is cleared before the message";
+        EXPECT_EQ(err.substr(err.size() - 4), "\r\033[K") << "and when the run ends";
+    }
+}
+
 TEST_F(ConvertTest, ReportListsThePageOnStandardOutput) {
     const auto a = page("a.emf", 5000, 5000, 1);
     const auto result = convert({"--report", "-o", (dir / "out").string(), a.string()});
