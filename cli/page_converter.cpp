@@ -6,27 +6,12 @@
 #include "cli/atomic_output.h"
 #include "cli/strip_pipeline.h"
 #include "metafile/metafile.h"
+#include "output/image_file.h"
 #include "output/row_writer.h"
 
 namespace cli {
 
 namespace fs = std::filesystem;
-
-std::string_view magickFormatOf(const app::FormatFlags& flags) {
-    switch (output::currentFormatCode(flags)) {
-        case app::FormatCode::JPG:
-            return "JPEG";
-        case app::FormatCode::GIF:
-            return "GIF";
-        case app::FormatCode::PNG:
-            return "PNG";
-        case app::FormatCode::TIF:
-            return "TIFF";
-        case app::FormatCode::BMP:
-            break;
-    }
-    return "BMP";
-}
 
 PageConverter::PageConverter(const ConvertSettings& settings, const fs::path& storeFolder)
     : m_settings(settings),
@@ -99,17 +84,16 @@ std::optional<std::string> PageConverter::writeWhole(const metafile::Metafile& p
     if (!drawn)
         return error;
     m_formats.applyEncodingOptions(image, m_settings.dpi);
-    image.magick(std::string(magickFormatOf(m_session.CurrentFormat)));
     // The same page gives the same bytes: no dates of the run in the file.
     image.defineValue("png", "exclude-chunks", "date,time");
-    Magick::Blob blob;
-    image.write(&blob);
-    auto out = AtomicOutput::begin(target);
-    if (!out)
-        return target.string() + ": " + out.error();
-    if (auto failure = out->write({static_cast<const unsigned char*>(blob.data()), blob.length()}))
-        return failure;
-    return out->commit();
+    auto encoded = output::encodeImage(image, output::encoderFor(target), target);
+    if (!encoded)
+        return encoded.error().message();
+    auto written = output::replaceFile(
+        target, std::span(static_cast<const std::byte*>(encoded->data()), encoded->length()));
+    if (!written)
+        return written.error().message();
+    return std::nullopt;
 }
 
 std::optional<std::string> PageConverter::writeStreamed(const metafile::Metafile& page,

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "app/console_ui.h"
 #include "app/session.h"
@@ -77,8 +76,5 @@ private:
     render::PageRenderer m_renderer{m_session, m_ui};
     output::FormatService m_formats{m_session, m_store, m_folders, m_ui};
 };
-
-// The image library's name of the format of `flags` ("JPEG", "PNG", ...).
-std::string_view magickFormatOf(const app::FormatFlags& flags);
 
 }  // namespace cli
