@@ -11,9 +11,7 @@
 #include "app/printer_macro_file.h"
 #include "app/session.h"
 #include "app/settings_store.h"
-#include "app/spool_reader.h"
 #include "app/ui_port.h"
-#include "metafile/metafile.h"
 #include "platform/folders.h"
 #include "platform/text_util.h"
 
@@ -22,14 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform::WindowsPlatform;
-
-constexpr std::uint32_t kSpoolHeaderType = 0x10000;
-constexpr std::uint32_t kPageRecordType = 12;
-
-std::uint32_t le32(const std::byte* p) {
-    return std::to_integer<std::uint32_t>(p[0]) | (std::to_integer<std::uint32_t>(p[1]) << 8) |
-           (std::to_integer<std::uint32_t>(p[2]) << 16) | (std::to_integer<std::uint32_t>(p[3]) << 24);
-}
 
 std::tm timeOf(const fs::path& file, bool local) {
     struct stat info {};
@@ -77,54 +67,6 @@ std::uint32_t spoolFileTimeValue(int year, int month, int day, int hour, int min
         ((((static_cast<long long>(year) - 2003) * 360 + month * 30 + day) * 24 + hour) * 60 + minute) * 60 +
         second;
     return static_cast<std::uint32_t>(static_cast<unsigned long long>(v));
-}
-
-CutResult cutEmfPages(const fs::path& spoolFile, std::uint32_t job, const fs::path& workFolder) {
-    CutResult result;
-    SpoolReader reader;
-    if (!reader.open(spoolFile))
-        return result;
-    std::byte head[8];
-    if (reader.read(head) != 8 || le32(head) != kSpoolHeaderType || le32(head + 4) < 8)
-        return result;
-    reader.skip(le32(head + 4) - 8);
-    std::error_code ec;
-    fs::create_directories(workFolder, ec);
-    int page = 0;
-    while (true) {
-        const std::size_t got = reader.read(head);
-        if (got < 8) {
-            // The end of the file ends the job (a partial head is no record).
-            result.readToEnd = got == 0 || reader.endOfFile();
-            break;
-        }
-        const std::uint32_t type = le32(head), size = le32(head + 4);
-        if (type == 0) {
-            result.readToEnd = true;
-            break;
-        }
-        if (type == kPageRecordType) {
-            // Never allocate more than the file can still hold.
-            if (size > reader.remaining())
-                break;
-            std::vector<std::byte> data(size);
-            if (reader.read(data) != size)
-                break;
-            if (!metafile::Metafile::fromBytes(data)) {
-                ++result.rejectedPages;  // not an enhanced metafile: no page file
-                continue;
-            }
-            const fs::path file = workFolder / pageFileName(job, ++page);
-            std::ofstream out(file, std::ios::binary | std::ios::trunc);
-            out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-            if (out)
-                result.pages.push_back(file);
-        } else if (type < 0xFFFF) {
-            reader.skip(size);
-        }
-        // Types of 0xFFFF and above are bare 8-byte records.
-    }
-    return result;
 }
 
 PageAcquisition::PageAcquisition(Session& session, SettingsStore& store,
@@ -216,27 +158,10 @@ bool PageAcquisition::captureSpoolJobs(const std::string& title) {
 
 void PageAcquisition::copyTemporaryPages(const fs::path& spoolFile, std::uint32_t job) {
     // 95/98/Me: the spool file names its pages' temporary files "~EMFxxxxxxxx".
-    std::ifstream in(spoolFile, std::ios::binary);
-    if (!in)
-        return;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     auto temp = m_folders.systemTempFolder();
     if (!temp)
         return;
-    const fs::path work = workFolder();
-    std::error_code ec;
-    fs::create_directories(work, ec);
-    int page = 0;
-    for (std::size_t i = 1; i + 4 + 8 <= bytes.size(); ++i) {
-        if (bytes.compare(i, 4, "~EMF") != 0)
-            continue;
-        const std::string tail = bytes.substr(i + 4, 8);
-        if (tail.find_first_of("/\\\0", 0, 3) != std::string::npos)
-            continue;  // names stay inside the folder
-        fs::copy_file(*temp / ("~EMF" + tail), work / pageFileName(job, ++page),
-                      fs::copy_options::overwrite_existing, ec);
-        i += 11;
-    }
+    reportCut(spoolFile, app::copyTemporaryPages(spoolFile, *temp, job, workFolder()));
 }
 
 std::string PageAcquisition::findSpoolFileByTime(const fs::path& folder) {
@@ -271,7 +196,15 @@ std::string PageAcquisition::findSpoolFileByTime(const fs::path& folder) {
 }
 
 bool PageAcquisition::cutEmfPages(const fs::path& spoolFile, std::uint32_t job) {
-    return app::cutEmfPages(spoolFile, job, workFolder()).readToEnd;
+    const CutResult result = app::cutEmfPages(spoolFile, job, workFolder());
+    reportCut(spoolFile, result);
+    return result.readToEnd;
+}
+
+void PageAcquisition::reportCut(const fs::path& spoolFile, const CutResult& result) {
+    // A damaged or cut-short spool file is said, not passed over in silence.
+    if (!result.problem.empty())
+        std::fprintf(stderr, "Spool file %s: %s.\n", spoolFile.c_str(), result.problem.c_str());
 }
 
 void PageAcquisition::deleteQueuedJobs() {

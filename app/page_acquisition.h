@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/spool_cutter.h"
 #include "platform/spooler/spooler.h"
 
 namespace platform {
@@ -45,17 +46,6 @@ std::optional<std::filesystem::path> expectedSpoolFile(const platform::Spooler& 
 // LastSplFileTime: seconds in a calendar of 360-day years counted from 2003.
 std::uint32_t spoolFileTimeValue(int year, int month, int day, int hour, int minute, int second);
 
-struct CutResult {
-    bool readToEnd = false;
-    std::vector<std::filesystem::path> pages;
-    int rejectedPages = 0;  // page records that were not enhanced metafiles
-};
-
-// Cuts the EMF page records (type 12) of an EMF spool file into page files
-// of `job` in `workFolder`.
-CutResult cutEmfPages(const std::filesystem::path& spoolFile, std::uint32_t job,
-                      const std::filesystem::path& workFolder);
-
 class PageAcquisition {
 public:
     PageAcquisition(Session& session, SettingsStore& store, const platform::PlatformFolders& folders,
@@ -80,6 +70,7 @@ public:
 private:
     void systemMessage(const std::string& text);
     void copyTemporaryPages(const std::filesystem::path& spoolFile, std::uint32_t job);
+    void reportCut(const std::filesystem::path& spoolFile, const CutResult& result);
 
     Session& m_session;
     SettingsStore& m_store;

@@ -1,22 +1,25 @@
 #include "app/spool_reader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
-#include <system_error>
 
 namespace app {
 
 bool SpoolReader::open(const std::filesystem::path& file) {
     close();
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec))
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    m_file = std::fopen(file.c_str(), "rb");
-    if (m_file == nullptr)
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || (m_file = ::fdopen(fd, "rb")) == nullptr) {
+        ::close(fd);
         return false;
-    m_fileSize = std::filesystem::file_size(file, ec);
-    if (ec)
-        m_fileSize = 0;
+    }
+    m_fileSize = static_cast<std::uint64_t>(info.st_size);
     rewind();
     return true;
 }
@@ -77,8 +80,7 @@ void SpoolReader::skip(std::uint64_t n) {
 }
 
 std::uint64_t SpoolReader::remaining() const {
-    const std::uint64_t position = m_fileOffset - (m_filled - m_position);
-    return m_fileSize > position ? m_fileSize - position : 0;
+    return m_fileSize > position() ? m_fileSize - position() : 0;
 }
 
 }  // namespace app

@@ -20,6 +20,7 @@ public:
     SpoolReader& operator=(const SpoolReader&) = delete;
     ~SpoolReader() { close(); }
 
+    // Opens a regular file (never waits on a FIFO or device); false otherwise.
     bool open(const std::filesystem::path& file);
     void close();
     bool isOpen() const { return m_file != nullptr; }
@@ -33,6 +34,8 @@ public:
     bool endOfFile() const { return m_eof; }
     // Bytes between the read position and the end of the file.
     std::uint64_t remaining() const;
+    // The read position: bytes read or skipped since the start of the file.
+    std::uint64_t position() const { return m_fileOffset - (m_filled - m_position); }
 
 private:
     bool refill();

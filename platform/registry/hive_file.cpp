@@ -9,10 +9,13 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <system_error>
 #include <vector>
 
+#include "platform/file_lock.h"
+#include "platform/registry/hive_trust.h"
 #include "platform/registry/reg_text.h"
 
 namespace platform {
@@ -39,27 +42,6 @@ public:
 
 private:
     int m_fd;
-};
-
-// Holds an exclusive flock on the hive's lock file for its lifetime.
-class ExclusiveLock {
-public:
-    explicit ExclusiveLock(const fs::path& lockFile)
-        : m_fd(::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
-        if (m_fd.get() < 0) {
-            return;
-        }
-        int rc = 0;
-        do {
-            rc = ::flock(m_fd.get(), LOCK_EX);
-        } while (rc != 0 && errno == EINTR);
-        m_locked = rc == 0;
-    }
-    bool locked() const { return m_locked; }
-
-private:
-    FileDescriptor m_fd;
-    bool m_locked = false;
 };
 
 bool writeAll(int fd, const std::string& text) {
@@ -102,6 +84,24 @@ fs::path nearestExistingFolder(fs::path folder) {
     return folder;
 }
 
+// Creates the missing folders of `folder`; as root, each new folder gets the
+// owner of the folder it is made in.
+void createFolders(const fs::path& folder) {
+    const fs::path existing = nearestExistingFolder(folder);
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (::geteuid() != 0 || ec)
+        return;
+    struct stat parent {};
+    if (::stat(existing.c_str(), &parent) != 0 || parent.st_uid == 0)
+        return;
+    for (fs::path made = folder; made != existing && !made.empty(); made = made.parent_path()) {
+        [[maybe_unused]] const int rc = ::chown(made.c_str(), parent.st_uid, parent.st_gid);
+        if (made == made.parent_path())
+            break;
+    }
+}
+
 std::string timestampForName() {
     const std::time_t now = std::time(nullptr);
     std::tm parts{};
@@ -123,12 +123,19 @@ HiveFile::HiveFile(RegRoot root, std::filesystem::path file, RegistryReporter re
 }
 
 RegAccess HiveFile::grantedAccess() const {
+    if (const auto distrust = hiveDistrust(m_file, ::geteuid())) {
+        reportOnce(Problem::Trust, "The registry file " + m_file.string() + " is not used: " + *distrust +
+                                       ". Its settings are ignored and none is saved to it.");
+        return RegAccess::None;
+    }
     std::error_code ec;
     const bool exists = fs::exists(m_file, ec);
     const fs::path folder = nearestExistingFolder(m_file.parent_path());
     bool canRead = true;
     if (exists) {
         canRead = ::faccessat(AT_FDCWD, m_file.c_str(), R_OK, AT_EACCESS) == 0;
+        if (!canRead)
+            readFailure(std::strerror(errno));
     }
     const bool canWrite = writable(folder) && (!exists || writable(m_file));
     unsigned rights = 0;
@@ -141,18 +148,22 @@ RegAccess HiveFile::grantedAccess() const {
 
 HiveFile::Snapshot HiveFile::readFile() const {
     Snapshot snap{ReadOutcome::Parsed, Hive(m_root), {}};
-    FileDescriptor fd(::open(m_file.c_str(), O_RDONLY | O_CLOEXEC));
+    // Never waits: a FIFO or device in the hive's place is refused, not opened
+    // for a read that blocks.
+    FileDescriptor fd(::open(m_file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0) {
         snap.outcome = errno == ENOENT ? ReadOutcome::Missing : ReadOutcome::IoError;
+        snap.problem = std::strerror(errno);
         return snap;
     }
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0) {
         snap.outcome = ReadOutcome::IoError;
+        snap.problem = std::strerror(errno);
         return snap;
     }
     if (!S_ISREG(info.st_mode)) {
-        snap.outcome = ReadOutcome::Corrupt;
+        snap.outcome = ReadOutcome::IoError;
         snap.problem = "it is not a regular file";
         return snap;
     }
@@ -171,6 +182,7 @@ HiveFile::Snapshot HiveFile::readFile() const {
                 continue;
             }
             snap.outcome = ReadOutcome::IoError;
+            snap.problem = std::strerror(errno);
             return snap;
         }
         if (n == 0) {
@@ -200,7 +212,7 @@ Expected<Hive, RegStatus> HiveFile::load() const {
         case ReadOutcome::Missing:
             return Hive(m_root);
         case ReadOutcome::IoError:
-            return unexpected(RegStatus::IoError);
+            return unexpected(readFailure(snap.problem));
         case ReadOutcome::Corrupt:
             break;
     }
@@ -208,7 +220,7 @@ Expected<Hive, RegStatus> HiveFile::load() const {
 }
 
 Expected<Hive, RegStatus> HiveFile::recoverFromCorruption() const {
-    ExclusiveLock lock(m_lockFile);
+    FileLock lock(m_lockFile);
     // Another process may have set the file aside or rewritten it meanwhile.
     Snapshot snap = readFile();
     switch (snap.outcome) {
@@ -217,7 +229,7 @@ Expected<Hive, RegStatus> HiveFile::recoverFromCorruption() const {
         case ReadOutcome::Missing:
             return Hive(m_root);
         case ReadOutcome::IoError:
-            return unexpected(RegStatus::IoError);
+            return unexpected(readFailure(snap.problem));
         case ReadOutcome::Corrupt:
             break;
     }
@@ -256,19 +268,46 @@ bool HiveFile::setAside(const std::string& problem) const {
     return false;
 }
 
-void HiveFile::reportOnce(const std::string& message) const {
-    if (!m_reported.exchange(true)) {
+void HiveFile::reportOnce(Problem kind, const std::string& message) const {
+    if (!m_reported[static_cast<int>(kind)].exchange(true)) {
         m_reporter(message);
     }
 }
 
-RegStatus HiveFile::update(const std::function<RegStatus(Hive&)>& change) {
+void HiveFile::reportWriteRefused() const {
     std::error_code ec;
-    fs::create_directories(m_file.parent_path(), ec);
-    ExclusiveLock lock(m_lockFile);
+    const bool exists = fs::exists(m_file, ec);
+    const fs::path folder = nearestExistingFolder(m_file.parent_path());
+    std::string reason;
+    if (exists && !writable(m_file)) {
+        reason = "the file is not writable for this user";
+    } else if (!writable(folder)) {
+        reason = "its folder " + folder.string() + " is not writable for this user";
+    } else {
+        return;
+    }
+    reportOnce(Problem::Write, "cannot write " + m_file.string() + ": " + reason);
+}
+
+RegStatus HiveFile::readFailure(const std::string& reason) const {
+    reportOnce(Problem::Read, "cannot read " + m_file.string() + ": " + reason);
+    return RegStatus::IoError;
+}
+
+RegStatus HiveFile::writeFailure(RegStatus status, const std::string& reason) const {
+    reportOnce(Problem::Write, "cannot write " + m_file.string() + ": " + reason);
+    return status;
+}
+
+RegStatus HiveFile::update(const std::function<RegStatus(Hive&)>& change) {
+    createFolders(m_file.parent_path());
+    FileLock lock(m_lockFile);
     if (!lock.locked()) {
-        return errno == EACCES || errno == EROFS || errno == EPERM ? RegStatus::AccessDenied
-                                                                   : RegStatus::IoError;
+        const int error = lock.error();
+        return writeFailure(error == EACCES || error == EROFS || error == EPERM || error == ELOOP
+                                ? RegStatus::AccessDenied
+                                : RegStatus::IoError,
+                            lock.problem());
     }
     std::call_once(m_staleSweep, [this] { removeStaleTemporaries(); });
 
@@ -278,7 +317,7 @@ RegStatus HiveFile::update(const std::function<RegStatus(Hive&)>& change) {
         case ReadOutcome::Missing:
             break;
         case ReadOutcome::IoError:
-            return RegStatus::IoError;
+            return readFailure(snap.problem);
         case ReadOutcome::Corrupt:
             if (!setAside(snap.problem)) {
                 reportOnce("The registry file " + m_file.string() + " cannot be read (" + snap.problem +
@@ -298,20 +337,43 @@ RegStatus HiveFile::update(const std::function<RegStatus(Hive&)>& change) {
 
 RegStatus HiveFile::writeAtomically(const Hive& hive) const {
     const std::string text = serializeRegText(hive);
+    if (text.size() > kMaxHiveFileBytes) {
+        // The reader would set such a file aside with every setting in it.
+        return writeFailure(RegStatus::TooLarge, "the hive would grow past 16 MiB; the change is refused");
+    }
     std::string pattern = m_file.string() + ".tmp.XXXXXX";
     FileDescriptor fd(::mkstemp(pattern.data()));
     if (fd.get() < 0) {
-        return errno == EACCES || errno == EROFS ? RegStatus::AccessDenied : RegStatus::IoError;
+        const int error = errno;
+        return writeFailure(error == EACCES || error == EROFS ? RegStatus::AccessDenied : RegStatus::IoError,
+                            std::strerror(error));
     }
+    // The replacement keeps the mode and the owner of the file it replaces; a
+    // new file made by root in a user's folder belongs to that user.
     struct stat previous {};
-    const mode_t mode = ::stat(m_file.c_str(), &previous) == 0
-                            ? (previous.st_mode & 07777)
-                            : (m_root == RegRoot::CurrentUser ? 0600 : 0644);
-    const bool ok = ::fchmod(fd.get(), mode) == 0 && writeAll(fd.get(), text) && ::fsync(fd.get()) == 0;
+    const bool replacing = ::stat(m_file.c_str(), &previous) == 0;
+    const mode_t mode =
+        replacing ? (previous.st_mode & 07777) : (m_root == RegRoot::CurrentUser ? 0600 : 0644);
+    std::string problem;
+    if (!replacing) {
+        giveFolderOwner(fd.get(), m_file.parent_path());
+    } else if (previous.st_uid != ::geteuid()) {
+        if (::fchown(fd.get(), previous.st_uid, previous.st_gid) != 0)
+            problem = "its owner cannot be kept (" + std::string(std::strerror(errno)) + ")";
+    } else if (previous.st_gid != ::getegid()) {
+        // The group is kept where this user may give it.
+        [[maybe_unused]] const int rc = ::fchown(fd.get(), static_cast<uid_t>(-1), previous.st_gid);
+    }
+    if (problem.empty() && ::fchmod(fd.get(), mode) != 0)
+        problem = std::strerror(errno);
+    if (problem.empty() && (!writeAll(fd.get(), text) || ::fsync(fd.get()) != 0))
+        problem = std::strerror(errno);
     ::close(fd.release());
-    if (!ok || ::rename(pattern.c_str(), m_file.c_str()) != 0) {
+    if (problem.empty() && ::rename(pattern.c_str(), m_file.c_str()) != 0)
+        problem = std::strerror(errno);
+    if (!problem.empty()) {
         ::unlink(pattern.c_str());
-        return RegStatus::IoError;
+        return writeFailure(RegStatus::IoError, problem);
     }
     FileDescriptor folder(::open(m_file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() >= 0) {

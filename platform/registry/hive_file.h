@@ -7,6 +7,10 @@
 //
 // A file that does not parse is never overwritten: it is renamed aside
 // ("<name>.corrupt-<time>"), reported once, and an empty hive takes its place.
+// A file that cannot be read (permissions, not a regular file) or that other
+// users could change (see hive_trust.h) is not used and reported once; a
+// write that fails is reported once too. A hive that would grow past the
+// size limit is not written.
 
 #include <atomic>
 #include <filesystem>
@@ -32,10 +36,15 @@ public:
     const std::filesystem::path& path() const { return m_file; }
 
     // The rights the file grants this process: read when it can be read (or
-    // does not exist yet), write when the file and its folder can be written.
+    // does not exist yet), write when the file and its folder can be written;
+    // none when the file could be changed by other users.
     RegAccess grantedAccess() const;
 
     Expected<Hive, RegStatus> load() const;
+
+    // Reports once that a write was refused because the file or its folder
+    // cannot be written.
+    void reportWriteRefused() const;
 
     // Applies `change` to the current content and writes the result, under the
     // lock. When `change` returns anything but Success nothing is written.
@@ -43,6 +52,7 @@ public:
 
 private:
     enum class ReadOutcome { Parsed, Missing, Corrupt, IoError };
+    enum class Problem { Read, Write, Trust, Corrupt, Count };
     struct Snapshot {
         ReadOutcome outcome;
         Hive hive;
@@ -54,7 +64,11 @@ private:
     // could not be moved.
     bool setAside(const std::string& problem) const;
     Expected<Hive, RegStatus> recoverFromCorruption() const;
-    void reportOnce(const std::string& message) const;
+    void reportOnce(const std::string& message) const { reportOnce(Problem::Corrupt, message); }
+    void reportOnce(Problem kind, const std::string& message) const;
+    // Reports a failed read of the file once and gives the status to return.
+    RegStatus readFailure(const std::string& reason) const;
+    RegStatus writeFailure(RegStatus status, const std::string& reason) const;
     RegStatus writeAtomically(const Hive& hive) const;
     void removeStaleTemporaries() const;
 
@@ -62,7 +76,7 @@ private:
     std::filesystem::path m_file;
     std::filesystem::path m_lockFile;
     RegistryReporter m_reporter;
-    mutable std::atomic<bool> m_reported{false};
+    mutable std::atomic<bool> m_reported[static_cast<int>(Problem::Count)] = {};
     mutable std::once_flag m_staleSweep;
 };
 

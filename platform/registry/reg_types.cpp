@@ -20,6 +20,8 @@ std::string_view describe(RegStatus status) {
             return "registry file corrupt";
         case RegStatus::IoError:
             return "input/output error";
+        case RegStatus::TooLarge:
+            return "registry file full";
     }
     return "unknown";
 }
@@ -42,6 +44,8 @@ long windowsErrorCode(RegStatus status) {
             return 1016;  // ERROR_REGISTRY_IO_FAILED
         case RegStatus::KeyDeleted:
             return 1018;  // ERROR_KEY_DELETED
+        case RegStatus::TooLarge:
+            return 613;  // ERROR_REGISTRY_QUOTA_LIMIT
     }
     return 1;
 }

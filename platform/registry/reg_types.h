@@ -41,6 +41,7 @@ enum class RegStatus {
     KeyDeleted,    // the key of an open handle was deleted meanwhile
     Corrupt,       // the hive file cannot be parsed and could not be set aside
     IoError,       // reading or writing the hive file failed
+    TooLarge,      // the write would grow the hive file past its size limit
 };
 
 std::string_view describe(RegStatus status);

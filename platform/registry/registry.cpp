@@ -174,6 +174,8 @@ Expected<RegKey, RegStatus> Registry::openKey(RegRoot root, std::string_view pat
     }
     auto file = hiveFile(root);
     if (!hasRight(file->grantedAccess(), access)) {
+        if (hasRight(access, RegAccess::Write))
+            file->reportWriteRefused();
         return unexpected(RegStatus::AccessDenied);
     }
     auto hive = file->load();
@@ -196,6 +198,8 @@ Expected<RegKey, RegStatus> Registry::createKey(RegRoot root, std::string_view p
     auto file = hiveFile(root);
     const RegAccess granted = file->grantedAccess();
     if (!hasRight(granted, access)) {
+        if (hasRight(access, RegAccess::Write))
+            file->reportWriteRefused();
         return unexpected(RegStatus::AccessDenied);
     }
     // An existing key only needs the rights asked for; a new one needs write.
@@ -203,6 +207,7 @@ Expected<RegKey, RegStatus> Registry::createKey(RegRoot root, std::string_view p
         return existing;
     }
     if (!hasRight(granted, RegAccess::Write)) {
+        file->reportWriteRefused();
         return unexpected(RegStatus::AccessDenied);
     }
     std::string stored;
@@ -223,6 +228,7 @@ RegStatus Registry::deleteKeyTree(RegRoot root, std::string_view path) {
     }
     auto file = hiveFile(root);
     if (!hasRight(file->grantedAccess(), RegAccess::Write)) {
+        file->reportWriteRefused();
         return RegStatus::AccessDenied;
     }
     return file->update([&](Hive& hive) {

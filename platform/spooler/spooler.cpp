@@ -1,11 +1,17 @@
 #include "platform/spooler/spooler.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <system_error>
 
+#include "platform/file_lock.h"
 #include "platform/registry/registry.h"
 #include "platform/text_util.h"
 
@@ -46,18 +52,34 @@ std::string fiveDigits(std::uint32_t id) {
     return name;
 }
 
-// Writes a file through a temporary name, so readers never see half of it.
-bool writeAtomically(const fs::path& file, std::span<const std::byte> bytes) {
-    const fs::path temp = file.string() + ".part";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        if (!out)
+bool writeAll(int fd, std::span<const std::byte> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
             return false;
+        done += static_cast<std::size_t>(n);
     }
-    std::error_code ec;
-    fs::rename(temp, file, ec);
-    return !ec;
+    return true;
+}
+
+// Writes `bytes` under a temporary name of its own, then links it to `file`,
+// which must not exist yet: readers never see half a file and no existing
+// file is replaced. EEXIST in errno when `file` was there already.
+bool createComplete(const fs::path& file, std::span<const std::byte> bytes) {
+    std::string temp = (file.parent_path() / "submit-XXXXXX").string();
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return false;
+    bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, bytes);
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::link(temp.c_str(), file.c_str()) == 0;
+    const int error = errno;
+    ::unlink(temp.c_str());
+    errno = error;
+    return ok;
 }
 
 }  // namespace
@@ -83,6 +105,8 @@ fs::path Spooler::spoolFolder() const {
 }
 
 bool Spooler::addPrinter(const PrinterInfo& p) {
+    if (p.name.empty())
+        return false;
     auto key = m_registry.createKey(RegRoot::LocalMachine, keyOf(p.name), RegAccess::All);
     if (!key)
         return false;
@@ -107,6 +131,9 @@ std::vector<std::string> Spooler::printerNames() const {
 }
 
 std::optional<PrinterInfo> Spooler::printer(const std::string& name) const {
+    // An empty name would open the printer list itself.
+    if (name.empty())
+        return std::nullopt;
     auto key = m_registry.openKey(RegRoot::LocalMachine, keyOf(name), RegAccess::Read);
     if (!key)
         return std::nullopt;
@@ -124,6 +151,8 @@ std::optional<PrinterInfo> Spooler::printer(const std::string& name) const {
 }
 
 bool Spooler::setPrinter(const PrinterInfo& p) {
+    if (p.name.empty())
+        return false;
     auto key = m_registry.openKey(RegRoot::LocalMachine, keyOf(p.name), RegAccess::All);
     if (!key)
         return false;
@@ -233,6 +262,10 @@ std::optional<std::uint32_t> Spooler::submitJob(const std::string& printerName, 
         return std::nullopt;
     std::error_code ec;
     fs::create_directories(spoolFolder(), ec);
+    // Submitters in other threads and processes take their ids one at a time.
+    FileLock lock(spoolFolder() / "spooler.lock");
+    if (!lock.locked())
+        return std::nullopt;
     // The next id after every id in the folder.
     std::uint32_t id = 1;
     for (const auto& entry : fs::directory_iterator(spoolFolder(), ec)) {
@@ -240,13 +273,26 @@ std::optional<std::uint32_t> Spooler::submitJob(const std::string& printerName, 
         const auto n = static_cast<std::uint32_t>(std::strtoul(stem.c_str(), nullptr, 10));
         id = std::max(id, n + 1);
     }
-    if (!writeAtomically(spoolFileOf(id), spoolData))
-        return std::nullopt;
-    const std::string record =
-        "id=" + std::to_string(id) + "\nprinter=" + printerName + "\ndocument=" + document + "\nstatus=0\n";
+    // An id whose spool file exists (left by a writer that does not lock) is
+    // passed over.
+    while (!createComplete(spoolFileOf(id), spoolData)) {
+        if (errno != EEXIST || id >= 99999)
+            return std::nullopt;
+        ++id;
+    }
+    // One line per fact: line breaks in a name would make facts of their own.
+    const auto oneLine = [](std::string text) {
+        std::replace_if(
+            text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+        return text;
+    };
+    const std::string record = "id=" + std::to_string(id) + "\nprinter=" + oneLine(printerName) +
+                               "\ndocument=" + oneLine(document) + "\nstatus=0\n";
     const fs::path jobFile = spoolFolder() / (fiveDigits(id) + ".job");
-    if (!writeAtomically(jobFile, std::as_bytes(std::span(record.data(), record.size()))))
+    if (!createComplete(jobFile, std::as_bytes(std::span(record.data(), record.size())))) {
+        fs::remove(spoolFileOf(id), ec);
         return std::nullopt;
+    }
     if (!(p->status & PRINTER_STATUS_PAUSED))
         removeJob(id);  // printed at once
     return id;

@@ -1,4 +1,5 @@
-// libFuzzer target: cutting pages out of a spool file.
+// libFuzzer target: cutting pages out of a spool file, as an EMF spool file
+// and as a 95/98/Me spool file that names temporary page files.
 #include <unistd.h>
 
 #include <cstddef>
@@ -20,8 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::fwrite(data, 1, size, f);
         std::fclose(f);
     }
-    const auto result = app::cutEmfPages(file, 1, folder / "pages");
     std::error_code ec;
-    for (const auto& p : result.pages) std::filesystem::remove(p, ec);
+    for (const auto& result : {app::cutEmfPages(file, 1, folder / "pages"),
+                               app::copyTemporaryPages(file, folder / "temp", 1, folder / "pages")}) {
+        for (const auto& p : result.pages) std::filesystem::remove(p, ec);
+    }
     return 0;
 }

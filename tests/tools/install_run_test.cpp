@@ -91,6 +91,21 @@ TEST_F(ToolFixture, TheFirstFreeSlotAfterOthersIsUsed) {
     EXPECT_EQ(state.lvPathMacro, (std::vector<std::string>{"/first", "/second"}));
 }
 
+TEST_F(ToolFixture, FailedUserPathWriteCopiesNothing) {
+    officeVersion("10.0");
+    wordFolderExists();
+    setUserPath(1, "/first");
+    // The machine hive can be read but not written.
+    fs::permissions(dir / "registry" / "HKLM.reg", fs::perms::owner_read | fs::perms::group_read);
+    const InstallState state = install();
+    EXPECT_EQ(state.lResultSave, "False");
+    EXPECT_EQ(state.lvPathMacro, (std::vector<std::string>{"/first"}));
+    EXPECT_EQ(state.lResultCrDir, 0);
+    EXPECT_EQ(state.lResultSaveFile, 0);
+    EXPECT_FALSE(fs::exists(fs::path(startup()) / "sScrivlet2.dot"));
+    EXPECT_FALSE(userPath(2));
+}
+
 TEST_F(ToolFixture, MissingInstallPathWalksNothingAndCopiesNothing) {
     removeInstallPath();
     officeVersion("10.0");

@@ -5,6 +5,8 @@
 #include <wx/dcclient.h>
 #include <wx/display.h>
 #include <wx/font.h>
+#include <wx/msgdlg.h>
+#include <wx/weakref.h>
 
 namespace tools {
 
@@ -65,11 +67,27 @@ void ToolWindow::onPaint(wxPaintEvent&) {
             dc.DrawLine(item.x, item.y, item.x2, item.y);
         }
     }
-    // The quiet mode ends after its first paint.
-    if (m_mode == ToolMode::Quiet && !m_quitPosted) {
-        m_quitPosted = true;
-        CallAfter([this] { Close(true); });
-    }
+    // The quiet mode ends after its first paint, once the work is done.
+    m_painted = true;
+    closeWhenQuiet();
+}
+
+void ToolWindow::workFinished() {
+    m_workDone = true;
+    closeWhenQuiet();
+}
+
+void ToolWindow::closeWhenQuiet() {
+    if (m_mode != ToolMode::Quiet || m_quitPosted || !m_workDone || !m_painted)
+        return;
+    m_quitPosted = true;
+    CallAfter([this] { Close(true); });
+}
+
+void showOwnerlessError(const std::string& text) {
+    wxMessageDialog box(nullptr, wxString::FromUTF8(text), wxEmptyString,
+                        wxOK | wxICON_ERROR | wxSTAY_ON_TOP | wxDIALOG_NO_PARENT);
+    box.ShowModal();
 }
 
 void runToolWindow(wxApp& app, const ToolIdentity& tool, ToolMode mode,
@@ -80,15 +98,23 @@ void runToolWindow(wxApp& app, const ToolIdentity& tool, ToolMode mode,
     window->Show();
     window->Update();
 
-    if (mode != ToolMode::Banner) {
-        auto listing = work(h);
-        if (mode == ToolMode::Debug)
-            window->setItems(std::move(listing));
-        window->Refresh(true);
-    }
+    if (mode == ToolMode::Banner)
+        return;
+    // The user may close the window while the work shows a message.
+    wxWeakRef<ToolWindow> alive(window);
+    auto listing = work(h);
+    if (!alive)
+        return;
+    if (mode == ToolMode::Debug)
+        window->setItems(std::move(listing));
+    window->Refresh(true);
     if (mode == ToolMode::Quiet) {
         // Ends now that the work is done, even if no paint came first.
-        app.CallAfter([window] { window->Close(true); });
+        window->workFinished();
+        app.CallAfter([alive] {
+            if (alive)
+                alive->Close(true);
+        });
     }
 }
 

@@ -30,6 +30,8 @@ public:
     static constexpr int kLineHeight = 17;
 
     void setItems(std::vector<PaintItem> items);
+    // The work is done: a quiet window that has been painted closes now.
+    void workFinished();
 
 private:
     wxFont labelFont() const;
@@ -38,6 +40,13 @@ private:
     ToolMode m_mode;
     std::vector<PaintItem> m_items;
     bool m_quitPosted = false;
+    // A quiet window asks to end from its first paint, but it is closed only
+    // once the work is done: the work may show a message box, and paints come
+    // while the box is up.
+    bool m_workDone = false;
+    bool m_painted = false;
+
+    void closeWhenQuiet();
 };
 
 // What tells one tool's window from the other's.
@@ -48,6 +57,9 @@ struct ToolIdentity {
     const char* quietLine;    // the banner's line in a quiet run
     int debugLines;           // rows the debug listing needs
 };
+
+// An error message box with no owner, always on top, that waits for OK.
+void showOwnerlessError(const std::string& text);
 
 // Opens the tool's window with its banner and, unless only the banner was
 // asked for, does the work; a debug run then shows the listing the work

@@ -4,7 +4,6 @@
 //   Dotlift         show the banner only
 
 #include <wx/app.h>
-#include <wx/msgdlg.h>
 
 #include <ctime>
 
@@ -28,10 +27,7 @@ public:
         tools::runToolWindow(*this, tool, mode, [](int lineHeight) {
             platform::Registry registry(platform::RegistryLocation::fromEnvironment());
             const auto folders = platform::PlatformFolders::fromEnvironment();
-            tools::InstallEnvironment env{registry, folders, [](const std::string& text) {
-                                              wxMessageBox(wxString::FromUTF8(text), wxEmptyString,
-                                                           wxOK | wxICON_ERROR | wxSTAY_ON_TOP);
-                                          }};
+            tools::InstallEnvironment env{registry, folders, tools::showOwnerlessError};
             const tools::InstallState state = tools::runInstallation(env);
             const std::time_t now = std::time(nullptr);
             std::tm local{};
