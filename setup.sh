@@ -25,8 +25,36 @@ jobs=$(nproc)
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENABLE_WERROR=$werror >/dev/null
 cmake --build build/release -j "$jobs"
-# Record the demonstration setup's installation folder (InstallPath).
-build/release/bin/ScrivletSetup build/release/install || true
+# Record the demonstration setup's installation folder (InstallPath) in the
+# machine's hive. Without SCRIVLET_REGISTRY that hive lives in
+# /var/lib/scrivlet/registry; a user who is not root gets that folder (and a
+# hive an earlier root run left there) made theirs with sudo, since the
+# programs write the machine's hive as that user.
+machine_registry=${SCRIVLET_REGISTRY:-/var/lib/scrivlet/registry}
+if [[ -z "${SCRIVLET_REGISTRY:-}" && $(id -u) -ne 0 ]]; then
+  needs_sudo=0
+  [[ -d $machine_registry && -O $machine_registry ]] || needs_sudo=1
+  for f in "$machine_registry/HKLM.reg" "$machine_registry/HKLM.reg.lock"; do
+    [[ ! -e $f || -O $f ]] || needs_sudo=1
+  done
+  if ((needs_sudo)); then
+    if ! command -v sudo >/dev/null; then
+      echo "setup: $machine_registry must belong to $(id -un): run this once as root, or install sudo," >&2
+      echo "       or set SCRIVLET_REGISTRY to a folder of your own" >&2
+      exit 1
+    fi
+    echo "setup: making $machine_registry belong to $(id -un) (sudo)"
+    sudo install -d -m 0755 -o root -g root /var/lib/scrivlet
+    sudo install -d -m 0755 -o "$(id -u)" -g "$(id -g)" "$machine_registry"
+    for f in "$machine_registry/HKLM.reg" "$machine_registry/HKLM.reg.lock"; do
+      if sudo test -e "$f"; then sudo chown "$(id -u):$(id -g)" "$f"; fi
+    done
+  fi
+fi
+if ! build/release/bin/ScrivletSetup build/release/install; then
+  echo "setup: recording the installation folder failed (see above)" >&2
+  exit 1
+fi
 
 if ((run_tests == 0)); then
   exit 0

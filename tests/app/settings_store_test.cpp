@@ -1,12 +1,16 @@
 #include "app/settings_store.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "app/session.h"
 #include "platform/folders.h"
 #include "platform/registry/registry.h"
+#include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 
 namespace app {
@@ -204,6 +208,49 @@ TEST_F(SettingsStoreTest, LocalAppDataFolderReadsTheShellFolderValue) {
     registry.createKey(RegRoot::CurrentUser, platform::kShellFoldersKey, RegAccess::Write)
         ->setString(platform::kLocalAppDataValue, "/home/u/.local/share");
     EXPECT_EQ(store.localAppDataFolder(), "/home/u/.local/share");
+}
+
+// A user hive this user cannot read: said once, never taken for a fresh
+// profile, never rewritten.
+TEST(SettingsStoreUnreadable, UnreadableUserHiveIsReportedOnceAndLeftAlone) {
+    testing_support::TempDir dir;
+    const uid_t user = ::geteuid() == 0 ? testing_support::kOtherUser : ::geteuid();
+    const std::string content =
+        "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Quillo\\Scrivlet]\n\"ResCur\"=dword:000007d0\n";
+    testing_support::writeFile(dir / "HKCU.reg", content);
+    const std::filesystem::path reports = dir / "reports.txt";
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(dir.path().c_str(), user, user), 0);
+        ASSERT_EQ(::chown((dir / "HKCU.reg").c_str(), user, user), 0);
+    }
+    std::filesystem::permissions(dir / "HKCU.reg", std::filesystem::perms::none);
+    const auto outcome = testing_support::runInChild(
+        [&] {
+            platform::Registry registry(
+                platform::RegistryLocation::inFolder(dir.path()),
+                [&](const std::string& m) { std::ofstream(reports, std::ios::app) << m << "\n"; });
+            SettingsStore store(registry);
+            Session session;
+            store.loadSettings(session);
+            store.loadSettings(session);
+            if (store.readString(RegRoot::CurrentUser, "SavePath") ||
+                store.readDword(RegRoot::CurrentUser, "ResCur") != -1)
+                return 1;
+            return store.writeDword(RegRoot::CurrentUser, "ResCur", 960) ? 2 : 0;
+        },
+        user);
+    ASSERT_TRUE(outcome.exited && outcome.code == 0) << outcome.code;
+    std::vector<std::string> lines;
+    std::ifstream in(reports);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_FALSE(lines.empty()) << "not said at all";
+    EXPECT_EQ(lines[0], "cannot read " + (dir / "HKCU.reg").string() + ": Permission denied");
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.starts_with("cannot read"); }),
+              1)
+        << "said once";
+    std::filesystem::permissions(dir / "HKCU.reg", std::filesystem::perms::owner_read);
+    EXPECT_EQ(testing_support::readFile(dir / "HKCU.reg"), content) << "left as it was";
 }
 
 }  // namespace
