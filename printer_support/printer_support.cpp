@@ -86,8 +86,8 @@ void PrinterSupport::writeRunOnce() {
         key->setString(kRunOnceValue, "\"" + program + "\" refresh");
     // Nothing on Linux runs the RunOnce value: an autostart entry of the
     // desktop runs the same command at the next login (the refresh removes it).
-    if (!program.empty())
-        writeAutostartEntry(autostartEntry(), program);
+    if (!program.empty() && !writeAutostartEntry(autostartEntry(), program))
+        m_messages("Create " + autostartEntry().string() + " Error!", kCaption);
 }
 
 std::optional<std::string> PrinterSupport::capturePrinterName() {

@@ -203,6 +203,107 @@ TEST_F(PrinterSupportTest, APrinterThatCannotBeReadAgainKeepsTheEarlierFacts) {
     EXPECT_EQ(store.readString(RegRoot::CurrentUser, "CurWordPrnDataType"), "NT EMF 1.008");
 }
 
+TEST_F(PrinterSupportTest, Windows9xTakesTheDefaultPrinterFromTheEnumeration) {
+    usePlatform(platform::WindowsPlatform::Win9x);
+    makeSupport();
+    addPrinter("Old", false);
+    auto p = *spooler->printer("Old");
+    p.dataType = "EMF";
+    spooler->setPrinter(p);
+    support->setting();  // no macro file and no default printer
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].first, "dwNeeded == 0");
+    EXPECT_EQ(messages[0].second, "");
+    EXPECT_EQ(messages[1].first, "Printer not found or Scrivlet Settings Damaged!");
+    messages.clear();
+    ASSERT_TRUE(spooler->setDefaultPrinter("Old"));
+    support->setting();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(spooler->printer("Old")->status & platform::PRINTER_STATUS_PAUSED);
+    EXPECT_EQ(reg("CurWordPrnDataTypeEMF"), 1) << "it was EMF already";
+    support->refresh();
+    EXPECT_EQ(spooler->printer("Old")->dataType, "EMF");
+}
+
+TEST_F(PrinterSupportTest, RestoreFollowsTheRegistryOrTheFile) {
+    addPrinter("Shared", false, platform::PRINTER_ATTRIBUTE_NETWORK, "\\\\server\\laser");
+    useMacroPrinter("Shared on Ne01:");
+    support->setting();
+    ASSERT_EQ(spooler->printer("Shared")->port, "LPT1");
+    // The file lost its network state; the registry still holds it.
+    writeFile(support->stateFile(), "0\n0\n\\\\server\\laser\nNT EMF 1.008\n0\n0\n");
+    makeSupport();
+    support->refresh();
+    EXPECT_EQ(spooler->printer("Shared")->port, "\\\\server\\laser");
+    EXPECT_FALSE(spooler->printer("Shared")->status & platform::PRINTER_STATUS_PAUSED);
+}
+
+TEST_F(PrinterSupportTest, OnNtTheDataTypeIsNeverPutBack) {
+    addPrinter("Capture", false);
+    auto p = *spooler->printer("Capture");
+    p.dataType = "EMF";
+    spooler->setPrinter(p);
+    useMacroPrinter("Capture on LPT1:");
+    support->setting();
+    store.writeString(RegRoot::CurrentUser, "CurWordPrnDataType", "RAW");
+    store.writeDword(RegRoot::CurrentUser, "CurWordPrnDataTypeEMF", 0);
+    support->refresh();
+    EXPECT_EQ(spooler->printer("Capture")->dataType, "EMF");
+    EXPECT_EQ(reg("CurWordPrnDataTypeEMF"), 100);
+}
+
+TEST_F(PrinterSupportTest, AShortLocalAppDataPutsTheFilesOnDriveC) {
+    ASSERT_TRUE(store.writeUserKeyString(platform::kShellFoldersKey, platform::kLocalAppDataValue, "c:\\"));
+    EXPECT_EQ(support->stateFile(), folders.driveC() / "lvSLPrn.ini");
+    addPrinter("Capture", false);
+    writeFile(folders.driveC() / "lvSLPrnMacro.ini", "Capture on LPT1:\r\n");
+    support->setting();
+    EXPECT_TRUE(spooler->printer("Capture")->status & platform::PRINTER_STATUS_PAUSED);
+    EXPECT_EQ(readFile(folders.driveC() / "lvSLPrn.ini"), "0\n0\nLPT1:\nNT EMF 1.008\n0\n0\n");
+}
+
+TEST_F(PrinterSupportTest, AnAutostartEntryThatCannotBeWrittenIsReported) {
+    addPrinter("Capture", false);
+    useMacroPrinter("Capture on LPT1:");
+    // A folder where the entry's temporary file goes.
+    std::filesystem::create_directories(support->autostartEntry().string() + ".part");
+    support->setting();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].first, "Create " + support->autostartEntry().string() + " Error!");
+    EXPECT_EQ(messages[0].second, "SLPrnSupport Message");
+    EXPECT_TRUE(runOnce()) << "the registry value is written all the same";
+}
+
+TEST(AutostartEntryFile, WritesThroughATemporaryFileOrSaysItCouldNot) {
+    testing_support::TempDir dir;
+    const auto entry = dir / "autostart" / "a.desktop";
+    EXPECT_TRUE(writeAutostartEntry(entry, "/opt/s/SLPrnSupport"));
+    EXPECT_TRUE(std::filesystem::exists(entry));
+    EXPECT_FALSE(std::filesystem::exists(entry.string() + ".part"));
+    EXPECT_FALSE(writeAutostartEntry(entry, "/opt/new\nline"));
+    // The entry's name taken by a folder with something in it: no rename.
+    const auto blocked = dir / "autostart" / "b.desktop";
+    writeFile(blocked / "x", "x");
+    EXPECT_FALSE(writeAutostartEntry(blocked, "/opt/s/SLPrnSupport"));
+    EXPECT_FALSE(std::filesystem::exists(blocked.string() + ".part")) << "the temporary file is removed";
+    // The parent is a file: nothing can be written.
+    writeFile(dir / "file", "x");
+    EXPECT_FALSE(writeAutostartEntry(dir / "file" / "c.desktop", "/opt/s/SLPrnSupport"));
+}
+
+TEST(PrinterStateFile, ReadsNumbersAndCutsOverlongLines) {
+    testing_support::TempDir dir;
+    writeFile(dir / "s.ini", "100\n1\n" + std::string(300, 'P') + "\nEMF\n100\n1\n");
+    const auto s = readStateFile(dir / "s.ini", PrinterState{});
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->paused, 100);
+    EXPECT_EQ(s->network, 1);
+    EXPECT_EQ(s->port, std::string(260, 'P')) << "the rest of the line is dropped";
+    EXPECT_EQ(s->dataType, "EMF");
+    EXPECT_EQ(s->emf, 100);
+    EXPECT_EQ(s->rawOnly, 1);
+}
+
 TEST(PrinterStateFile, ReadsSixLinesAndKeepsWhatIsMissing) {
     testing_support::TempDir dir;
     writeFile(dir / "s.ini", "1\r\n0\r\nCOM1:\r\n");

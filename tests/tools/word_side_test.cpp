@@ -2,6 +2,7 @@
 // restore program, run as the user runs them: separate processes that meet
 // through a private registry, private XDG folders and the emulated spooler.
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -277,6 +278,40 @@ TEST_F(WordSideTest, TheRefreshProgramRestoresAndTakesOnlyRefresh) {
     EXPECT_FALSE(runOnceSet());
     EXPECT_FALSE(fs::exists(autostartEntry()));
     EXPECT_EQ(spooler->jobs(kCapture).size(), 0u) << "the resumed printer printed the job";
+}
+
+namespace library_messages {
+std::vector<std::pair<std::string, std::string>> g_seen;
+void record(const char* text, const char* caption) {
+    g_seen.emplace_back(text, caption);
+}
+}  // namespace library_messages
+
+// The library as the Word macro loads it: by name, its two exports returning
+// 0 whatever happens, its messages through the handler.
+TEST_F(WordSideTest, TheLibraryExportsAnswerZeroAndReportThroughTheHandler) {
+    void* lib = ::dlopen(SLPRNSUPPRT_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(lib, nullptr) << ::dlerror();
+    using Export = int (*)();
+    using SetHandler = void (*)(void (*)(const char*, const char*));
+    const auto setting = reinterpret_cast<Export>(::dlsym(lib, "fnSLPrnSetting"));
+    const auto refresh = reinterpret_cast<Export>(::dlsym(lib, "fnSLPrnRefresh"));
+    const auto setHandler = reinterpret_cast<SetHandler>(::dlsym(lib, "SLPrnSupprtSetMessageHandler"));
+    ASSERT_TRUE(setting && refresh && setHandler);
+    setHandler(&library_messages::record);
+    platform::ensureLocalAppDataValue(*registry, *folders);  // as Windows always has it
+    EXPECT_EQ(setting(), 0) << "no printer at all";
+    ASSERT_EQ(library_messages::g_seen.size(), 1u);
+    EXPECT_EQ(library_messages::g_seen[0].first, "Printer not found or Scrivlet Settings Damaged!");
+    EXPECT_EQ(library_messages::g_seen[0].second, "SLPrnSupport Message");
+    setup();
+    EXPECT_EQ(setting(), 0);
+    EXPECT_TRUE(paused(kCapture));
+    EXPECT_EQ(refresh(), 0);
+    EXPECT_FALSE(paused(kCapture));
+    EXPECT_EQ(library_messages::g_seen.size(), 1u);
+    setHandler(nullptr);
+    ::dlclose(lib);
 }
 
 #if defined(HAVE_GIO_UNIX)
