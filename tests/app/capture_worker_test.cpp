@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/emf_spool_writer.h"
+#include "app/headless_capture.h"
 #include "platform/clipboard.h"
 #include "render/bitmap.h"
 #include "render/page_renderer.h"
@@ -150,6 +151,19 @@ TEST_F(CaptureWorkerTest, TheListHoldsTwoThousandPages) {
         writeFile(dir / "install" / "emf" / name, text);
     }
     EXPECT_EQ(run(), 2000);
+}
+
+TEST(OutputBaseName, TheDocumentNameUpToItsFirstDot) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Report.doc", "Report"},
+        {"Report", "Report"},
+        {"a.b.c", "a"},
+        {"", "Page"},
+        {".hidden", "Page"},
+        {"dir/x.doc", "dir_x"},
+        {"tab\there", "tab_here"},
+    };
+    for (const auto& [name, base] : cases) EXPECT_EQ(outputBaseName(name), base) << name;
 }
 
 TEST_F(CaptureWorkerTest, DestructionStoresThePlacementAndEmptiesTheWorkFolder) {

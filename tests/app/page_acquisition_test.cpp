@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <ctime>
 #include <fstream>
 
 #include "app/emf_spool_writer.h"
@@ -114,6 +116,80 @@ TEST_F(CaptureFixture, Windows9xSpoolDataNameTheTemporaryPagesInOrder) {
         EXPECT_EQ(readFile(work() / pageFileName(*job, static_cast<int>(i) + 1)),
                   "page " + std::to_string(i + 1));
     EXPECT_FALSE(fs::exists(work() / pageFileName(*job, 4)));
+}
+
+TEST_F(CaptureFixture, TheSpoolFileIsTheFirstAtOrAfterThePrintMoment) {
+    addPrinter("Capture");
+    session.CapturePrinterName = "Capture";
+    const std::vector<std::vector<std::byte>> pages = {page(10)};
+    const auto job = spooler->submitJob("Capture", "Microsoft Word - R.doc", writeEmfSpool(u"x", pages));
+    ASSERT_TRUE(job);
+    const fs::path file = spooler->spoolFileOf(*job);
+    // 2024-03-05 06:07:08 UTC, read back in local time as the macro writes it.
+    const std::time_t when = 1709618828;
+    const auto stamp = fs::file_time_type::clock::from_sys(std::chrono::system_clock::from_time_t(when));
+    fs::last_write_time(file, stamp);
+    std::tm local{};
+    localtime_r(&when, &local);
+    const int date = (local.tm_year + 1900 - 2000) * 10000 + (local.tm_mon + 1) * 100 + local.tm_mday;
+    const int time = local.tm_hour * 10000 + local.tm_min * 100 + local.tm_sec;
+    struct Case {
+        std::string d, t;
+        bool found;
+    };
+    const Case cases[] = {
+        {std::to_string(date), std::to_string(time), true},       // at the moment
+        {std::to_string(date), std::to_string(time - 1), true},   // after it
+        {std::to_string(date), std::to_string(time + 1), false},  // before it
+        {std::to_string(date + 1), "0", false},
+        {"x12", "", true},  // unparsable: 0
+    };
+    for (const auto& c : cases) {
+        store.writeString(platform::RegRoot::CurrentUser, "CurSPLTimeInfo1", c.d);
+        store.writeString(platform::RegRoot::CurrentUser, "CurSPLTimeInfo2", c.t);
+        EXPECT_EQ(acquisition->findSpoolFileByTime(spooler->spoolFolder()), c.found ? file.string() : "_")
+            << c.d << " " << c.t;
+    }
+    store.writeString(platform::RegRoot::CurrentUser, "CurSPLTimeInfo1", std::to_string(date));
+    store.writeString(platform::RegRoot::CurrentUser, "CurSPLTimeInfo2", std::to_string(time));
+    ASSERT_TRUE(acquisition->captureSpoolJobs("Microsoft Word - R.doc"));
+    EXPECT_EQ(store.readDword(platform::RegRoot::CurrentUser, "LastSplFileTime"),
+              static_cast<std::int32_t>(spoolFileTimeValue(2024, 3, 5, 6, 7, 8)));
+    EXPECT_EQ(spoolFileTimeValue(2024, 3, 5, 6, 7, 8),
+              ((((2024u - 2003) * 360 + 3 * 30 + 5) * 24 + 6) * 60 + 7) * 60 + 8);
+}
+
+TEST_F(CaptureFixture, PrinterInventoryListsEveryPrinterWithItsFacts) {
+    addPrinter("Capture", true, 0, "LPT1:");
+    addPrinter("Shared", false, platform::PRINTER_ATTRIBUTE_NETWORK | platform::PRINTER_ATTRIBUTE_RAW_ONLY,
+               "\\\\server\\laser");
+    const auto inventory = acquisition->collectPrinterInventory();
+    ASSERT_EQ(inventory.local.size(), 2u);
+    EXPECT_TRUE(inventory.connections.empty());
+    EXPECT_EQ(inventory.local[0].name, "Capture");
+    EXPECT_EQ(inventory.local[0].port, "LPT1:");
+    EXPECT_EQ(inventory.local[0].driver, "Generic");
+    EXPECT_EQ(inventory.local[0].dataType, "NT EMF 1.008");
+    EXPECT_EQ(inventory.local[1].name, "Shared");
+    EXPECT_EQ(inventory.local[1].attributes,
+              platform::PRINTER_ATTRIBUTE_NETWORK | platform::PRINTER_ATTRIBUTE_RAW_ONLY);
+    EXPECT_TRUE(ui.messages().empty());
+}
+
+TEST_F(CaptureFixture, OnlyTheCapturePrintersQueueIsCleared) {
+    addPrinter("Capture");
+    addPrinter("Other");
+    session.CapturePrinterName = "Capture";
+    const std::vector<std::vector<std::byte>> pages = {page(10)};
+    spooler->submitJob("Capture", "a", writeEmfSpool(u"a", pages));
+    spooler->submitJob("Other", "b", writeEmfSpool(u"b", pages));
+    acquisition->deleteQueuedJobs();
+    EXPECT_TRUE(spooler->jobs("Capture").empty());
+    EXPECT_EQ(spooler->jobs("Other").size(), 1u);
+    session.CapturePrinterName = "Nobody";
+    EXPECT_FALSE(acquisition->captureSpoolJobs("a"));
+    acquisition->deleteQueuedJobs();
+    EXPECT_EQ(spooler->jobs("Other").size(), 1u);
 }
 
 TEST_F(CaptureFixture, RealSpoolFilesGiveTheirPagesByteForByte) {

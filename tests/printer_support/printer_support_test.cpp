@@ -238,6 +238,23 @@ TEST_F(PrinterSupportTest, RestoreFollowsTheRegistryOrTheFile) {
     EXPECT_FALSE(spooler->printer("Shared")->status & platform::PRINTER_STATUS_PAUSED);
 }
 
+TEST_F(PrinterSupportTest, Windows9xRestoreFollowsTheRegistryWhenTheFileForgot) {
+    usePlatform(platform::WindowsPlatform::Win9x);
+    makeSupport();
+    addPrinter("Old", false);
+    auto p = *spooler->printer("Old");
+    p.dataType = "RAW";
+    spooler->setPrinter(p);
+    useMacroPrinter("Old on LPT1:");
+    support->setting();
+    ASSERT_EQ(spooler->printer("Old")->dataType, "EMF");
+    writeFile(support->stateFile(), "100\n100\nLPT1:\nRAW\n100\n0\n");
+    makeSupport();
+    support->refresh();
+    EXPECT_EQ(spooler->printer("Old")->dataType, "RAW");
+    EXPECT_FALSE(spooler->printer("Old")->status & platform::PRINTER_STATUS_PAUSED);
+}
+
 TEST_F(PrinterSupportTest, OnNtTheDataTypeIsNeverPutBack) {
     addPrinter("Capture", false);
     auto p = *spooler->printer("Capture");

@@ -189,6 +189,54 @@ TEST_F(WordSideTest, ClipboardRouteHandsOverOnePage) {
     EXPECT_EQ(store->readString(RegRoot::CurrentUser, "CurWordKodClipbrd"), "FALSE");
 }
 
+TEST_F(WordSideTest, APageThatCannotBeWrittenEndsWithStatusOne) {
+    setup();
+    ASSERT_EQ(word("spool", {"--start", (dir / "absent").string(), page(1), page(2)}).status, 0);
+    writeFile(dir / "file", "x");
+    ::setenv("SCRIVLET_OUTPUT", (dir / "file" / "out").c_str(), 1);
+    const auto r = run({(install / "Scrivlet").string(), "--headless"});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.err.find("cannot write " + (dir / "file" / "out" / "Report0001").string()), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find("0 of 2 captured page(s) written"), std::string::npos) << r.out;
+    EXPECT_TRUE(spooler->jobs(kCapture).empty()) << "the capture itself went through";
+    EXPECT_FALSE(paused(kCapture));
+}
+
+TEST_F(WordSideTest, TheMainProgramSaysWhyItRunsWithoutAWindow) {
+    setup();
+    struct Case {
+        const char* display;
+        const char* wayland;
+        bool asked;
+        const char* says;
+    };
+    const Case cases[] = {
+        {nullptr, nullptr, false, "(headless: no display)"},
+        {"", "", false, "(headless: no display)"},
+        {":99", nullptr, false, "(headless: the window is not built yet)"},
+        {nullptr, "wayland-9", false, "(headless: the window is not built yet)"},
+        {":99", nullptr, true, "(headless, as asked)"},
+    };
+    for (const auto& c : cases) {
+        for (const auto& [name, value] :
+             {std::pair{"DISPLAY", c.display}, std::pair{"WAYLAND_DISPLAY", c.wayland}}) {
+            if (value != nullptr)
+                ::setenv(name, value, 1);
+            else
+                ::unsetenv(name);
+        }
+        ASSERT_EQ(word("spool", {"--start", (dir / "absent").string(), page(1)}).status, 0);
+        std::vector<std::string> args = {(install / "Scrivlet").string()};
+        if (c.asked)
+            args.push_back("--headless");
+        const auto r = run(args);
+        EXPECT_EQ(r.status, 0) << c.says << r.err;
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << r.out;
+        EXPECT_TRUE(spooler->jobs(kCapture).empty()) << c.says;
+    }
+}
+
 TEST_F(WordSideTest, NoDefaultPrinterIsAClearError) {
     addPrinter("Laser", false);
     const auto r = word("spool", {"--start", (dir / "absent").string(), page(1)});
