@@ -1,5 +1,6 @@
 #include "output/formats.h"
 
+#include <mutex>
 #include <span>
 
 #include "app/session.h"
@@ -155,9 +156,12 @@ void FormatService::selectFormat(int code, const std::function<void()>& rerender
         (wanted == FormatCode::TIF && f.TIF_Default);
     if (already)
         return;
-    m_session.CurrentFormat =
-        app::FormatFlags{wanted == FormatCode::JPG, wanted == FormatCode::GIF, wanted == FormatCode::PNG,
-                         wanted == FormatCode::BMP, wanted == FormatCode::TIF};
+    {
+        std::lock_guard lock(m_session.renderLock);
+        m_session.CurrentFormat =
+            app::FormatFlags{wanted == FormatCode::JPG, wanted == FormatCode::GIF, wanted == FormatCode::PNG,
+                             wanted == FormatCode::BMP, wanted == FormatCode::TIF};
+    }
     writeFlags();
     m_ui.beginWaitCursor();
     const int current = m_session.PageList.currentPage.load();
@@ -176,29 +180,35 @@ void FormatService::commitFormatPage(FormatCode code, const app::FormatSettings&
     auto put = [&](const char* name, std::int32_t value) {
         m_store.writeDword(RegRoot::CurrentUser, name, static_cast<std::uint32_t>(value));
     };
+    // The options change under the render lock; the store is written after.
+    std::unique_lock lock(m_session.renderLock);
     switch (code) {
         case FormatCode::GIF:
             o.GIF_Colors = v.GIF_Colors, o.GIF_IndexGray = v.GIF_IndexGray, o.GIF_Delay = v.GIF_Delay;
             o.GIF_Dither = v.GIF_Dither, o.GIF_Interlace = v.GIF_Interlace;
-            put("GIF_Colors", o.GIF_Colors), put("GIF_IndexGray", o.GIF_IndexGray),
-                put("GIF_Delay", o.GIF_Delay);
-            put("GIF_Dither", o.GIF_Dither), put("GIF_Interlace", o.GIF_Interlace);
+            lock.unlock();
+            put("GIF_Colors", v.GIF_Colors), put("GIF_IndexGray", v.GIF_IndexGray),
+                put("GIF_Delay", v.GIF_Delay);
+            put("GIF_Dither", v.GIF_Dither), put("GIF_Interlace", v.GIF_Interlace);
             break;
         case FormatCode::PNG:
             o.PNG_TrueIndexGray = v.PNG_TrueIndexGray, o.PNG_Colors = v.PNG_Colors;
             o.PNG_Interlace = v.PNG_Interlace, o.PNG_Dither = v.PNG_Dither;
-            put("PNG_TrueIndexGray", o.PNG_TrueIndexGray), put("PNG_Colors", o.PNG_Colors);
-            put("PNG_Interlace", o.PNG_Interlace), put("PNG_Dither", o.PNG_Dither);
+            lock.unlock();
+            put("PNG_TrueIndexGray", v.PNG_TrueIndexGray), put("PNG_Colors", v.PNG_Colors);
+            put("PNG_Interlace", v.PNG_Interlace), put("PNG_Dither", v.PNG_Dither);
             break;
         case FormatCode::TIF:
             o.TIF_TrueIndexGray = v.TIF_TrueIndexGray, o.TIF_Colors = v.TIF_Colors, o.TIF_Lzw = v.TIF_Lzw;
-            put("TIF_TrueIndexGray", o.TIF_TrueIndexGray), put("TIF_Colors", o.TIF_Colors),
-                put("TIF_Lzw", o.TIF_Lzw);
+            lock.unlock();
+            put("TIF_TrueIndexGray", v.TIF_TrueIndexGray), put("TIF_Colors", v.TIF_Colors),
+                put("TIF_Lzw", v.TIF_Lzw);
             break;
         case FormatCode::JPG:
             o.JPG_Gray = v.JPG_Gray, o.JPG_Progress = v.JPG_Progress, o.JPG_Quality = v.JPG_Quality;
-            put("JPG_Gray", o.JPG_Gray), put("JPG_Progress", o.JPG_Progress),
-                put("JPG_Quality", o.JPG_Quality);
+            lock.unlock();
+            put("JPG_Gray", v.JPG_Gray), put("JPG_Progress", v.JPG_Progress),
+                put("JPG_Quality", v.JPG_Quality);
             break;
         case FormatCode::BMP:
             break;
@@ -207,7 +217,10 @@ void FormatService::commitFormatPage(FormatCode code, const app::FormatSettings&
 
 void FormatService::commitExtraPage(int kind, std::int32_t gifDelay, const std::string& pdfInsideFormat) {
     if (kind == 1) {
-        m_session.formatOptions.GIF_Delay = gifDelay;
+        {
+            std::lock_guard lock(m_session.renderLock);
+            m_session.formatOptions.GIF_Delay = gifDelay;
+        }
         m_store.writeDword(RegRoot::CurrentUser, "GIF_Delay", static_cast<std::uint32_t>(gifDelay));
     } else if (kind == 2) {
         m_store.writeString(RegRoot::CurrentUser, "PDF_Bitmp_Format", pdfInsideFormat);
@@ -215,7 +228,10 @@ void FormatService::commitExtraPage(int kind, std::int32_t gifDelay, const std::
 }
 
 void FormatService::commitFullSheet(const app::FormatSettings& values, const std::string& pdfInsideFormat) {
-    m_session.options.lvKodPreset = 0;
+    {
+        std::lock_guard lock(m_session.renderLock);
+        m_session.options.lvKodPreset = 0;
+    }
     m_store.writeDword(RegRoot::CurrentUser, "lvKodPreset", 0);
     commitFormatPage(FormatCode::JPG, values);
     commitFormatPage(FormatCode::GIF, values);

@@ -2,6 +2,8 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "app/session.h"
 #include "app/settings_store.h"
@@ -17,6 +19,12 @@ using platform::RegRoot;
 OptionCommands::OptionCommands(app::Session& session, app::SettingsStore& store, app::UserInterfacePort& ui,
                                PageRenderer& renderer)
     : m_session(session), m_store(store), m_ui(ui), m_renderer(renderer) {}
+
+template <class Change>
+void OptionCommands::change(Change&& change) {
+    std::lock_guard lock(m_session.renderLock);
+    change();
+}
 
 void OptionCommands::write(const char* name, std::int32_t value) {
     m_store.writeDword(RegRoot::CurrentUser, name, static_cast<std::uint32_t>(value));
@@ -76,24 +84,28 @@ void OptionCommands::rebuildThumbnails() {
 }
 
 void OptionCommands::setAntialias(int factor) {
-    m_session.RenderOptions.KodAntialias = factor;
+    change([&] { m_session.RenderOptions.KodAntialias = factor; });
     rerenderCurrentPage();
     write("KodAntialias", factor);
-    m_session.options.lvKodPreset = 0;
+    change([&] { m_session.options.lvKodPreset = 0; });
     write("lvKodPreset", 0);
 }
 
 void OptionCommands::toggleSharpen() {
-    m_session.options.lvKodPreset = 0;
+    change([&] { m_session.options.lvKodPreset = 0; });
     write("lvKodPreset", 0);
-    m_session.RenderOptions.lvSharpen = !m_session.RenderOptions.lvSharpen;
-    write("lvSharpen", m_session.RenderOptions.lvSharpen ? 1 : 0);
+    bool sharpen = false;
+    change([&] { sharpen = m_session.RenderOptions.lvSharpen = !m_session.RenderOptions.lvSharpen; });
+    write("lvSharpen", sharpen ? 1 : 0);
     rerenderShort();
 }
 
 void OptionCommands::toggleDateStamp() {
-    m_session.RenderOptions.lvIncludeDateTime = !m_session.RenderOptions.lvIncludeDateTime;
-    write("lvIncludeDateTime", m_session.RenderOptions.lvIncludeDateTime ? 1 : 0);
+    bool stamp = false;
+    change([&] {
+        stamp = m_session.RenderOptions.lvIncludeDateTime = !m_session.RenderOptions.lvIncludeDateTime;
+    });
+    write("lvIncludeDateTime", stamp ? 1 : 0);
     rerenderShort();
 }
 
@@ -158,7 +170,14 @@ void setPresetValues(app::Session& s, Preset preset,
 void OptionCommands::applyPreset(Preset preset) {
     auto& s = m_session;
     const int code = static_cast<int>(preset);
-    setPresetValues(s, preset, [this](const char* name, std::int32_t value) { write(name, value); });
+    // The values change under the render lock; the store is written after,
+    // in the same order.
+    std::vector<std::pair<const char*, std::int32_t>> values;
+    change([&] {
+        setPresetValues(s, preset,
+                        [&](const char* name, std::int32_t value) { values.emplace_back(name, value); });
+    });
+    for (const auto& [name, value] : values) write(name, value);
 
     // The long form of rerenderCurrentPage, with the wait cursor to the end.
     m_ui.beginWaitCursor();
@@ -172,24 +191,25 @@ void OptionCommands::applyPreset(Preset preset) {
     }
     rebuildThumbnails();
     m_ui.endWaitCursor();
-    s.options.lvKodPreset = code;
+    change([&] { s.options.lvKodPreset = code; });
     write("lvKodPreset", code);
 }
 
 void OptionCommands::toggleIncludeHtml() {
-    m_session.options.KodIncludeHtml = !m_session.options.KodIncludeHtml;
-    write("KodIncludeHtml", m_session.options.KodIncludeHtml ? 1 : 0);
+    bool include = false;
+    change([&] { include = m_session.options.KodIncludeHtml = !m_session.options.KodIncludeHtml; });
+    write("KodIncludeHtml", include ? 1 : 0);
 }
 
 void OptionCommands::setLegacyBackground(int style) {
-    m_session.RenderOptions.lvBkGrHathStyle = style;
+    change([&] { m_session.RenderOptions.lvBkGrHathStyle = style; });
     write("lvBkGrHathStyle", style);
     rerenderShort();
     rebuildThumbnails();
 }
 
 void OptionCommands::setBackgroundColour(std::uint32_t colorRef) {
-    m_session.RenderOptions.lvCurBkGrColor = colorRef;
+    change([&] { m_session.RenderOptions.lvCurBkGrColor = colorRef; });
     write("lvCurBkGrColor", static_cast<std::int32_t>(colorRef));
     rerenderShort();
     rebuildThumbnails();

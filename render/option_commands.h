@@ -49,6 +49,10 @@ public:
 private:
     bool renderCurrent();
     void write(const char* name, std::int32_t value);
+    // Runs `change` on the options under the render lock, so that no render
+    // reads them half changed.
+    template <class Change>
+    void change(Change&& change);
 
     app::Session& m_session;
     app::SettingsStore& m_store;
