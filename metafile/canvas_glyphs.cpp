@@ -92,10 +92,10 @@ std::vector<unsigned long> glyphIds(cairo_scaled_font_t* font, const GlyphRun& r
     return ids;
 }
 
-// Underline (post table) and strike-out (OS/2 table) of the font, when it
-// has them; FreeType gives the underline's position as its centre less half
+// Underline (post table), strike-out and average character width (OS/2
+// table) of the font, when it has them; FreeType gives the underline's position as its centre less half
 // its thickness.
-void readDecorations(cairo_scaled_font_t* font, FontMetrics& m) {
+void readFontTables(cairo_scaled_font_t* font, FontMetrics& m) {
     if (cairo_scaled_font_get_type(font) != CAIRO_FONT_TYPE_FT)
         return;
     FT_Face face = cairo_ft_scaled_font_lock_face(font);
@@ -107,9 +107,14 @@ void readDecorations(cairo_scaled_font_t* font, FontMetrics& m) {
         m.underlineCentre = -(face->underline_position + face->underline_thickness / 2.0) / upem;
     }
     const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
-    if (upem > 0 && os2 != nullptr && os2->version != 0xFFFF && os2->yStrikeoutSize > 0) {
-        m.strikeoutCentre = -os2->yStrikeoutPosition / upem;
-        m.strikeoutThickness = os2->yStrikeoutSize / upem;
+    if (upem > 0 && os2 != nullptr && os2->version != 0xFFFF) {
+        if (os2->yStrikeoutSize > 0) {
+            m.strikeoutCentre = -os2->yStrikeoutPosition / upem;
+            m.strikeoutThickness = os2->yStrikeoutSize / upem;
+        }
+        // GDI's average character width (what lfWidth asks for).
+        if (os2->xAvgCharWidth > 0)
+            m.averageWidth = os2->xAvgCharWidth / upem;
     }
     cairo_ft_scaled_font_unlock_face(font);
 }
@@ -132,7 +137,7 @@ FontMetrics Canvas::fontMetrics(const TextStyle& style) const {
     cairo_text_extents_t te;
     cairo_scaled_font_text_extents(font.get(), std::string(kSample).c_str(), &te);
     m.averageWidth = te.x_advance / 1000 / static_cast<double>(kSample.size());
-    readDecorations(font.get(), m);
+    readFontTables(font.get(), m);
     return m;
 }
 

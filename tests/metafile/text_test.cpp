@@ -280,5 +280,61 @@ TEST(FontFaces, TheNarrowSansSerifFaceIsFound) {
     }
 }
 
+// Ink width and height of a run drawn with `font` under `transform`.
+RectL runInk(const LogFont& font, const Matrix& transform, std::u32string_view text, int breakExtra = 0,
+             int breakCount = 0) {
+    auto dib = whiteBitmap(600, 200);
+    Dc dc(dib);
+    dc.setTransform(transform);
+    dc.setFont(font);
+    dc.setBkMode(gdi::TRANSPARENT);
+    dc.setTextJustification(breakExtra, breakCount);
+    auto t = textOut(text);
+    t.reference = {10, 10};
+    dc.extTextOut(t);
+    return inkBounds(dib);
+}
+
+TEST(ExtTextOut, FontSizeWidthAndJustification) {
+    // Each case against a plain Arial of -40 at scale 1: the ratio of the
+    // ink's width and height.
+    struct Case {
+        const char* what;
+        int height, width;
+        Matrix transform;
+        int breakExtra, breakCount;
+        double widthRatio, heightRatio;
+    };
+    const Case cases[] = {
+        // A positive height is the cell (ascent + descent, 1.117 em here).
+        {"cell height", 40, 0, {}, 0, 0, 0.895, 0.895},
+        // lfWidth: the font's average character width (its OS/2 table's,
+        // 0.574 em here) becomes that wide; the reference player's ratios.
+        {"lfWidth", -40, 40, {}, 0, 0, 210.0 / 119, 1},
+        {"narrow lfWidth", -40, 20, {}, 0, 0, 107.0 / 119, 1},
+        // In the compatible mode lfWidth scales with x and the height with y.
+        {"lfWidth under a wide mapping", -40, 20, Matrix::scaling(2, 1), 0, 0, 210.0 / 119, 1},
+        {"height under a tall mapping", -20, 0, Matrix::scaling(1, 2), 0, 0, 1, 1},
+    };
+    const std::u32string_view text = U"HxHxH";
+    const RectL plain = runInk(arial(-40), {}, text);
+    ASSERT_GT(plain.width(), 50);
+    for (const auto& c : cases) {
+        LogFont f = arial(c.height);
+        f.width = c.width;
+        const RectL ink = runInk(f, c.transform, text, c.breakExtra, c.breakCount);
+        EXPECT_NEAR(double(ink.width()) / double(plain.width()), c.widthRatio, 0.06 * c.widthRatio) << c.what;
+        EXPECT_NEAR(double(ink.height()) / double(plain.height()), c.heightRatio, 0.06) << c.what;
+    }
+}
+
+TEST(ExtTextOut, JustificationWidensTheBlanks) {
+    // SetTextJustification(30, 2): each of the two blanks gets 15 more.
+    const RectL plain = runInk(arial(-40), {}, U"H H H");
+    const RectL wide = runInk(arial(-40), {}, U"H H H", 30, 2);
+    EXPECT_NEAR(wide.width() - plain.width(), 30, 1);
+    EXPECT_EQ(wide.height(), plain.height());
+}
+
 }  // namespace
 }  // namespace metafile
