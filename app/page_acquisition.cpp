@@ -111,10 +111,12 @@ bool PageAcquisition::findCapturePrinter() {
             return true;
         }
         case WindowsPlatform::NT4: {
+            // The profile's default ",,," names no printer.
             const std::string device = m_spooler.profileDevice();
-            if (device.empty())
+            const std::string name = device.substr(0, device.find(','));
+            if (name.empty())
                 return false;
-            m_session.CapturePrinterName = device.substr(0, device.find(','));
+            m_session.CapturePrinterName = name;
             return true;
         }
         case WindowsPlatform::Win2000: {

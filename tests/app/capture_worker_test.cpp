@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "app/emf_spool_writer.h"
 #include "app/headless_capture.h"
 #include "platform/clipboard.h"
@@ -164,6 +166,48 @@ TEST(OutputBaseName, TheDocumentNameUpToItsFirstDot) {
         {"tab\there", "tab_here"},
     };
     for (const auto& [name, base] : cases) EXPECT_EQ(outputBaseName(name), base) << name;
+}
+
+TEST_F(CaptureWorkerTest, EachPageIsInvalidatedAndTheFirstShownWithItsInformationLine) {
+    session.DemoMode = true;
+    writePage(dir / "install" / "emf" / "page1.emf", 10);
+    writePage(dir / "install" / "emf" / "page2.emf", 20);
+    // 2021-06-07 08:09:10.5 UTC.
+    const auto moment = std::chrono::system_clock::from_time_t(1623053350) + std::chrono::milliseconds(500);
+    fs::last_write_time(dir / "install" / "emf" / "page1.emf", fs::file_time_type::clock::from_sys(moment));
+    ASSERT_EQ(run(), 2);
+    const FileTime& t = session.PageList.record(0).fileTime;
+    EXPECT_EQ(t.year, 2021);
+    EXPECT_EQ(t.month, 6);
+    EXPECT_EQ(t.dayOfWeek, 1) << "a Monday";
+    EXPECT_EQ(t.day, 7);
+    EXPECT_EQ(t.hour, 8);
+    EXPECT_EQ(t.minute, 9);
+    EXPECT_EQ(t.second, 10);
+    EXPECT_EQ(t.milliseconds, 500);
+    std::vector<testing_support::Invalidated> invalidated;
+    for (const auto& e : ui.events()) {
+        // The renders' own progress area of the main window aside.
+        const auto* i = std::get_if<testing_support::Invalidated>(&e);
+        if (i != nullptr && (i->window != UiWindow::MainWindow || i->erase))
+            invalidated.push_back(*i);
+    }
+    const auto& p0 = session.PageList.record(0);
+    const auto& p1 = session.PageList.record(1);
+    ASSERT_EQ(invalidated.size(), 5u);
+    const std::pair<UiWindow, std::optional<UiRect>> expected[] = {
+        {UiWindow::ThumbnailStrip, UiRect{p0.x, p0.y, p0.x + p0.width, p0.y + p0.height + 24}},
+        {UiWindow::ThumbnailStrip, std::nullopt},
+        {UiWindow::PageView, std::nullopt},
+        {UiWindow::MainWindow, UiRect{50, 600 - 25, 800 - 200, 600 - 4}},
+        {UiWindow::ThumbnailStrip, UiRect{p1.x, p1.y, p1.x + p1.width, p1.y + p1.height + 24}},
+    };
+    const bool erase[] = {true, false, false, true, true};
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(invalidated[i].window, expected[i].first) << i;
+        EXPECT_EQ(invalidated[i].area, expected[i].second) << i;
+        EXPECT_EQ(invalidated[i].erase, erase[i]) << i;
+    }
 }
 
 TEST_F(CaptureWorkerTest, DestructionStoresThePlacementAndEmptiesTheWorkFolder) {

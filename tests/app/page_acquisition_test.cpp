@@ -23,6 +23,8 @@ std::string asString(const std::vector<std::byte>& bytes) {
 TEST(PageFiles, NamesCarryTheJobAndAFourDigitPage) {
     EXPECT_EQ(pageFileName(12, 3), "120003.emf");
     EXPECT_EQ(pageFileName(7, 10), "70010.emf");
+    EXPECT_EQ(pageFileName(7, 99), "70099.emf");
+    EXPECT_EQ(pageFileName(7, 100), "70100.emf");
     EXPECT_EQ(pageFileName(7, 999), "70999.emf");
     EXPECT_EQ(pageFileName(7, 1000), "71000.emf");
     EXPECT_EQ(pageFileName(7, 12345), "712345.emf");
@@ -190,6 +192,15 @@ TEST_F(CaptureFixture, OnlyTheCapturePrintersQueueIsCleared) {
     EXPECT_FALSE(acquisition->captureSpoolJobs("a"));
     acquisition->deleteQueuedJobs();
     EXPECT_EQ(spooler->jobs("Other").size(), 1u);
+}
+
+TEST_F(CaptureFixture, WithoutMacroFileOrDefaultPrinterThereIsNoCapturePrinter) {
+    addPrinter("Capture");
+    EXPECT_FALSE(acquisition->findCapturePrinter()) << "2000 and later";
+    EXPECT_EQ(session.CapturePrinterName, "");
+    usePlatform(platform::WindowsPlatform::NT4);
+    EXPECT_FALSE(acquisition->findCapturePrinter()) << "NT 4: the profile's \",,,\" names none";
+    EXPECT_TRUE(ui.messages().empty());
 }
 
 TEST_F(CaptureFixture, RealSpoolFilesGiveTheirPagesByteForByte) {

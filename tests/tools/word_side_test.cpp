@@ -237,6 +237,105 @@ TEST_F(WordSideTest, TheMainProgramSaysWhyItRunsWithoutAWindow) {
     }
 }
 
+TEST_F(WordSideTest, Windows98PagesWaitInTheTemporaryFilesTheSpoolDataName) {
+    usePlatform("98");
+    setup();
+    const auto r = word("spool", {"--start", (dir / "absent").string(), page(1), page(2), page(3)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto jobs = spooler->jobs(kCapture);
+    ASSERT_EQ(jobs.size(), 1u);
+    const std::string spool = readFile(spooler->spoolFileOf(jobs[0].id));
+    const auto temp = folders->systemTempFolder().value();
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(temp)) {
+        if (e.path().filename().string().starts_with("~EMF"))
+            names.push_back(e.path().filename().string());
+    }
+    ASSERT_EQ(names.size(), 3u);
+    std::vector<std::pair<std::size_t, std::string>> order;  // place in the spool data, file
+    for (const auto& n : names) {
+        EXPECT_EQ(n.size(), 12u) << n << ": ~EMF and eight characters";
+        const auto at = spool.find(n);
+        ASSERT_NE(at, std::string::npos) << n;
+        order.emplace_back(at, n);
+    }
+    std::sort(order.begin(), order.end());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(readFile(temp / order[static_cast<std::size_t>(i)].second), readFile(page(i + 1))) << i;
+    EXPECT_EQ(spool.find("~EMF"), spool.find(order[0].second)) << "nothing else looks like a page";
+}
+
+TEST_F(WordSideTest, WaitEndsWithTheMainProgramsStatus) {
+    setup();
+    writeFile(dir / "seven.sh", "#!/bin/sh\nexit 7\n");
+    fs::permissions(dir / "seven.sh", fs::perms::owner_all);
+    auto r = word("spool", {"--start", (dir / "seven.sh").string(), "--wait", page(1)});
+    EXPECT_EQ(r.status, 7) << r.err;
+    r = word("clipboard", {"--start", (dir / "seven.sh").string(), page(1)});
+    EXPECT_EQ(r.status, 0) << "without --wait the program runs on by itself";
+    r = word("clipboard", {"--start", (dir / "absent").string(), "--wait", page(1)});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("main program not found (" + (dir / "absent").string() + ")"), std::string::npos)
+        << r.out;
+}
+
+TEST_F(WordSideTest, PrinterOptionChoosesTheCapturePrinter) {
+    setup();
+    addPrinter("Second", false);
+    const auto r = word("spool", {"--printer", "Second", "--start", (dir / "absent").string(), page(1)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(spooler->jobs("Second").size(), 1u);
+    EXPECT_TRUE(spooler->jobs(kCapture).empty());
+    EXPECT_TRUE(paused("Second"));
+    EXPECT_FALSE(paused(kCapture));
+    EXPECT_EQ(readFile(dir / "data" / "Scrivlet" / "lvSLPrnMacro.ini"), "Second on LPT1:\n");
+    EXPECT_NE(r.out.find("queued job " + std::to_string(spooler->jobs("Second")[0].id) +
+                         " \"Microsoft Word - Report.doc\" with 1 page(s) on \"Second\""),
+              std::string::npos)
+        << r.out;
+}
+
+TEST_F(WordSideTest, QuickWritesTheDemonstrationPagesAndTouchesNoPrinter) {
+    const auto none = run({(install / "Scrivlet").string(), "quick"});
+    EXPECT_EQ(none.status, 1) << "no installation folder recorded";
+    setup();
+    for (int i = 1; i <= 2; ++i)
+        writeFile(install / "emf" / ("page" + std::to_string(i) + ".emf"), emfPage(50 * i));
+    ASSERT_EQ(word("spool", {"--start", (dir / "absent").string(), page(1)}).status, 0);
+    const auto r = run({(install / "Scrivlet").string(), "quick"});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const auto files = outputs();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].substr(0, 8), "Demo0001");
+    EXPECT_EQ(files[1].substr(0, 8), "Demo0002");
+    EXPECT_EQ(spooler->jobs(kCapture).size(), 1u) << "the demonstration leaves the queue alone";
+    EXPECT_TRUE(paused(kCapture));
+    writeFile(dir / "file", "x");
+    ::setenv("SCRIVLET_OUTPUT", (dir / "file" / "out").c_str(), 1);
+    EXPECT_EQ(run({(install / "Scrivlet").string(), "quick"}).status, 1) << "a page that cannot be written";
+}
+
+TEST_F(WordSideTest, WithoutADisplayTheScreenCountsAs96Dpi) {
+    setup();
+    store->writeDword(RegRoot::CurrentUser, "CheckN", 0);  // the screen's resolution
+    ASSERT_EQ(word("spool", {"--start", (dir / "absent").string(), page(1)}).status, 0);
+    const auto r = run({(install / "Scrivlet").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(", 96 dpi)"), std::string::npos) << r.out;
+}
+
+TEST_F(WordSideTest, ADamagedSpoolFileIsSaid) {
+    setup();
+    ASSERT_EQ(word("spool", {"--start", (dir / "absent").string(), page(1), page(2)}).status, 0);
+    const auto file = spooler->spoolFileOf(spooler->jobs(kCapture).at(0).id);
+    const std::string bytes = readFile(file);
+    writeFile(file, bytes.substr(0, bytes.size() - 40));  // the second page cut off
+    const auto r = run({(install / "Scrivlet").string()});
+    EXPECT_EQ(r.status, 0) << "the first page still comes out";
+    EXPECT_EQ(outputs().size(), 1u);
+    EXPECT_NE(r.err.find("Spool file " + file.string() + ": "), std::string::npos) << r.err;
+}
+
 TEST_F(WordSideTest, NoDefaultPrinterIsAClearError) {
     addPrinter("Laser", false);
     const auto r = word("spool", {"--start", (dir / "absent").string(), page(1)});
