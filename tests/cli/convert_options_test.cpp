@@ -227,6 +227,25 @@ TEST(ConvertOptions, BadUsageIsAnErrorNamingTheOption) {
     }
 }
 
+TEST(ConvertOptions, ErrorTextsAreWhole) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* text;
+    };
+    const std::vector<Case> cases = {
+        {{"--format", "webp", "a.emf"}, "--format needs one of jpg|gif|png|bmp|tif (got \"webp\")"},
+        {{"--hatch-angle=91", "a.emf"}, "--hatch-angle needs a whole number from 0 to 90 (got \"91\")"},
+        {{"--dpi", "0", "a.emf"}, "--dpi needs a number from 1 to 2400 (got \"0\")"},
+        {{"--hatch-color", "red", "a.emf"},
+         "--hatch-color needs a colour as six hexadecimal digits RRGGBB (got \"red\")"},
+    };
+    for (const auto& c : cases) {
+        const auto line = parse(c.args);
+        ASSERT_FALSE(line) << c.text;
+        EXPECT_EQ(line.error(), c.text);
+    }
+}
+
 TEST(ConvertOptions, DoubleDashEndsTheOptions) {
     const auto line = parse({"--dpi", "100", "--", "--dpi", "-x.emf"});
     ASSERT_TRUE(line) << line.error();
@@ -286,6 +305,13 @@ TEST(ConvertOptions, HelpListsEveryOption) {
                                "--help",
                                "--"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
+    }
+    // The defaults the help names.
+    for (const char* text :
+         {"resolution, 1 to 2400 (default 96)", "page scale, 1 to 300 (default 100)", "(default 0)",
+          "(default png;", "JPG quality, 0 to 100 (default 90)", "(default progressive)",
+          "(GIF, PNG, TIF; default 64)", "(default interlaced)", "compression (default on)"}) {
+        EXPECT_NE(help.find(text), std::string::npos) << text;
     }
     // Each value list and range as the options check them.
     for (const char* text :

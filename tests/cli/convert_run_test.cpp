@@ -342,6 +342,43 @@ TEST_F(ConvertTest, TheProgressBarCountsPagesAndMakesWayForMessages) {
     }
 }
 
+// A strip whose drawing surface cannot be made fails its page with a clear
+// error, on one thread and on several; nothing is written.
+TEST_F(ConvertTest, AStripTooLargeToDrawFailsThePage) {
+    // 400,000 x 1,000 pixels at 96 dpi: allowed as a page, but its
+    // supersampled strips (800,000 x 400) exceed the drawing surface's cap.
+    const auto wide = page("wide.emf", 10'583'333, 26'458, 1);
+    for (const char* jobs : {"1", "2"}) {
+        const std::string out = (dir / (std::string("out") + jobs)).string();
+        const auto result =
+            convert({"-j", jobs, "--antialias", "2", "-o", out, wide.string()}, kAlwaysStream);
+        EXPECT_EQ(result.status, kSomeFailed) << jobs;
+        EXPECT_NE(result.err.find("wide.emf: not enough memory for a strip"), std::string::npos)
+            << result.err;
+        EXPECT_FALSE(fs::exists(fs::path(out) / "wide.png")) << jobs;
+        EXPECT_TRUE(fs::is_empty(out)) << "no temporary file left behind";
+    }
+    // As one image it is past the image library's limits: said, not aborted.
+    const auto whole = convert({"-o", (dir / "whole").string(), wide.string()}, kNeverStream);
+    EXPECT_EQ(whole.status, kSomeFailed);
+    EXPECT_NE(whole.err.find("wide.emf: "), std::string::npos) << whole.err;
+    const auto tooWide = convert({"--dpi", "2400", "-o", (dir / "big").string(), wide.string()});
+    EXPECT_EQ(tooWide.status, kSomeFailed);
+    EXPECT_NE(tooWide.err.find("too large"), std::string::npos) << tooWide.err;
+}
+
+TEST_F(ConvertTest, ReportCountsGlyphIndexText) {
+    metafile::EmfWriter w({0, 0, 5000, 5000}, {1000, 1000}, {254, 254});
+    const std::u16string glyphs = {36, 37, 38};
+    w.extTextOut({10, 10}, glyphs, {}, 0x0010);  // ETO_GLYPH_INDEX
+    writeBytes(dir / "glyphs.emf", w.finish());
+    const auto result = convert({"--report", "-o", (dir / "out").string(), (dir / "glyphs.emf").string()});
+    ASSERT_EQ(result.status, kAllWritten) << result.err;
+    EXPECT_NE(result.out.find("glyph-index text drawn with the substitute font's glyphs: 1 records"),
+              std::string::npos)
+        << result.out;
+}
+
 TEST_F(ConvertTest, ReportListsThePageOnStandardOutput) {
     const auto a = page("a.emf", 5000, 5000, 1);
     const auto result = convert({"--report", "-o", (dir / "out").string(), a.string()});
