@@ -187,6 +187,8 @@ TEST_F(WordSideTest, ClipboardRouteHandsOverOnePage) {
     ASSERT_EQ(outputs().size(), 1u) << r.out << r.err;
     EXPECT_EQ(outputs()[0].substr(0, 10), "Report0001");
     EXPECT_EQ(store->readString(RegRoot::CurrentUser, "CurWordKodClipbrd"), "FALSE");
+    EXPECT_EQ(store->readString(RegRoot::CurrentUser, "CurWordWinName"), "Microsoft Word - Report.doc");
+    EXPECT_EQ(store->readString(RegRoot::CurrentUser, "CurDocName"), "Report.doc");
 }
 
 TEST_F(WordSideTest, APageThatCannotBeWrittenEndsWithStatusOne) {
@@ -336,6 +338,25 @@ TEST_F(WordSideTest, ADamagedSpoolFileIsSaid) {
     EXPECT_NE(r.err.find("Spool file " + file.string() + ": "), std::string::npos) << r.err;
 }
 
+TEST_F(WordSideTest, ThePrintMomentIsRecordedInLocalTime) {
+    setup();
+    const auto stamp = [] {
+        const std::time_t now = std::time(nullptr);
+        std::tm t{};
+        localtime_r(&now, &t);
+        return (t.tm_year + 1900 - 2000) * 10000000000LL + (t.tm_mon + 1) * 100000000LL +
+               t.tm_mday * 1000000LL + t.tm_hour * 10000LL + t.tm_min * 100LL + t.tm_sec;
+    };
+    const long long before = stamp();
+    ASSERT_EQ(word("spool", {"--start", (dir / "absent").string(), page(1)}).status, 0);
+    const long long after = stamp();
+    const long long recorded =
+        std::stoll(store->readString(RegRoot::CurrentUser, "CurSPLTimeInfo1").value()) * 1000000 +
+        std::stoll(store->readString(RegRoot::CurrentUser, "CurSPLTimeInfo2").value());
+    EXPECT_GE(recorded, before);
+    EXPECT_LE(recorded, after);
+}
+
 TEST_F(WordSideTest, NoDefaultPrinterIsAClearError) {
     addPrinter("Laser", false);
     const auto r = word("spool", {"--start", (dir / "absent").string(), page(1)});
@@ -394,6 +415,10 @@ TEST_F(WordSideTest, BadInputIsRefusedBeforeAnythingIsQueued) {
         {{SCRIVLET_WORD, "spool", "--document", "R", (dir / "cut.emf").string()}, 1, "cut short"},
         {{SCRIVLET_WORD, "spool", "--document", "R", (dir / "text.emf").string()}, 1, "Not an enhanced"},
         {{SCRIVLET_WORD, "spool", "--document", "R", (dir / "none.emf").string()}, 1, "none.emf"},
+        // An option without its value is taken as a page file.
+        {{SCRIVLET_WORD, "spool", "--document", "R", page(1), "--printer"}, 1, "--printer"},
+        {{SCRIVLET_WORD, "spool", "--document", "R", page(1), "--start"}, 1, "--start"},
+        {{SCRIVLET_WORD, "spool", page(1), "--document"}, 2, "give a route"},
         {{SCRIVLET_WORD, "spool", "--document", "R", "--printer", "Nobody", page(1)},
          1,
          "no printer \"Nobody\""},
