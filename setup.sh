@@ -4,7 +4,8 @@
 #   ./setup.sh          install the packages (once), build into build/release
 #   ./setup.sh --test   the same, then every test: the release build's tests,
 #                       the core tests under AddressSanitizer and
-#                       UndefinedBehaviorSanitizer, and a short run of each
+#                       UndefinedBehaviorSanitizer, the core and capture
+#                       tests under ThreadSanitizer, and a short run of each
 #                       fuzz target (clang's libFuzzer)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
@@ -70,6 +71,9 @@ cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
   ctest --test-dir build/asan --output-on-failure -j "$jobs" -L core
+
+echo "== core and capture tests under ThreadSanitizer"
+bash scripts/tsan.sh "$jobs"
 
 echo "== fuzz targets (short run)"
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-10}"

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# The core and capture tests under ThreadSanitizer: the capture worker, the
+# writer runs and the commands share the session across threads.
+#
+#   scripts/tsan.sh [jobs]
+#
+# The image library's OpenMP threads are not instrumented (their joins look
+# like races to the sanitizer), so it runs on the calling thread here.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+jobs=${1:-$(nproc)}
+werror=OFF
+[[ "${CI:-}" == "true" ]] && werror=ON
+programs=(app_tests capture_tests render_tests output_tests)
+
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENABLE_TSAN=ON \
+  -DENABLE_GUI=OFF -DENABLE_BENCH=OFF -DENABLE_WERROR=$werror >/dev/null
+cmake --build build/tsan -j "$jobs" --target "${programs[@]}"
+# The other test programs are not built here: their entries are left out.
+OMP_NUM_THREADS=1 MAGICK_THREAD_LIMIT=1 \
+  TSAN_OPTIONS="halt_on_error=1 abort_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" \
+  ctest --test-dir build/tsan --output-on-failure -j "$jobs" -L core -E '_NOT_BUILT$|^fuzz_replay_'
