@@ -167,14 +167,17 @@ int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* cl
     // Characters the font lacks are drawn with a family that has them, so
     // that no text is lost.
     std::map<std::string, std::vector<std::size_t>> fallback;
+    std::vector<bool> fromFallback(ids.size(), false);  // not drawn as the face's missing-glyph box
     for (std::size_t i = 0; i < ids.size(); ++i) {
         const std::uint32_t c = run.characters[i];
         if (ids[i] != 0 || run.glyphIndices || c < 0x20 || c == 0xFFFF)
             continue;
         ++missing;
         const std::string family = fallbackFamilyFor(c);
-        if (!family.empty())
+        if (!family.empty()) {
             fallback[family].push_back(i);
+            fromFallback[i] = true;
+        }
     }
     // The area: every glyph origin grown by the em in each direction.
     const double em =
@@ -217,7 +220,8 @@ int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* cl
         const PointD p = run.positions[i];
         // Glyphs far outside the area are left out (cairo's coordinates are
         // fixed-point).
-        if (p.x < ax1 - margin || p.x > ax2 + margin || p.y < ay1 - margin || p.y > ay2 + margin)
+        if (fromFallback[i] || p.x < ax1 - margin || p.x > ax2 + margin || p.y < ay1 - margin ||
+            p.y > ay2 + margin)
             continue;
         glyphs.push_back({ids[i], p.x - ax1, p.y - ay1});
     }

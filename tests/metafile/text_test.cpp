@@ -336,5 +336,98 @@ TEST(ExtTextOut, JustificationWidensTheBlanks) {
     EXPECT_EQ(wide.height(), plain.height());
 }
 
+TEST(ExtTextOut, OpaqueCellsSpanAscentAndDescent) {
+    // Liberation Sans: ascent 0.905 em, descent 0.212 em; at 20 pixels the
+    // cell is 22 pixels high and starts at the reference with TA_TOP.
+    auto dib = whiteBitmap(200, 60);
+    Dc dc(dib);
+    dc.setFont(arial(-20));
+    dc.setBkColor(rgb(0, 0, 255));
+    auto t = textOut(U"ab");
+    t.reference = {10, 10};
+    dc.extTextOut(t);
+    const RectL ink = inkBounds(dib);
+    EXPECT_EQ(ink.top, 10);
+    EXPECT_NEAR(ink.bottom, 32, 1);
+    EXPECT_EQ(ink.left, 10);
+}
+
+TEST(ExtTextOut, FallbackGlyphsAreTheFallbackFontsOwn) {
+    // On the baseline, a character Arial lacks looks as it does in the
+    // family that has it (and Arial's missing-glyph box is not drawn under
+    // it).
+    const std::string family = fallbackFamilyFor(0x6587);
+    ASSERT_FALSE(family.empty());
+    auto viaArial = whiteBitmap(120, 80);
+    auto direct = whiteBitmap(120, 80);
+    for (auto* dib : {&viaArial, &direct}) {
+        Dc dc(*dib);
+        LogFont f = arial(-40);
+        if (dib == &direct)
+            f.faceName = family;
+        dc.setFont(f);
+        dc.setBkMode(gdi::TRANSPARENT);
+        dc.setTextAlign(gdi::TA_BASELINE);
+        auto t = textOut(U"\u6587", {45});
+        t.reference = {10, 50};
+        dc.extTextOut(t);
+    }
+    EXPECT_GT(countColour(viaArial, kBlack), 50);
+    for (int y = 0; y < 80; ++y)
+        ASSERT_EQ(rowText(viaArial, y, 0, 120), rowText(direct, y, 0, 120)) << "row " << y;
+}
+
+TEST(ExtTextOut, GlyphsStartingOutsideTheClipStillInkIt) {
+    // The glyph's origin lies left of the clip and its baseline below it;
+    // its ink reaches into it. Both a face glyph and a fallback glyph.
+    for (std::u32string_view text : {std::u32string_view(U"W"), std::u32string_view(U"\u6587")}) {
+        auto dib = whiteBitmap(200, 100);
+        Dc dc(dib);
+        dc.setFont(arial(-60));
+        dc.setBkMode(gdi::TRANSPARENT);
+        auto t = textOut(text);
+        t.reference = {0, 0};
+        t.rect = RectL{30, 0, 200, 45};
+        t.options = gdi::ETO_CLIPPED;
+        dc.extTextOut(t);
+        const RectL ink = inkBounds(dib);
+        EXPECT_GT(countColour(dib, kBlack), 50);
+        EXPECT_GE(ink.left, 30);
+        EXPECT_LE(ink.bottom, 45);
+    }
+}
+
+TEST(DrawText, APositiveHeightIsTheCell) {
+    auto inkHeight = [](int height) {
+        auto dib = whiteBitmap(300, 120);
+        Dc dc(dib);
+        dc.setFont(arial(height));
+        dc.setBkMode(gdi::TRANSPARENT);
+        dc.drawText("HHH", {10, 10, 290, 110}, gdi::DT_NOCLIP);
+        const RectL ink = inkBounds(dib);
+        return double(ink.height());
+    };
+    EXPECT_NEAR(inkHeight(80) / inkHeight(-80), 0.895, 0.03);
+}
+
+TEST(FontFaces, WindowsFacesResolveToTheirMetricTwins) {
+    struct Case {
+        const char* face;
+        const char* family;
+    };
+    const Case cases[] = {
+        {"Arial", "Liberation Sans"},
+        {"Times New Roman", "Liberation Serif"},
+        {"Courier New", "Liberation Mono"},
+        {"Calibri", "Carlito"},
+        {"Cambria", "Caladea"},
+        {"MS Gothic", "IPAGothic"},
+        {"System", "Liberation Sans"},
+        {"MS Sans Serif", "Liberation Sans"},
+        {"ms pgothic", "IPAPGothic"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(resolvedFamily(c.face), c.family) << c.face;
+}
+
 }  // namespace
 }  // namespace metafile
