@@ -121,6 +121,20 @@ std::optional<std::string> normaliseKeyPath(std::string_view path) {
     if (hasControl || !isValidUtf8(path)) {
         return std::nullopt;
     }
+    // Names are counted in characters: UTF-8 continuation bytes do not count.
+    std::size_t depth = path.empty() ? 0 : 1;
+    std::size_t nameLength = 0;
+    for (const char c : path) {
+        if (c == '\\') {
+            ++depth;
+            nameLength = 0;
+        } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+            ++nameLength;
+        }
+        if (nameLength > kMaxKeyNameLength || depth > kMaxKeyDepth) {
+            return std::nullopt;
+        }
+    }
     return std::string(path);
 }
 

@@ -57,8 +57,15 @@ private:
     void reindex();
 };
 
+// Windows' limits on key names: one component at most 255 characters, at most
+// 512 levels below the root. They also bound the cost of creating a key with
+// all its parents.
+inline constexpr std::size_t kMaxKeyNameLength = 255;
+inline constexpr std::size_t kMaxKeyDepth = 512;
+
 // Checks and normalises a key path: strips surrounding backslashes, refuses
-// empty components and control characters. The empty path names the root.
+// empty components, control characters and paths past the limits above. The
+// empty path names the root.
 std::optional<std::string> normaliseKeyPath(std::string_view path);
 
 }  // namespace platform

@@ -50,6 +50,20 @@ TEST(Hive, KeyPathsAreNormalised) {
     EXPECT_FALSE(normaliseKeyPath("A\\\\B"));
     EXPECT_FALSE(normaliseKeyPath("A\nB"));
     EXPECT_FALSE(normaliseKeyPath("A\xFF"));
+    // Windows' limits: 255 characters a name, 512 levels.
+    const std::string longest(255, 'n');
+    EXPECT_EQ(normaliseKeyPath("A\\" + longest), "A\\" + longest);
+    EXPECT_FALSE(normaliseKeyPath("A\\" + longest + "n"));
+    EXPECT_FALSE(normaliseKeyPath(longest + "n\\A"));
+    std::string wide;  // 255 two-byte characters
+    for (int i = 0; i < 255; ++i) wide += "\xC3\xA9";
+    EXPECT_EQ(normaliseKeyPath(wide), wide);
+    EXPECT_FALSE(normaliseKeyPath(wide + "e"));
+    std::string deep = "k";
+    for (int i = 1; i < 512; ++i) deep += "\\k";
+    EXPECT_EQ(normaliseKeyPath(deep), deep);
+    EXPECT_FALSE(normaliseKeyPath(deep + "\\k"));
+    EXPECT_FALSE(normaliseKeyPath("k\\" + deep));
 }
 
 }  // namespace
