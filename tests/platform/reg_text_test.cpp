@@ -91,6 +91,8 @@ TEST(RegText, RejectsMalformedFilesWithTheLine) {
         {"hex bad type", head + "\"a\"=hex(zz):01\n", 3},
         {"hex continues past end", head + "\"a\"=hex:01,\\\n", 3},
         {"no equals", head + "\"a\" dword:1\n", 3},
+        {"name only", head + "\"a\"\n", 3},
+        {"another sign for equals", head + "\"a\":\"b\"\n", 3},
         {"garbage line", head + "hello\n", 3},
         {"unknown data", head + "\"a\"=word:1\n", 3},
         {"NUL byte", std::string("REGEDIT4\n\0\n", 11), 0},

@@ -102,12 +102,44 @@ TEST_F(SpoolerTest, EmptyPrinterNameNamesNoPrinter) {
     EXPECT_TRUE(spooler.jobs(kPrinter).empty());
 }
 
+TEST_F(SpoolerTest, PrinterNamesListEveryPrinterInOrder) {
+    EXPECT_EQ(spooler.printerNames(), std::vector<std::string>{kPrinter});
+    PrinterInfo office;
+    office.name = "Office Laser";
+    ASSERT_TRUE(spooler.addPrinter(office));
+    EXPECT_EQ(spooler.printerNames(), (std::vector<std::string>{kPrinter, "Office Laser"}));
+    TempDir empty;
+    Registry none(RegistryLocation::inFolder(empty.path()));
+    EXPECT_TRUE(Spooler(none, empty / "windows", WindowsPlatform::Win2000).printerNames().empty());
+}
+
 TEST_F(SpoolerTest, LineBreaksInNamesStayInsideTheirFact) {
     const auto id = spooler.submitJob(kPrinter, "Report\nprinter=Other", bytesOf("x"));
     ASSERT_TRUE(id);
     const auto jobs = spooler.jobs(kPrinter);
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_EQ(jobs[0].document, "Report printer=Other");
+}
+
+TEST(SpoolerPlatform, TheWindowsVersionComesFromTheEnvironment) {
+    struct Case {
+        const char* value;  // nullptr: unset
+        WindowsPlatform platform;
+    };
+    const Case cases[] = {
+        {nullptr, WindowsPlatform::Win2000}, {"95", WindowsPlatform::Win9x}, {"98", WindowsPlatform::Win9x},
+        {"ME", WindowsPlatform::Win9x},      {"nt4", WindowsPlatform::NT4},  {"NT", WindowsPlatform::NT4},
+        {"xp", WindowsPlatform::Win2000},    {"", WindowsPlatform::Win2000},
+    };
+    for (const auto& c : cases) {
+        if (c.value == nullptr) {
+            ::unsetenv("SCRIVLET_WINDOWS_VERSION");
+        } else {
+            ::setenv("SCRIVLET_WINDOWS_VERSION", c.value, 1);
+        }
+        EXPECT_EQ(platformFromEnvironment(), c.platform) << (c.value ? c.value : "(unset)");
+    }
+    ::unsetenv("SCRIVLET_WINDOWS_VERSION");
 }
 
 }  // namespace

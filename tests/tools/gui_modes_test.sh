@@ -47,7 +47,7 @@ fresh_machine() {
 # not its main window ("Dotlift 2.0.0"); it has no caption.
 answer_box() {
   local pid=$1 box="" w
-  for _ in $(seq 1 100); do
+  for _ in $(seq 1 300); do
     for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true); do
       [[ "$(xdotool getwindowname "$w" 2>/dev/null)" == "Dotlift 2.0.0" ]] || box=$w
     done
@@ -66,7 +66,7 @@ answer_box() {
 # Waits for process $1 to end by itself; its status must be 0.
 expect_ends() {
   local pid=$1 what=$2 status=0
-  for _ in $(seq 1 100); do
+  for _ in $(seq 1 300); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.2
   done
@@ -76,9 +76,17 @@ expect_ends() {
 }
 
 # Process $1 must still be running after its work; then it is closed.
+# Waits (at most a minute) until the work of process $1 shows, by the test
+# in $3, and checks that the process is still running a moment later.
 expect_stays() {
-  local pid=$1 what=$2
-  sleep 2
+  local pid=$1 what=$2 done=${3:-true}
+  for _ in $(seq 1 120); do
+    eval "$done" && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.5
+  done
+  eval "$done" || fail "$what did not do its work"
+  sleep 1
   kill -0 "$pid" 2>/dev/null || { wait "$pid" || true; fail "$what ended by itself (or crashed)"; }
   kill "$pid"
   wait "$pid" 2>/dev/null || true
@@ -86,14 +94,14 @@ expect_stays() {
 
 # Runs one tool in one mode; $3 says whether the not-supported box comes.
 run_mode() {
-  local program=$1 word=$2 box=$3 what
+  local program=$1 word=$2 box=$3 done=${4:-true} what
   what="$(basename "$program") ${word:-(no word)}"
   if [[ -n "$word" ]]; then "$program" "$word" & else "$program" & fi
   local pid=$!
   if [[ $box == yes ]]; then answer_box "$pid"; fi
   case "${word,,}" in
     pause | maxpause) expect_ends "$pid" "$what" ;;
-    *) expect_stays "$pid" "$what" ;;
+    *) expect_stays "$pid" "$what" "$done" ;;
   esac
   echo "ok: $what"
 }
@@ -130,9 +138,9 @@ for office in 10.0 11.0 ""; do
   echo "== Office key '${office:-none}'"
   fresh_machine "$office"
   expect_banner_changes_nothing "$dotlift"
-  run_mode "$dotlift" debug "$box"
+  run_mode "$dotlift" debug "$box" '[[ -f $install/Dotlift.log ]]'
   expect_installed
-  run_mode "$dotsweep" debug no
+  run_mode "$dotsweep" debug no '[[ ! -f $install/Dotlift.log ]]'
   expect_removed
   run_mode "$dotlift" pause "$box"
   expect_installed
