@@ -71,7 +71,15 @@ TEST(SpoolReader, ReadsAndSkipsAcrossTheBufferAndTheFile) {
     reader.rewind();
     EXPECT_FALSE(reader.endOfFile());
     EXPECT_EQ(reader.position(), 0u);
-    EXPECT_TRUE(startsAt(take(reader, 300), 0));
+    const auto again = take(reader, 300);
+    EXPECT_EQ(again.size(), 300u);
+    EXPECT_TRUE(startsAt(again, 0));
+
+    // Opening another file starts afresh, whatever was read before.
+    writeFile(dir / "g.spl", "other");
+    ASSERT_TRUE(reader.open(dir / "g.spl"));
+    const auto other = take(reader, 10);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(other.data()), other.size()), "other");
 }
 
 TEST(SpoolReader, SkippingPastTheEndStopsAtTheEnd) {

@@ -113,6 +113,17 @@ TEST_F(SpoolerTest, PrinterNamesListEveryPrinterInOrder) {
     EXPECT_TRUE(Spooler(none, empty / "windows", WindowsPlatform::Win2000).printerNames().empty());
 }
 
+TEST_F(SpoolerTest, ResumingPrintsWhatWasWaiting) {
+    ASSERT_TRUE(spooler.submitJob(kPrinter, "waiting", bytesOf("x")));
+    ASSERT_EQ(spooler.jobs(kPrinter).size(), 1u);
+    EXPECT_TRUE(spooler.resume(kPrinter));
+    EXPECT_EQ(spooler.printer(kPrinter)->status & PRINTER_STATUS_PAUSED, 0u);
+    EXPECT_TRUE(spooler.jobs(kPrinter).empty());
+    EXPECT_FALSE(spooler.resume("No Such Printer"));
+    EXPECT_TRUE(spooler.pause(kPrinter));
+    EXPECT_EQ(spooler.printer(kPrinter)->status & PRINTER_STATUS_PAUSED, PRINTER_STATUS_PAUSED);
+}
+
 TEST_F(SpoolerTest, LineBreaksInNamesStayInsideTheirFact) {
     const auto id = spooler.submitJob(kPrinter, "Report\nprinter=Other", bytesOf("x"));
     ASSERT_TRUE(id);

@@ -131,7 +131,18 @@ TEST(ToolMode, BannerLinesAndSpacing) {
     const auto banner = bannerItems("Dotsweep\u2122 v2.0.0", "", false, 17);
     ASSERT_EQ(banner.size(), 4u);
     EXPECT_EQ(banner[0].y, 30);
-    EXPECT_EQ(banner[0].x, 20);
+    for (const auto& item : quiet) EXPECT_EQ(item.x, 20) << item.text;
+    for (const auto& item : banner) EXPECT_EQ(item.x, 20) << item.text;
+}
+
+// The template is deleted first, then Word's owner file, three times over.
+TEST_F(ToolFixture, RemovalDeletesTheTemplateBeforeTheOwnerFile) {
+    officeVersion("10.0");
+    wordFolderExists();
+    install();
+    const RemovalState state = remove();
+    ASSERT_EQ(state.folders.size(), 1u);
+    EXPECT_EQ(state.folders[0].fileResults, (std::array<long, 6>{1, 0, 0, 0, 0, 0})) << "no owner file";
 }
 
 }  // namespace
