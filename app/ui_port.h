@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "app/options.h"
 
 namespace app {
 
@@ -32,6 +35,34 @@ struct UiRect {
     friend bool operator==(const UiRect&, const UiRect&) = default;
 };
 
+// One entry of a file dialog's type list.
+struct FileType {
+    std::string caption;  // "JPG (JPEG file interchange format)"
+    std::string pattern;  // "*.jpg"
+};
+
+// A Save As dialog: the plain one (it asks itself before replacing a file),
+// or one with the added check boxes ("Invoke Image Options", then "Start file
+// after creation").
+struct SaveDialogRequest {
+    std::vector<FileType> types;
+    int initialType = 1;  // 1-based index into `types`
+    std::string initialName;
+    std::string initialFolder;
+    int checkBoxes = 0;  // 0, 1 or 2
+    bool invokeImageOptions = false;
+    bool startFileAfterCreation = false;
+};
+
+// How a save dialog closed; the check boxes' states count for OK and Cancel.
+struct SaveDialogResult {
+    bool ok = false;
+    std::string path;  // the full path chosen
+    int type = 1;      // 1-based index into the request's types
+    bool invokeImageOptions = false;
+    bool startFileAfterCreation = false;
+};
+
 class UserInterfacePort {
 public:
     virtual ~UserInterfacePort() = default;
@@ -54,6 +85,23 @@ public:
     virtual void progressBegin(int range) = 0;
     virtual void progressSetPosition(int position) = 0;
     virtual void progressEnd() = 0;
+
+    // The dialogs of the writers. Without windows they close as Cancel.
+    virtual SaveDialogResult showSaveDialog(const SaveDialogRequest& request) {
+        return {false, {}, request.initialType, request.invokeImageOptions, request.startFileAfterCreation};
+    }
+    // The one-page option sheet of a format ("Image Format Options"); true
+    // on OK with `values` edited.
+    virtual bool showFormatOptionsSheet(FormatCode /*code*/, FormatSettings& /*values*/) { return false; }
+    // The extra page: kind 1 the animation delay, kind 2 the PDF inside
+    // format ("BMP", "JPG", "TIF", "PNG"); true on OK.
+    virtual bool showExtraOptionsPage(int /*kind*/, std::int32_t& /*gifDelay*/,
+                                      std::string& /*insideFormat*/) {
+        return false;
+    }
+    // The e-mail format dialog: `code` 1 to 6 (6 the multipage PDF) and the
+    // "Image Options" box; true on OK.
+    virtual bool showMailFormatDialog(int& /*code*/, bool& /*imageOptions*/) { return false; }
 };
 
 // The caption of most of the program's messages.

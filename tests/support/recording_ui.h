@@ -3,6 +3,7 @@
 // message boxes from a script (Ok when the script is empty).
 
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -45,8 +46,19 @@ struct Progress {
     int value;
 };
 
-using UiEvent =
-    std::variant<MessageShown, WaitCursor, Invalidated, ScrollRangeSet, ScrollRequested, Progress>;
+struct SaveDialogShown {
+    app::SaveDialogRequest request;
+    app::SaveDialogResult result;
+};
+struct SheetShown {
+    // "format" (with its code), "extra" (with its kind) or "mail".
+    std::string sheet;
+    int code;
+    bool ok;
+};
+
+using UiEvent = std::variant<MessageShown, WaitCursor, Invalidated, ScrollRangeSet, ScrollRequested, Progress,
+                             SaveDialogShown, SheetShown>;
 
 class RecordingUi : public app::UserInterfacePort {
 public:
@@ -67,6 +79,22 @@ public:
     void progressSetPosition(int position) override;
     void progressEnd() override;
 
+    // Save dialogs close with the scripted results in order (Cancel, the
+    // boxes untouched, when none is left).
+    void scriptSaveDialog(app::SaveDialogResult result);
+    // The option sheets and the mail dialog: OK or Cancel in order (Cancel
+    // when none is left); `edit` changes the values before OK.
+    void scriptSheet(bool ok, std::function<void(app::FormatSettings&)> edit = {});
+    void scriptExtraPage(bool ok, std::int32_t gifDelay, std::string insideFormat);
+    void scriptMailDialog(bool ok, int code, bool imageOptions);
+    // Called after every recorded event, outside the lock, on the caller's thread.
+    void onEvent(std::function<void(const UiEvent&)> observer);
+
+    app::SaveDialogResult showSaveDialog(const app::SaveDialogRequest& request) override;
+    bool showFormatOptionsSheet(app::FormatCode code, app::FormatSettings& values) override;
+    bool showExtraOptionsPage(int kind, std::int32_t& gifDelay, std::string& insideFormat) override;
+    bool showMailFormatDialog(int& code, bool& imageOptions) override;
+
     std::vector<UiEvent> events() const;
     std::vector<MessageShown> messages() const;
     int waitCursorDepth() const;
@@ -74,11 +102,27 @@ public:
 
 private:
     void record(UiEvent event);
+    void notify(const UiEvent& event);
 
     mutable std::mutex m_mutex;
     std::vector<UiEvent> m_events;
     std::deque<app::MessageAnswer> m_answers;
     int m_waitDepth = 0;
+    std::deque<app::SaveDialogResult> m_saveResults;
+    std::deque<std::pair<bool, std::function<void(app::FormatSettings&)>>> m_sheets;
+    struct ExtraAnswer {
+        bool ok;
+        std::int32_t gifDelay;
+        std::string insideFormat;
+    };
+    std::deque<ExtraAnswer> m_extraPages;
+    struct MailAnswer {
+        bool ok;
+        int code;
+        bool imageOptions;
+    };
+    std::deque<MailAnswer> m_mailDialogs;
+    std::function<void(const UiEvent&)> m_observer;
     app::UiRect m_rects[3] = {};
 };
 
