@@ -34,10 +34,7 @@ void WriterServices::showFormatOptions() {
     app::FormatSettings working = session.formatOptions;
     if (!ui.showFormatOptionsSheet(code, working))
         return;
-    {
-        std::lock_guard lock(session.renderLock);
-        formats.commitFormatPage(code, working);
-    }
+    formats.commitFormatPage(code, working);
     ui.beginWaitCursor();
     if (currentPageExists()) {
         if (rerenderCurrentPage)
