@@ -396,24 +396,61 @@ Region Canvas::strokeRegion(std::span<const Figure> figures, const StrokeStyle& 
     return maskRegion(mask);
 }
 
+namespace {
+
+// Walks a dash pattern pixel by pixel: where a position falls is found once
+// per segment by a binary search over the pattern's running ends, then each
+// step moves on in constant time, so a long pattern costs nothing per pixel.
+class DashWalker {
+public:
+    explicit DashWalker(const std::vector<int>& pattern) {
+        // An odd count swaps dashes and gaps on every repeat, which is the
+        // pattern written out twice.
+        const std::size_t copies = pattern.size() % 2 == 1 ? 2 : 1;
+        for (std::size_t c = 0; c < copies; ++c) {
+            for (int d : pattern) {
+                m_length += std::max(d, 1);
+                m_ends.push_back(m_length);
+            }
+        }
+    }
+    bool solid() const { return m_ends.empty(); }
+    // Places the walker at `position` (pixels from the pattern's start);
+    // returns the search's steps.
+    long seek(long position) {
+        m_offset = position % m_length;
+        if (m_offset < 0)
+            m_offset += m_length;
+        const auto it = std::upper_bound(m_ends.begin(), m_ends.end(), m_offset);
+        m_index = static_cast<std::size_t>(it - m_ends.begin());
+        long steps = 1;
+        for (std::size_t n = m_ends.size(); n > 1; n /= 2) ++steps;
+        return steps;
+    }
+    bool on() const { return m_index % 2 == 0; }
+    void advance() {
+        if (++m_offset >= m_ends[m_index]) {
+            if (++m_index == m_ends.size()) {
+                m_index = 0;
+                m_offset = 0;
+            }
+        }
+    }
+
+private:
+    std::vector<long> m_ends;  // running sum of the entries
+    long m_length = 0;
+    long m_offset = 0;
+    std::size_t m_index = 0;
+};
+
+}  // namespace
+
 void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint& paint, ThinDash& dash,
                        const Region* clip, int rop2) {
     if (points.size() < 2 || rop2 == 11)
         return;
-    long patternLength = 0;
-    for (int d : dash.pattern) patternLength += std::max(d, 1);
-    auto dashOn = [&](long position) -> bool {
-        if (patternLength == 0)
-            return true;
-        long p = position % patternLength;
-        for (std::size_t i = 0; i < dash.pattern.size(); ++i) {
-            const long len = std::max(dash.pattern[i], 1);
-            if (p < len)
-                return i % 2 == 0;
-            p -= len;
-        }
-        return true;
-    };
+    DashWalker walker(dash.pattern);
     const std::size_t count = closed ? points.size() : points.size() - 1;
     for (std::size_t s = 0; s < count; ++s) {
         const PointL a = points[s];
@@ -435,7 +472,15 @@ void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint&
             iFrom = std::max<std::int64_t>(iFrom, major0 - (limit - 1));
             iTo = std::min<std::int64_t>(iTo, major0 + 1);
         }
+        if (iFrom < iTo && !walker.solid()) {
+            if (!m_budget.charge(WorkBudget::Kind::DashSteps,
+                                 walker.seek(dash.position + static_cast<long>(iFrom)) + (iTo - iFrom)))
+                return;
+        }
         for (std::int64_t i = iFrom; i < iTo; ++i) {
+            const bool on = walker.solid() || walker.on();
+            if (!walker.solid())
+                walker.advance();
             const std::int64_t minor = xMajor ? a.y + roundDiv(i * dy, n) : a.x + roundDiv(i * dx, n);
             const std::int64_t x = xMajor ? major0 + i * majorStep : minor;
             const std::int64_t y = xMajor ? minor : major0 + i * majorStep;
@@ -444,7 +489,7 @@ void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint&
             const int xi = static_cast<int>(x), yi = static_cast<int>(y);
             if (clip != nullptr && !clip->contains(xi, yi))
                 continue;
-            if (dashOn(dash.position + i)) {
+            if (on) {
                 if (const auto value = paint.at(xi, yi))
                     plot(xi, yi, *value, rop2);
             } else if (dash.opaqueGaps) {

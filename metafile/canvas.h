@@ -19,6 +19,7 @@
 #include "metafile/paint.h"
 #include "metafile/region.h"
 #include "metafile/text_layout.h"
+#include "metafile/work_budget.h"
 
 namespace metafile {
 
@@ -49,7 +50,12 @@ struct ThinDash {
 
 class Canvas {
 public:
-    explicit Canvas(DibSection& dib) : m_dib(dib) {}
+    // Work that a drawing call's parameters decide (dash steps) is charged
+    // to `budget`; without one it is not limited.
+    explicit Canvas(DibSection& dib, WorkBudget* budget = nullptr)
+        : m_dib(dib), m_budget(budget != nullptr ? *budget : m_unlimited) {}
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
 
     int width() const { return m_dib.width(); }
     int height() const { return m_dib.height(); }
@@ -91,6 +97,8 @@ public:
 private:
     void plot(int x, int y, std::uint32_t pixel, int rop2);
     DibSection& m_dib;
+    WorkBudget m_unlimited;
+    WorkBudget& m_budget;
 };
 
 }  // namespace metafile

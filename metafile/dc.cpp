@@ -18,7 +18,12 @@ double clampDevice(double v) {
 
 }  // namespace
 
-Dc::Dc(DibSection& dib) : m_canvas(dib) {}
+Dc::Dc(DibSection& dib)
+    : m_budget(WorkBudget::forOutput(std::int64_t{dib.width()} * dib.height())), m_canvas(dib, &m_budget) {}
+
+void Dc::resetBudget(const WorkBudget::Limits& limits) {
+    m_budget = WorkBudget(limits);
+}
 
 void Dc::setBkMode(int mode) {
     if (mode == gdi::TRANSPARENT || mode == gdi::OPAQUE)
@@ -46,6 +51,8 @@ void Dc::setArcDirection(int direction) {
 }
 
 int Dc::saveDc() {
+    if (saveLevel() >= kMaxSaveDepth)
+        return 0;
     m_saved.push_back(m_state);
     return saveLevel();
 }
@@ -93,9 +100,17 @@ Region Dc::logicalRectRegion(const RectL& box) const {
     return m_canvas.figuresRegion(std::span<const Figure>(&f, 1), false);
 }
 
+namespace {
+
+std::shared_ptr<const Region> shared(Region region) {
+    return std::make_shared<const Region>(std::move(region));
+}
+
+}  // namespace
+
 void Dc::updateClip() {
     if (m_state.clip && m_state.metaRegion) {
-        m_effectiveClip = m_state.clip->intersected(*m_state.metaRegion);
+        m_effectiveClip = shared(m_state.clip->intersected(*m_state.metaRegion));
     } else if (m_state.clip) {
         m_effectiveClip = m_state.clip;
     } else {
@@ -105,7 +120,7 @@ void Dc::updateClip() {
 
 void Dc::intersectClipRect(const RectL& box) {
     const Region r = logicalRectRegion(box);
-    m_state.clip = m_state.clip ? m_state.clip->intersected(r) : r;
+    m_state.clip = shared(m_state.clip ? m_state.clip->intersected(r) : r);
     updateClip();
 }
 
@@ -113,7 +128,7 @@ void Dc::excludeClipRect(const RectL& box) {
     const Region r = logicalRectRegion(box);
     const Region all =
         m_state.clip ? *m_state.clip : Region::fromRect(0, 0, m_canvas.width(), m_canvas.height());
-    m_state.clip = all.combined(r, gdi::RGN_DIFF);
+    m_state.clip = shared(all.combined(r, gdi::RGN_DIFF));
     updateClip();
 }
 
@@ -123,19 +138,19 @@ void Dc::selectClipRegion(const Region* region, int mode) {
         if (mode == gdi::RGN_COPY)
             m_state.clip.reset();
     } else if (mode == gdi::RGN_COPY) {
-        m_state.clip = *region;
+        m_state.clip = shared(*region);
     } else if (mode >= gdi::RGN_AND && mode <= gdi::RGN_DIFF) {
         // Without a clip the whole bitmap is the current clip.
         const Region base =
             m_state.clip ? *m_state.clip : Region::fromRect(0, 0, m_canvas.width(), m_canvas.height());
-        m_state.clip = base.combined(*region, mode);
+        m_state.clip = shared(base.combined(*region, mode));
     }
     updateClip();
 }
 
 void Dc::offsetClip(int dx, int dy) {
     if (m_state.clip) {
-        m_state.clip = m_state.clip->offset(dx, dy);
+        m_state.clip = shared(m_state.clip->offset(dx, dy));
         updateClip();
     }
 }
@@ -145,7 +160,7 @@ void Dc::setMetaRegion() {
     // clip is then reset.
     if (m_state.clip) {
         m_state.metaRegion =
-            m_state.metaRegion ? m_state.metaRegion->intersected(*m_state.clip) : *m_state.clip;
+            m_state.metaRegion ? shared(m_state.metaRegion->intersected(*m_state.clip)) : m_state.clip;
         m_state.clip.reset();
     }
     updateClip();

@@ -8,6 +8,7 @@
 // keeps the metafile's window, viewport and world transform itself).
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -18,6 +19,7 @@
 #include "metafile/geometry.h"
 #include "metafile/image_draw.h"
 #include "metafile/region.h"
+#include "metafile/work_budget.h"
 
 namespace metafile {
 
@@ -42,14 +44,26 @@ struct DcState {
     int breakCount = 0;
     int stretchBltMode = 1;  // BLACKONWHITE
     PointL brushOrg;
-    PointD currentPosition;            // logical
-    std::optional<Region> clip;        // device; none: the whole bitmap
-    std::optional<Region> metaRegion;  // device; none: no meta region
+    PointD currentPosition;  // logical
+    // Device regions, shared between saved states (SaveDC copies the
+    // pointer, never the region); none: the whole bitmap, no meta region.
+    std::shared_ptr<const Region> clip;
+    std::shared_ptr<const Region> metaRegion;
 };
 
 class Dc {
 public:
+    // SaveDC beyond this depth fails (returns 0), as a full stack does in GDI.
+    static constexpr int kMaxSaveDepth = 4096;
+
     explicit Dc(DibSection& dib);
+    Dc(const Dc&) = delete;
+    Dc& operator=(const Dc&) = delete;
+
+    // The work this DC may still do; a fresh budget for the bitmap's size
+    // starts with every playback.
+    WorkBudget& budget() { return m_budget; }
+    void resetBudget(const WorkBudget::Limits& limits);
 
     Canvas& canvas() { return m_canvas; }
     const DcState& state() const { return m_state; }
@@ -72,8 +86,8 @@ public:
     void setStretchBltMode(int mode) { m_state.stretchBltMode = mode; }
     void setBrushOrg(PointL origin) { m_state.brushOrg = origin; }
 
-    // SaveDC returns the new level; RestoreDC takes a level (> 0) or a
-    // negative count relative to the current level.
+    // SaveDC returns the new level (0 when the stack is full); RestoreDC
+    // takes a level (> 0) or a negative count relative to the current level.
     int saveDc();
     bool restoreDc(int level);
     int saveLevel() const { return static_cast<int>(m_saved.size()); }
@@ -121,7 +135,7 @@ public:
     void offsetClip(int dx, int dy);
     void setMetaRegion();
     // The clip in force (clip and meta region together); nullptr: none.
-    const Region* effectiveClip() const { return m_effectiveClip ? &*m_effectiveClip : nullptr; }
+    const Region* effectiveClip() const { return m_effectiveClip.get(); }
 
     // Regions, in device pixels.
     void fillRegion(const Region& region, const Brush& brush);
@@ -196,11 +210,12 @@ private:
     Shape ellipseShape(const RectL& box) const;
     Shape roundRectShape(const RectL& box, double cw, double ch) const;
 
+    mutable WorkBudget m_budget;  // charged by the const geometry helpers too
     Canvas m_canvas;
     DcState m_state;
     std::vector<DcState> m_saved;
     Path m_path;
-    std::optional<Region> m_effectiveClip;
+    std::shared_ptr<const Region> m_effectiveClip;
 };
 
 // Cubic Bezier flattening in device space, tolerance in pixels.

@@ -122,16 +122,13 @@ void Dc::drawImage(const ImageDraw& draw) {
         const std::vector<Span>* spans = clip ? clip->row(y) : nullptr;
         if (clip != nullptr && spans == nullptr)
             continue;
+        std::size_t span = 0;  // the clip's spans, walked once along the row
         for (int x = box->x1; x < box->x2; ++x) {
             if (spans != nullptr) {
-                bool inside = false;
-                for (const auto& s : *spans) {
-                    if (x >= s.x1 && x < s.x2) {
-                        inside = true;
-                        break;
-                    }
-                }
-                if (!inside)
+                while (span < spans->size() && (*spans)[span].x2 <= x) ++span;
+                if (span == spans->size())
+                    break;
+                if (x < (*spans)[span].x1)
                     continue;
             }
             // Where the pixel's centre falls in the unit square of the source.

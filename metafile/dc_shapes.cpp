@@ -12,6 +12,11 @@ namespace metafile {
 namespace {
 
 constexpr double kFlatness = 0.25;  // device pixels
+// Halving a segment at most this often gives at most 2^10 points a segment,
+// however far away its control points lie.
+constexpr int kMaxFlattenDepth = 10;
+// Points on one arc at most.
+constexpr int kMaxArcPoints = 1 << 14;
 constexpr double kKappa = 0.5522847498307936;
 
 PointD rounded(PointD p) {
@@ -28,7 +33,7 @@ void flattenRecursive(PointD p0, PointD p1, PointD p2, PointD p3, double tol, in
     const bool flat =
         (d1 + d2) * (d1 + d2) <= tol * tol * 16 * std::max(chord2, 1e-12) ||
         (chord2 < 1e-12 && std::hypot(p1.x - p0.x, p1.y - p0.y) + std::hypot(p2.x - p0.x, p2.y - p0.y) < tol);
-    if (depth >= 16 || flat) {
+    if (depth >= kMaxFlattenDepth || flat) {
         out.push_back(p3);
         return;
     }
@@ -62,21 +67,35 @@ Figure Dc::deviceFigure(std::span<const PointD> logical, bool closed) const {
     return f;
 }
 
-std::vector<PointD> Dc::bezierPoints(PointD start, std::span<const PointD> controls) const {
+namespace {
+
+// A chain of cubic Beziers in device coordinates (start, then three points a
+// segment) as rounded points. The points are charged to the budget; the
+// chain stops where it is spent.
+std::vector<PointD> flattenChain(PointD p0, std::span<const PointD> controls, WorkBudget& budget) {
     std::vector<PointD> out;
-    PointD p0 = toDevice(start);
     out.push_back(rounded(p0));
     std::vector<PointD> flat;
     for (std::size_t i = 0; i + 2 < controls.size(); i += 3) {
-        const PointD p1 = toDevice(controls[i]), p2 = toDevice(controls[i + 1]),
-                     p3 = toDevice(controls[i + 2]);
+        const PointD p3 = controls[i + 2];
         flat.clear();
-        flattenBezier(p0, p1, p2, p3, kFlatness, flat);
+        flattenBezier(p0, controls[i], controls[i + 1], p3, kFlatness, flat);
+        if (!budget.charge(WorkBudget::Kind::CurvePoints, static_cast<std::int64_t>(flat.size())))
+            break;
         for (auto p : flat) out.push_back(rounded(p));
         p0 = p3;
     }
     dedupe(out);
     return out;
+}
+
+}  // namespace
+
+std::vector<PointD> Dc::bezierPoints(PointD start, std::span<const PointD> controls) const {
+    std::vector<PointD> device;
+    device.reserve(controls.size());
+    for (auto p : controls) device.push_back(toDevice(p));
+    return flattenChain(toDevice(start), device, m_budget);
 }
 
 namespace {
@@ -129,20 +148,12 @@ std::vector<PointD> ellipseControls(double l, double t, double r, double b, Poin
             {l, cy + ky}, {cx - kx, b}, {cx, b}, {cx + kx, b}, {r, cy + ky}, {r, cy}};
 }
 
-std::vector<PointD> mapAndFlatten(const Matrix& m, PointD start, const std::vector<PointD>& controls) {
-    std::vector<PointD> out;
-    PointD p0 = m.apply(start);
-    out.push_back(rounded(p0));
-    std::vector<PointD> flat;
-    for (std::size_t i = 0; i + 2 < controls.size(); i += 3) {
-        const PointD p1 = m.apply(controls[i]), p2 = m.apply(controls[i + 1]), p3 = m.apply(controls[i + 2]);
-        flat.clear();
-        flattenBezier(p0, p1, p2, p3, kFlatness, flat);
-        for (auto p : flat) out.push_back(rounded(p));
-        p0 = p3;
-    }
-    dedupe(out);
-    return out;
+std::vector<PointD> mapAndFlatten(const Matrix& m, PointD start, const std::vector<PointD>& controls,
+                                  WorkBudget& budget) {
+    std::vector<PointD> device;
+    device.reserve(controls.size());
+    for (auto p : controls) device.push_back(m.apply(p));
+    return flattenChain(m.apply(start), device, budget);
 }
 
 }  // namespace
@@ -174,7 +185,7 @@ Dc::Shape Dc::ellipseShape(const RectL& box) const {
     const auto controls = ellipseControls(box.left, box.top, box.right, box.bottom, start);
     Figure f;
     f.closed = true;
-    f.points = mapAndFlatten(m, start, controls);
+    f.points = mapAndFlatten(m, start, controls, m_budget);
     s.figures.push_back(std::move(f));
     return s;
 }
@@ -204,7 +215,7 @@ Dc::Shape Dc::roundRectShape(const RectL& box, double cw, double ch) const {
     };
     Figure f;
     f.closed = true;
-    f.points = mapAndFlatten(m, start, controls);
+    f.points = mapAndFlatten(m, start, controls, m_budget);
     s.figures.push_back(std::move(f));
     return s;
 }
@@ -233,7 +244,9 @@ std::vector<PointD> Dc::arcPoints(const RectL& box, PointD start, PointD end, bo
     const PointD vx = m.applyLinear({rx, 0}), vy = m.applyLinear({0, ry});
     const double radius = std::max({std::hypot(vx.x, vx.y), std::hypot(vy.x, vy.y), 1.0});
     const double step = 2 * std::acos(std::max(-1.0, 1 - kFlatness / radius));
-    const int count = std::clamp(static_cast<int>(std::ceil(sweep / std::max(step, 1e-3))), 2, 65536);
+    const int count = std::clamp(static_cast<int>(std::ceil(sweep / std::max(step, 1e-3))), 2, kMaxArcPoints);
+    if (!m_budget.charge(WorkBudget::Kind::CurvePoints, count + 1))
+        return out;
     for (int i = 0; i <= count; ++i) {
         const double a = a0 + (ccw ? 1 : -1) * sweep * i / count;
         out.push_back(rounded(m.apply({cx + rx * std::cos(a), cy - ry * std::sin(a)})));
@@ -598,7 +611,9 @@ void Dc::angleArc(PointD center, double radius, double startDegrees, double swee
     const double devRadius = std::max(std::hypot(vx.x, vx.y), 1.0);
     const double step = 2 * std::acos(std::max(-1.0, 1 - kFlatness / devRadius));
     const int count =
-        std::clamp(static_cast<int>(std::ceil(std::fabs(sweep) / std::max(step, 1e-3))), 1, 65536);
+        std::clamp(static_cast<int>(std::ceil(std::fabs(sweep) / std::max(step, 1e-3))), 1, kMaxArcPoints);
+    if (!m_budget.charge(WorkBudget::Kind::CurvePoints, count + 1))
+        return;
     std::vector<PointD> logical{m_state.currentPosition};
     for (int i = 0; i <= count; ++i) {
         const double a = a0 + sweep * i / count;

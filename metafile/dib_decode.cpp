@@ -65,7 +65,33 @@ std::uint32_t channel(std::uint32_t value, std::uint32_t mask) {
     return (out >> (filled - 8)) & 0xFF;
 }
 
-platform::Expected<Image32, std::string> decodePng(std::span<const std::byte> bits) {
+// The width and height in a PNG's IHDR chunk, which must come first.
+std::optional<std::int64_t> pngPixels(std::span<const std::byte> bits) {
+    static constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    ByteReader in(bits);
+    auto signature = in.take(8);
+    if (!signature || std::memcmp(signature->data(), kSignature, 8) != 0)
+        return std::nullopt;
+    in.skip(4);  // chunk length
+    auto type = in.take(4);
+    auto w = in.take(4), h = in.take(4);
+    if (!h || std::memcmp(type->data(), "IHDR", 4) != 0)
+        return std::nullopt;
+    auto bigEndian = [](std::span<const std::byte> b) {
+        std::uint32_t v = 0;
+        for (auto c : b) v = (v << 8) | std::to_integer<std::uint32_t>(c);
+        return std::int64_t{v};
+    };
+    return bigEndian(*w) * bigEndian(*h);
+}
+
+platform::Expected<Image32, std::string> decodePng(std::span<const std::byte> bits, std::int64_t maxPixels) {
+    // The size is checked before cairo allocates the whole picture.
+    const auto claimed = pngPixels(bits);
+    if (!claimed)
+        return unexpected(std::string("embedded PNG cannot be decoded"));
+    if (*claimed > maxPixels)
+        return unexpected(std::string("embedded PNG too large"));
     struct Source {
         std::span<const std::byte> data;
         std::size_t pos = 0;
@@ -86,7 +112,7 @@ platform::Expected<Image32, std::string> decodePng(std::span<const std::byte> bi
     Image32 img;
     img.width = cairo_image_surface_get_width(surface.get());
     img.height = cairo_image_surface_get_height(surface.get());
-    if (std::int64_t{img.width} * img.height > kMaxImagePixels)
+    if (std::int64_t{img.width} * img.height > maxPixels)
         return unexpected(std::string("embedded PNG too large"));
     const int stride = cairo_image_surface_get_stride(surface.get());
     const auto format = cairo_image_surface_get_format(surface.get());
@@ -117,22 +143,26 @@ platform::Expected<Image32, std::string> decodePng(std::span<const std::byte> bi
     return img;
 }
 
-// RLE8 / RLE4 into palette indices, bottom-up rows as stored.
+// RLE8 / RLE4 into palette indices, bottom-up rows as stored. The column
+// and row stop at the image's edge however many pixels the runs and deltas
+// claim, so no count can carry them round to a negative value.
 bool expandRle(std::span<const std::byte> bits, bool four, int width, int height,
                std::vector<std::uint8_t>& out) {
     out.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
     ByteReader in(bits);
-    int x = 0, y = 0;  // y counts from the bottom row
-    auto put = [&](std::uint8_t index) {
-        if (x < width && y < height)
-            out[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)] = index;
-        ++x;
+    int x = 0, y = 0;  // y counts from the bottom row; 0 <= x <= width, 0 <= y <= height
+    auto advance = [&](int count) {
+        x = static_cast<int>(std::min<std::int64_t>(std::int64_t{x} + count, width));
     };
+    auto row = [&]() { return out.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width); };
     while (in.remaining() >= 2) {
         const std::uint8_t count = *in.u8();
         const std::uint8_t value = *in.u8();
         if (count > 0) {
-            for (int i = 0; i < count; ++i) put(four ? ((i % 2 == 0) ? value >> 4 : value & 0xF) : value);
+            const int n = std::min<int>(count, width - x);
+            for (int i = 0; i < n; ++i)
+                row()[x + i] = four ? ((i % 2 == 0) ? value >> 4 : value & 0xF) : value;
+            advance(count);
             continue;
         }
         if (value == 0) {  // end of line
@@ -144,19 +174,21 @@ bool expandRle(std::span<const std::byte> bits, bool four, int width, int height
             auto dx = in.u8(), dy = in.u8();
             if (!dy)
                 return false;
-            x += *dx;
-            y += *dy;
+            advance(*dx);
+            y = std::min(y + *dy, height);
         } else {  // absolute run of `value` pixels, padded to 16 bits
             const int n = value;
             const int bytes = four ? (n + 1) / 2 : n;
             auto run = in.take(static_cast<std::size_t>(bytes));
             if (!run)
                 return false;
-            for (int i = 0; i < n; ++i) {
+            const int shown = std::min(n, width - x);
+            for (int i = 0; i < shown; ++i) {
                 const auto b =
                     std::to_integer<std::uint8_t>((*run)[static_cast<std::size_t>(four ? i / 2 : i)]);
-                put(four ? ((i % 2 == 0) ? b >> 4 : b & 0xF) : b);
+                row()[x + i] = four ? ((i % 2 == 0) ? b >> 4 : b & 0xF) : b;
             }
+            advance(n);
             if (bytes % 2 == 1)
                 in.skip(1);
         }
@@ -168,8 +200,25 @@ bool expandRle(std::span<const std::byte> bits, bool four, int width, int height
 
 }  // namespace
 
+std::int64_t dibClaimedPixels(std::span<const std::byte> info) {
+    ByteReader in(info);
+    const auto size = in.u32();
+    if (!size)
+        return 0;
+    std::int64_t w = 0, h = 0;
+    if (*size == 12) {
+        w = in.u16().value_or(0);
+        h = in.u16().value_or(0);
+    } else {
+        w = in.i32().value_or(0);
+        h = in.i32().value_or(0);
+    }
+    return w <= 0 ? 0 : w * (h < 0 ? -h : h);
+}
+
 platform::Expected<Image32, std::string> decodeDib(std::span<const std::byte> info,
-                                                   std::span<const std::byte> bits, std::uint32_t usage) {
+                                                   std::span<const std::byte> bits, std::uint32_t usage,
+                                                   std::int64_t maxPixels) {
     ByteReader in(info);
     Header h;
     const auto size = in.u32();
@@ -213,17 +262,18 @@ platform::Expected<Image32, std::string> decodeDib(std::span<const std::byte> in
         return unexpected(std::string("bitmap has no pixels"));
     const bool topDown = h.height < 0;
     const int width = h.width, height = topDown ? -h.height : h.height;
-    if (std::int64_t{width} * height > kMaxImagePixels)
+    maxPixels = std::min(maxPixels, kMaxImagePixels);
+    if (std::int64_t{width} * height > maxPixels)
         return unexpected(std::string("bitmap too large"));
 
     if (h.compression == BI_PNG)
-        return decodePng(bits);
+        return decodePng(bits, maxPixels);
     if (h.compression != BI_JPEG && h.bitCount != 1 && h.bitCount != 4 && h.bitCount != 8 &&
         h.bitCount != 16 && h.bitCount != 24 && h.bitCount != 32) {
         return unexpected("unsupported bit depth " + std::to_string(h.bitCount));
     }
     if (h.compression == BI_JPEG)
-        return decodeJpeg(bits);
+        return decodeJpeg(bits, maxPixels);
 
     // Masks after a 40-byte header for BI_BITFIELDS.
     if ((h.compression == BI_BITFIELDS || h.compression == BI_ALPHABITFIELDS) && h.size == 40) {
@@ -270,6 +320,16 @@ platform::Expected<Image32, std::string> decodeDib(std::span<const std::byte> in
         return unexpected("unsupported bit depth " + std::to_string(h.bitCount));
     }
 
+    const bool rle = h.compression == BI_RLE8 || h.compression == BI_RLE4;
+    const std::size_t stride = ((static_cast<std::size_t>(width) * h.bitCount + 31) / 32) * 4;
+    // Rows missing at the end stay black, but at least half of them must be
+    // there: a header alone never buys a picture's worth of memory.
+    const std::size_t rowsPresent = bits.size() / stride;
+    const std::size_t rowsNeeded = (static_cast<std::size_t>(height) + 1) / 2;
+    if (!rle && rowsPresent < rowsNeeded) {
+        return unexpected("bitmap bits are missing (" + std::to_string(bits.size()) + " bytes for " +
+                          std::to_string(height) + " rows of " + std::to_string(stride) + ")");
+    }
     Image32 img;
     img.width = width;
     img.height = height;
@@ -313,7 +373,6 @@ platform::Expected<Image32, std::string> decodeDib(std::span<const std::byte> in
         return unexpected("unsupported compression " + std::to_string(h.compression));
     }
 
-    const std::size_t stride = ((static_cast<std::size_t>(width) * h.bitCount + 31) / 32) * 4;
     bool anyAlpha = false;
     for (int row = 0; row < height; ++row) {
         const std::size_t start = static_cast<std::size_t>(row) * stride;

@@ -37,8 +37,15 @@ struct Image32 {
 inline constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 26;
 
 // `usage` 0 (DIB_RGB_COLORS) or 1 (DIB_PAL_COLORS: the colour table holds
-// palette indices, shown here as grey levels).
+// palette indices, shown here as grey levels). A picture of more than
+// `maxPixels` pixels is refused before anything is decoded or allocated (an
+// embedded PNG or JPEG by the size in its own header); so is an uncompressed
+// one whose bits do not hold all of its rows.
 platform::Expected<Image32, std::string> decodeDib(std::span<const std::byte> info,
-                                                   std::span<const std::byte> bits, std::uint32_t usage = 0);
+                                                   std::span<const std::byte> bits, std::uint32_t usage = 0,
+                                                   std::int64_t maxPixels = kMaxImagePixels);
+
+// The pixel count a BITMAPINFO header claims (0 when it cannot be read).
+std::int64_t dibClaimedPixels(std::span<const std::byte> info);
 
 }  // namespace metafile

@@ -14,9 +14,6 @@ namespace {
 struct PatternDeleter {
     void operator()(FcPattern* p) const { FcPatternDestroy(p); }
 };
-struct CharSetDeleter {
-    void operator()(FcCharSet* c) const { FcCharSetDestroy(c); }
-};
 using Pattern = std::unique_ptr<FcPattern, PatternDeleter>;
 
 std::string familyOf(FcPattern* pattern) {
@@ -52,22 +49,35 @@ std::string resolvedFamily(const std::string& face) {
     return family;
 }
 
+namespace {
+
+std::size_t g_fontMatches = 0;
+
+// The installed fonts in order of preference for "sans-serif", sorted once:
+// a character's fallback is the first whose charset holds it. (Sorting once
+// per character cost a full font match for every distinct missing one.)
+FcFontSet* preferredFonts() {
+    static FcFontSet* const set = [] {
+        Pattern pattern(FcPatternCreate());
+        FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
+        FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
+        FcDefaultSubstitute(pattern.get());
+        FcResult result = FcResultNoMatch;
+        ++g_fontMatches;
+        return FcFontSort(nullptr, pattern.get(), FcTrue, nullptr, &result);
+    }();
+    return set;
+}
+
+}  // namespace
+
 std::string fallbackFamilyFor(std::uint32_t character) {
     std::lock_guard lock(g_mutex);
     static std::map<std::uint32_t, std::string> cache;
     if (auto it = cache.find(character); it != cache.end())
         return it->second;
-    std::unique_ptr<FcCharSet, CharSetDeleter> charset(FcCharSetCreate());
-    FcCharSetAddChar(charset.get(), character);
-    Pattern pattern(FcPatternCreate());
-    FcPatternAddCharSet(pattern.get(), FC_CHARSET, charset.get());
-    FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
-    FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
-    FcDefaultSubstitute(pattern.get());
-    FcResult result = FcResultNoMatch;
     std::string family;
-    // Sorted candidates: the first whose charset holds the character.
-    if (FcFontSet* set = FcFontSort(nullptr, pattern.get(), FcTrue, nullptr, &result)) {
+    if (FcFontSet* set = preferredFonts()) {
         for (int i = 0; i < set->nfont; ++i) {
             FcCharSet* cs = nullptr;
             if (FcPatternGetCharSet(set->fonts[i], FC_CHARSET, 0, &cs) == FcResultMatch &&
@@ -76,7 +86,6 @@ std::string fallbackFamilyFor(std::uint32_t character) {
                 break;
             }
         }
-        FcFontSetDestroy(set);
     }
     cache.emplace(character, family);
     return family;
@@ -115,6 +124,11 @@ std::string substituteFamily(std::string_view face) {
             return std::string(s.family);
     }
     return std::string(face);
+}
+
+std::size_t fallbackFontMatches() {
+    std::lock_guard lock(g_mutex);
+    return g_fontMatches;
 }
 
 }  // namespace metafile

@@ -2,6 +2,7 @@
 // fontconfig answers for text: which installed family a Windows face name
 // resolves to, and which family can draw a character the chosen one lacks.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -15,7 +16,11 @@ namespace metafile {
 std::string substituteFamily(std::string_view face);
 // The family fontconfig picks for `face` ("Arial" gives "Liberation Sans").
 std::string resolvedFamily(const std::string& face);
-// A family that has a glyph for `character`, or empty when none has.
+// A family that has a glyph for `character`, or empty when none has. The
+// fonts are sorted by preference once for the process; each character then
+// costs a walk over their charsets.
 std::string fallbackFamilyFor(std::uint32_t character);
+// How many font sorts the fallback search has made (at most one).
+std::size_t fallbackFontMatches();
 
 }  // namespace metafile

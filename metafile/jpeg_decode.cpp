@@ -22,7 +22,10 @@ void onMessage(j_common_ptr) {}
 
 // Decodes into `out`; false on any libjpeg error. Only plain C objects live
 // across the setjmp, so the longjmp skips no destructor.
-bool decode(const unsigned char* data, unsigned long size, Image32& out, std::vector<unsigned char>& row) {
+enum class Outcome { Decoded, Failed, TooLarge };
+
+Outcome decode(const unsigned char* data, unsigned long size, std::int64_t maxPixels, Image32& out,
+               std::vector<unsigned char>& row) {
     jpeg_decompress_struct info;
     ErrorManager errors;
     info.err = jpeg_std_error(&errors.base);
@@ -30,18 +33,24 @@ bool decode(const unsigned char* data, unsigned long size, Image32& out, std::ve
     errors.base.output_message = onMessage;
     if (setjmp(errors.jump)) {
         jpeg_destroy_decompress(&info);
-        return false;
+        return Outcome::Failed;
     }
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, data, size);
     jpeg_read_header(&info, TRUE);
+    // The size is checked before jpeg_start_decompress: for a progressive
+    // picture that call reads every scan into a buffer of the whole image.
+    if (std::int64_t{info.image_width} * info.image_height > maxPixels) {
+        jpeg_destroy_decompress(&info);
+        return Outcome::TooLarge;
+    }
     info.out_color_space = JCS_RGB;
     jpeg_start_decompress(&info);
     const auto width = static_cast<int>(info.output_width), height = static_cast<int>(info.output_height);
-    if (width <= 0 || height <= 0 || std::int64_t{width} * height > kMaxImagePixels ||
+    if (width <= 0 || height <= 0 || std::int64_t{width} * height > maxPixels ||
         info.output_components != 3) {
         jpeg_destroy_decompress(&info);
-        return false;
+        return Outcome::Failed;
     }
     out.width = width;
     out.height = height;
@@ -60,18 +69,22 @@ bool decode(const unsigned char* data, unsigned long size, Image32& out, std::ve
     }
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
-    return true;
+    return Outcome::Decoded;
 }
 
 }  // namespace
 
-platform::Expected<Image32, std::string> decodeJpeg(std::span<const std::byte> data) {
+platform::Expected<Image32, std::string> decodeJpeg(std::span<const std::byte> data, std::int64_t maxPixels) {
     Image32 image;
     std::vector<unsigned char> row;
-    if (data.empty() || !decode(reinterpret_cast<const unsigned char*>(data.data()),
-                                static_cast<unsigned long>(data.size()), image, row)) {
+    const Outcome outcome = data.empty()
+                                ? Outcome::Failed
+                                : decode(reinterpret_cast<const unsigned char*>(data.data()),
+                                         static_cast<unsigned long>(data.size()), maxPixels, image, row);
+    if (outcome == Outcome::TooLarge)
+        return platform::unexpected(std::string("embedded JPEG too large"));
+    if (outcome != Outcome::Decoded)
         return platform::unexpected(std::string("embedded JPEG cannot be decoded"));
-    }
     return image;
 }
 

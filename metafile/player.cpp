@@ -188,6 +188,8 @@ PlaybackReport playMetafile(const Metafile& metafile, Dc& dc, const RectL& desti
                         {}, 0,        0};
     ctx.objects.resize(std::clamp<std::size_t>(metafile.header().nHandles, 1, kMaxObjects));
 
+    dc.resetBudget(
+        WorkBudget::forOutput(std::int64_t{dc.canvas().width()} * std::int64_t{dc.canvas().height()}));
     // The playback's own starting state; everything is restored afterwards.
     const int level = dc.saveDc();
     dc.setGraphicsMode(gdi::GM_ADVANCED);
@@ -228,6 +230,12 @@ PlaybackReport playMetafile(const Metafile& metafile, Dc& dc, const RectL& desti
         ++report.recordsPlayed;
         if (draws(rec.type))
             ++report.drawingRecords;
+        if (dc.budget().spent()) {
+            report.cut = "the page was cut at record " + std::to_string(i) + " (" +
+                         std::string(emf::recordName(rec.type)) + "): " + dc.budget().reason();
+            report.note(report.cut);
+            break;
+        }
         if (rec.type == emf::EMR_EOF)
             break;
     }

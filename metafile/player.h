@@ -21,6 +21,7 @@ struct PlaybackReport {
     std::map<std::uint32_t, int> malformed;  // record type -> count: too short or invalid
     std::vector<std::string> notes;          // the first few oddities, for the diagnostics
     std::string truncation;                  // why the record list ended early, if it did
+    std::string cut;                         // why playback stopped before the end, if it did
     std::map<std::string, int> fonts;        // faces asked for by text records -> runs
     int glyphIndexRuns = 0;                  // text given as the original font's glyph indices
     int missingGlyphs = 0;                   // characters the substitute font has no glyph for
@@ -31,6 +32,9 @@ struct PlaybackReport {
     void useFont(const std::string& face) { ++fonts[face]; }
 };
 
+// The DC's work budget starts afresh for the bitmap's size (see
+// WorkBudget); a page that spends it is cut at that record, with `cut` and a
+// note saying where and why.
 PlaybackReport playMetafile(const Metafile& metafile, Dc& dc, const RectL& destination);
 
 // The transform that maps the metafile's reference-device coordinates onto

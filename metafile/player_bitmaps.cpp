@@ -12,22 +12,34 @@ namespace {
 
 using namespace emf;
 
+constexpr std::int64_t kMaxPatternPixels = std::int64_t{1} << 20;
+
 // The bitmap a record points at with (offBmi, cbBmi, offBits, cbBits),
-// every offset checked against the record.
+// every offset checked against the record. The pixels its header claims are
+// charged to the page's budget before anything is decoded.
 std::optional<Image32> recordBitmap(PlaybackContext& ctx, const ByteReader& record, std::uint32_t offBmi,
                                     std::uint32_t cbBmi, std::uint32_t offBits, std::uint32_t cbBits,
-                                    std::uint32_t usage) {
+                                    std::uint32_t usage, std::int64_t maxPixels = kMaxImagePixels) {
     auto info = record.range(offBmi, cbBmi);
     auto bits = record.range(offBits, cbBits);
     if (!info || !bits) {
         ctx.malformed("bitmap lies outside the record");
         return std::nullopt;
     }
-    auto image = decodeDib(info->bytes(), bits->bytes(), usage);
+    WorkBudget& budget = ctx.dc.budget();
+    const std::int64_t claimed = std::min(dibClaimedPixels(info->bytes()), maxPixels + 1);
+    if (!budget.charge(WorkBudget::Kind::ImagePixels, claimed))
+        return std::nullopt;
+    // An embedded PNG or JPEG may be larger than its header says: what it
+    // adds must fit in what is left.
+    const std::int64_t allowed =
+        std::min(maxPixels, claimed + budget.remaining(WorkBudget::Kind::ImagePixels));
+    auto image = decodeDib(info->bytes(), bits->bytes(), usage, allowed);
     if (!image) {
         ctx.malformed(image.error().c_str());
         return std::nullopt;
     }
+    budget.charge(WorkBudget::Kind::ImagePixels, std::int64_t{image->width} * image->height - claimed);
     return std::move(*image);
 }
 
@@ -219,9 +231,9 @@ template <bool Mono>
 void onPatternBrush(PlaybackContext& ctx, ByteReader& in) {
     const auto index = *in.u32(), usage = *in.u32(), offBmi = *in.u32(), cbBmi = *in.u32(),
                offBits = *in.u32(), cbBits = *in.u32();
-    auto image = recordBitmap(ctx, in, offBmi, cbBmi, offBits, cbBits, usage);
+    auto image = recordBitmap(ctx, in, offBmi, cbBmi, offBits, cbBits, usage, kMaxPatternPixels);
     Brush brush;
-    if (!image || image->width * std::int64_t{image->height} > (1 << 20)) {
+    if (!image) {
         // A brush that cannot be made paints grey rather than nothing.
         brush.color = rgb(128, 128, 128);
         ctx.storeObject(index, brush);

@@ -3,12 +3,16 @@
 #include "metafile/emf_read.h"
 #include "metafile/emf_records.h"
 #include "metafile/player_context.h"
+#include "metafile/stock_objects.h"
 #include "metafile/utf8.h"
 
 namespace metafile {
 namespace {
 
 using namespace emf;
+
+// ExtCreatePen takes at most this many user style entries.
+constexpr std::uint32_t kMaxStyleEntries = 16;
 
 void onCreatePen(PlaybackContext& ctx, ByteReader& in) {
     const auto index = *in.u32();
@@ -31,6 +35,11 @@ void onExtCreatePen(PlaybackContext& ctx, ByteReader& in) {
     pen.color = *in.u32() & 0xFFFFFF;
     pen.hatch = *in.u32();
     const auto entries = *in.u32();
+    if (pen.lineStyle() == gdi::PS_USERSTYLE && entries > kMaxStyleEntries) {
+        // ExtCreatePen fails on such a pen; the object is not made.
+        ctx.malformed("a pen style of more than 16 entries");
+        return;
+    }
     if (pen.lineStyle() == gdi::PS_USERSTYLE) {
         auto styleBytes = in.takeArray(entries, 4);
         if (!styleBytes) {
@@ -102,80 +111,15 @@ void onCreatePalette(PlaybackContext& ctx, ByteReader& in) {
     ctx.storeObject(*in.u32(), PaletteObject{});
 }
 
-Brush stockBrush(std::uint8_t grey) {
-    Brush b;
-    b.color = rgb(grey, grey, grey);
-    return b;
-}
-
 void selectStock(PlaybackContext& ctx, std::uint32_t index) {
-    LogFont font;  // the system font
-    switch (static_cast<StockObject>(index)) {
-        case StockObject::WHITE_BRUSH:
-            ctx.dc.setBrush(stockBrush(255));
-            break;
-        case StockObject::LTGRAY_BRUSH:
-            ctx.dc.setBrush(stockBrush(192));
-            break;
-        case StockObject::GRAY_BRUSH:
-            ctx.dc.setBrush(stockBrush(128));
-            break;
-        case StockObject::DKGRAY_BRUSH:
-            ctx.dc.setBrush(stockBrush(64));
-            break;
-        case StockObject::BLACK_BRUSH:
-            ctx.dc.setBrush(stockBrush(0));
-            break;
-        case StockObject::NULL_BRUSH: {
-            Brush b;
-            b.style = gdi::BS_NULL;
-            ctx.dc.setBrush(b);
-            break;
-        }
-        case StockObject::DC_BRUSH:
-            ctx.dc.setBrush(stockBrush(255));
-            break;
-        case StockObject::WHITE_PEN: {
-            Pen p;
-            p.color = rgb(255, 255, 255);
-            ctx.dc.setPen(p);
-            break;
-        }
-        case StockObject::BLACK_PEN:
-        case StockObject::DC_PEN:
-            ctx.dc.setPen(Pen{});
-            break;
-        case StockObject::NULL_PEN: {
-            Pen p;
-            p.style = gdi::PS_NULL;
-            ctx.dc.setPen(p);
-            break;
-        }
-        case StockObject::OEM_FIXED_FONT:
-        case StockObject::ANSI_FIXED_FONT:
-        case StockObject::SYSTEM_FIXED_FONT:
-            font = LogFont{};
-            font.height = 13;
-            font.faceName = "Courier New";
-            ctx.dc.setFont(font);
-            break;
-        case StockObject::ANSI_VAR_FONT:
-        case StockObject::DEFAULT_GUI_FONT:
-            font = LogFont{};
-            font.height = -11;
-            font.faceName = "MS Shell Dlg";
-            ctx.dc.setFont(font);
-            break;
-        case StockObject::SYSTEM_FONT:
-        case StockObject::DEVICE_DEFAULT_FONT:
-            ctx.dc.setFont(LogFont{16, 0, 0, 0, 700, false, false, false, 1, 0, 0, 0, 0, "System"});
-            break;
-        case StockObject::DEFAULT_PALETTE:
-            break;
-        default:
-            ctx.malformed("unknown stock object");
-            break;
-    }
+    if (const auto brush = stockBrush(index))
+        ctx.dc.setBrush(*brush);
+    else if (const auto pen = stockPen(index))
+        ctx.dc.setPen(*pen);
+    else if (const auto font = stockFont(index))
+        ctx.dc.setFont(*font);
+    else if (index != static_cast<std::uint32_t>(StockObject::DEFAULT_PALETTE))
+        ctx.malformed("unknown stock object");
 }
 
 void onSelectObject(PlaybackContext& ctx, ByteReader& in) {

@@ -6,6 +6,7 @@
 #include "metafile/emf_read.h"
 #include "metafile/emf_records.h"
 #include "metafile/player_context.h"
+#include "metafile/stock_objects.h"
 
 namespace metafile {
 namespace {
@@ -54,8 +55,9 @@ void onExcludeClipRect(PlaybackContext& ctx, ByteReader& in) {
 
 // Region rectangles given in the reference device's pixels, placed with the
 // playback's own transform (not the metafile's mapping).
-Region deviceRegion(const PlaybackContext& ctx, const std::vector<RectL>& rects) {
-    Region out;
+Region deviceRegion(PlaybackContext& ctx, const std::vector<RectL>& rects) {
+    std::vector<RectL> device;
+    device.reserve(rects.size());
     const Matrix& m = ctx.initTransform;
     for (const auto& r : rects) {
         const PointD a = m.apply({double(r.left), double(r.top)}),
@@ -63,18 +65,18 @@ Region deviceRegion(const PlaybackContext& ctx, const std::vector<RectL>& rects)
         auto px = [](double v) {
             return static_cast<std::int32_t>(std::clamp(std::floor(v + 0.5), -1e9, 1e9));
         };
-        out = out.combined(Region::fromRect(std::min(px(a.x), px(b.x)), std::min(px(a.y), px(b.y)),
-                                            std::max(px(a.x), px(b.x)), std::max(px(a.y), px(b.y))),
-                           gdi::RGN_OR);
+        device.push_back({std::min(px(a.x), px(b.x)), std::min(px(a.y), px(b.y)), std::max(px(a.x), px(b.x)),
+                          std::max(px(a.y), px(b.y))});
     }
-    return out;
+    return Region::fromRects(device, &ctx.dc.budget());
 }
 
 // Region rectangles in logical units, placed with the DC's transform.
-Region logicalRegion(const PlaybackContext& ctx, const std::vector<RectL>& rects) {
-    Region out;
-    for (const auto& r : rects) out = out.combined(ctx.dc.logicalRectRegion(r), gdi::RGN_OR);
-    return out;
+Region logicalRegion(PlaybackContext& ctx, const std::vector<RectL>& rects) {
+    std::vector<Region> parts;
+    parts.reserve(rects.size());
+    for (const auto& r : rects) parts.push_back(ctx.dc.logicalRectRegion(r));
+    return Region::unionOf(std::move(parts), &ctx.dc.budget());
 }
 
 void onExtSelectClipRgn(PlaybackContext& ctx, ByteReader& in) {
@@ -105,18 +107,8 @@ void onSetMetaRgn(PlaybackContext& ctx, ByteReader&) {
 }
 
 std::optional<Brush> brushAt(PlaybackContext& ctx, std::uint32_t index) {
-    if (index & 0x80000000u) {
-        // A stock brush: the grey levels of WHITE_BRUSH .. BLACK_BRUSH.
-        static constexpr std::uint8_t kGreys[] = {255, 192, 128, 64, 0};
-        const std::uint32_t stock = index & 0x7FFFFFFFu;
-        Brush b;
-        if (stock < 5) {
-            b.color = rgb(kGreys[stock], kGreys[stock], kGreys[stock]);
-        } else {
-            b.style = gdi::BS_NULL;
-        }
-        return b;
-    }
+    if (index & 0x80000000u)
+        return stockBrush(index);
     const GdiObject* object = ctx.object(index);
     if (object == nullptr)
         return std::nullopt;

@@ -94,7 +94,10 @@ void onModifyWorldTransform(PlaybackContext& ctx, ByteReader& in) {
 }
 
 void onSaveDc(PlaybackContext& ctx, ByteReader&) {
-    ctx.dc.saveDc();
+    if (ctx.dc.saveDc() == 0) {
+        ctx.malformed("saves more levels than a DC holds");
+        return;
+    }
     ctx.savedMappings.push_back(ctx.mapping);
 }
 

@@ -82,6 +82,36 @@ Region Region::fromRect(std::int32_t left, std::int32_t top, std::int32_t right,
     return r;
 }
 
+std::size_t Region::spanCount() const {
+    std::size_t n = 0;
+    for (const auto& band : m_bands) n += band.spans.size();
+    return n;
+}
+
+Region Region::unionOf(std::vector<Region> parts, WorkBudget* budget) {
+    while (parts.size() > 1) {
+        std::vector<Region> next;
+        next.reserve(parts.size() / 2 + 1);
+        for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+            const auto spans = static_cast<std::int64_t>(parts[i].spanCount() + parts[i + 1].spanCount());
+            if (budget != nullptr && !budget->charge(WorkBudget::Kind::RegionSpans, spans))
+                return {};
+            next.push_back(parts[i].combined(parts[i + 1], gdi::RGN_OR));
+        }
+        if (parts.size() % 2 == 1)
+            next.push_back(std::move(parts.back()));
+        parts = std::move(next);
+    }
+    return parts.empty() ? Region{} : std::move(parts.front());
+}
+
+Region Region::fromRects(std::span<const RectL> rects, WorkBudget* budget) {
+    std::vector<Region> parts;
+    parts.reserve(rects.size());
+    for (const auto& r : rects) parts.push_back(fromRect(r));
+    return unionOf(std::move(parts), budget);
+}
+
 Region Region::fromRows(std::int32_t top, const std::vector<std::vector<Span>>& rows) {
     Region r;
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -144,7 +174,10 @@ bool Region::contains(std::int32_t x, std::int32_t y) const {
     if (spans == nullptr) {
         return false;
     }
-    return std::any_of(spans->begin(), spans->end(), [x](const Span& s) { return s.x1 <= x && x < s.x2; });
+    // The first span ending after x is the only one that can hold it.
+    const auto it = std::upper_bound(spans->begin(), spans->end(), x,
+                                     [](std::int32_t v, const Span& s) { return v < s.x2; });
+    return it != spans->end() && it->x1 <= x;
 }
 
 Region Region::combined(const Region& other, int mode) const {

@@ -5,10 +5,12 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
 #include "metafile/geometry.h"
+#include "metafile/work_budget.h"
 
 namespace metafile {
 
@@ -31,11 +33,19 @@ public:
     // The rectangle [left, right) x [top, bottom); empty when inverted.
     static Region fromRect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom);
     static Region fromRect(const RectL& r) { return fromRect(r.left, r.top, r.right, r.bottom); }
+    // The union of many regions (or rectangles), merged in pairs, round
+    // after round: n log n for the banded lists that records carry, never
+    // one union per part. Each merge's spans are charged to `budget`; an
+    // empty region comes back once it is spent.
+    static Region unionOf(std::vector<Region> parts, WorkBudget* budget = nullptr);
+    static Region fromRects(std::span<const RectL> rects, WorkBudget* budget = nullptr);
     // Builds a region from rows of spans (one vector of spans per row from
     // `top`); adjacent equal rows are merged into bands.
     static Region fromRows(std::int32_t top, const std::vector<std::vector<Span>>& rows);
 
     bool empty() const { return m_bands.empty(); }
+    // How many spans (rectangles) the region is made of.
+    std::size_t spanCount() const;
     const std::vector<Band>& bands() const { return m_bands; }
     std::optional<RectL> bounds() const;
     std::vector<RectL> rects() const;

@@ -21,8 +21,9 @@ for target in "${targets[@]}"; do
   extra=()
   max_len=8192
   if [[ $target == metafile ]]; then
+    # Room for the saved hostile pages (regions, pens, pictures) to be mutated whole.
     extra=("${extra_metafile[@]}")
-    max_len=65536
+    max_len=262144
   fi
   work=$(mktemp -d)
   crashers=tests/fuzz/crashers/$target
