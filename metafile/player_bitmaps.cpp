@@ -14,9 +14,30 @@ using namespace emf;
 
 constexpr std::int64_t kMaxPatternPixels = std::int64_t{1} << 20;
 
+// A bitmap of a record, decoded. The pixels its header claims are charged to
+// the page's budget before anything is decoded.
+std::optional<Image32> decodeForPage(PlaybackContext& ctx, std::span<const std::byte> info,
+                                     std::span<const std::byte> bits, std::uint32_t usage,
+                                     std::int64_t maxPixels = kMaxImagePixels) {
+    WorkBudget& budget = ctx.dc.budget();
+    const std::int64_t claimed = std::min(dibClaimedPixels(info), maxPixels + 1);
+    if (!budget.charge(WorkBudget::Kind::ImagePixels, claimed))
+        return std::nullopt;
+    // An embedded PNG or JPEG may be larger than its header says: what it
+    // adds must fit in what is left.
+    const std::int64_t allowed =
+        std::min(maxPixels, claimed + budget.remaining(WorkBudget::Kind::ImagePixels));
+    auto image = decodeDib(info, bits, usage, allowed);
+    if (!image) {
+        ctx.malformed(image.error().c_str());
+        return std::nullopt;
+    }
+    budget.charge(WorkBudget::Kind::ImagePixels, std::int64_t{image->width} * image->height - claimed);
+    return std::move(*image);
+}
+
 // The bitmap a record points at with (offBmi, cbBmi, offBits, cbBits),
-// every offset checked against the record. The pixels its header claims are
-// charged to the page's budget before anything is decoded.
+// every offset checked against the record.
 std::optional<Image32> recordBitmap(PlaybackContext& ctx, const ByteReader& record, std::uint32_t offBmi,
                                     std::uint32_t cbBmi, std::uint32_t offBits, std::uint32_t cbBits,
                                     std::uint32_t usage, std::int64_t maxPixels = kMaxImagePixels) {
@@ -26,21 +47,7 @@ std::optional<Image32> recordBitmap(PlaybackContext& ctx, const ByteReader& reco
         ctx.malformed("bitmap lies outside the record");
         return std::nullopt;
     }
-    WorkBudget& budget = ctx.dc.budget();
-    const std::int64_t claimed = std::min(dibClaimedPixels(info->bytes()), maxPixels + 1);
-    if (!budget.charge(WorkBudget::Kind::ImagePixels, claimed))
-        return std::nullopt;
-    // An embedded PNG or JPEG may be larger than its header says: what it
-    // adds must fit in what is left.
-    const std::int64_t allowed =
-        std::min(maxPixels, claimed + budget.remaining(WorkBudget::Kind::ImagePixels));
-    auto image = decodeDib(info->bytes(), bits->bytes(), usage, allowed);
-    if (!image) {
-        ctx.malformed(image.error().c_str());
-        return std::nullopt;
-    }
-    budget.charge(WorkBudget::Kind::ImagePixels, std::int64_t{image->width} * image->height - claimed);
-    return std::move(*image);
+    return decodeForPage(ctx, info->bytes(), bits->bytes(), usage, maxPixels);
 }
 
 // Source rectangles of DIB records count rows from the bottom of a
@@ -209,8 +216,27 @@ void onSetDiBitsToDevice(PlaybackContext& ctx, ByteReader& in) {
     const auto xDest = *in.i32(), yDest = *in.i32(), xSrc = *in.i32(), ySrc = *in.i32(), cxSrc = *in.i32(),
                cySrc = *in.i32();
     const auto offBmi = *in.u32(), cbBmi = *in.u32(), offBits = *in.u32(), cbBits = *in.u32(),
-               usage = *in.u32();
-    auto image = recordBitmap(ctx, in, offBmi, cbBmi, offBits, cbBits, usage);
+               usage = *in.u32(), startScan = *in.u32(), scans = *in.u32();
+    auto infoRange = in.range(offBmi, cbBmi);
+    auto bits = in.range(offBits, cbBits);
+    if (!infoRange || !bits || cbBmi < 16) {
+        ctx.malformed("bitmap lies outside the record");
+        return;
+    }
+    // The bits hold `scans` rows from row `startScan` (counted from the
+    // bottom): they are decoded as a picture of that height.
+    std::vector<std::byte> info(infoRange->bytes().begin(), infoRange->bytes().end());
+    const bool core = ByteReader(info).u32() == 12u;
+    const std::size_t heightAt = core ? 6 : 8, heightSize = core ? 2 : 4;
+    const std::int64_t fullHeight = core ? std::int64_t{*ByteReader(info).range(heightAt, 2)->u16()}
+                                         : std::int64_t{*ByteReader(info).range(heightAt, 4)->i32()};
+    const std::int64_t rows = std::min<std::int64_t>(scans, fullHeight < 0 ? -fullHeight : fullHeight);
+    if (rows <= 0)
+        return;  // no scan lines: nothing is drawn
+    const auto height = static_cast<std::uint32_t>(fullHeight < 0 ? -rows : rows);
+    for (std::size_t i = 0; i < heightSize; ++i)
+        info[heightAt + i] = static_cast<std::byte>((height >> (8 * i)) & 0xFF);
+    auto image = decodeForPage(ctx, info, bits->bytes(), usage);
     if (!image)
         return;
     // No stretching: one source pixel to one device pixel.
@@ -221,7 +247,7 @@ void onSetDiBitsToDevice(PlaybackContext& ctx, ByteReader& in) {
     destRect(draw, xDest, yDest, cxSrc * std::fabs(sx), cySrc * std::fabs(sy));
     draw.source = &*image;
     draw.srcX = xSrc;
-    draw.srcY = topOf(*image, ySrc, cySrc);
+    draw.srcY = topOf(*image, double(ySrc) - startScan, cySrc);
     draw.srcW = cxSrc;
     draw.srcH = cySrc;
     ctx.dc.drawImage(draw);
