@@ -39,7 +39,8 @@ public:
         const std::int64_t out = std::max<std::int64_t>(outputPixels, 1);
         Limits l;
         l.curvePoints = std::int64_t{1} << 24;
-        l.imagePixels = std::max<std::int64_t>(std::int64_t{1} << 28, 8 * out);
+        // One picture of the largest size, or sixteen times the output.
+        l.imagePixels = std::max<std::int64_t>(std::int64_t{1} << 26, 16 * out);
         l.regionSpans = std::max<std::int64_t>(std::int64_t{1} << 26, 4 * out);
         l.dashSteps = std::max<std::int64_t>(std::int64_t{1} << 27, 16 * out);
         return l;
