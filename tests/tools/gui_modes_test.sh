@@ -12,7 +12,9 @@ dotlift=$1
 dotsweep=$2
 
 if [[ -z "${DISPLAY:-}" ]]; then
-  exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24" "$0" "$@"
+  # -noreset: the server otherwise resets when its last client leaves, and a
+  # tool started in that moment cannot open the display.
+  exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24 -noreset" "$0" "$@"
 fi
 command -v xdotool >/dev/null || { echo "xdotool is missing (scripts/packages.txt)" >&2; exit 1; }
 
