@@ -62,7 +62,7 @@ if ((run_tests == 0)); then
 fi
 
 echo "== tests (release build)"
-ctest --test-dir build/release --output-on-failure -j "$jobs"
+ctest --test-dir build/release --output-on-failure --timeout 300 -j "$jobs"
 
 echo "== core tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DENABLE_SANITIZERS=ON \
@@ -70,7 +70,7 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DENABLE_SANITIZERS=O
 cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
-  ctest --test-dir build/asan --output-on-failure -j "$jobs" -L core
+  ctest --test-dir build/asan --output-on-failure --timeout 600 -j "$jobs" -L core
 
 echo "== core and capture tests under ThreadSanitizer"
 bash scripts/tsan.sh "$jobs"

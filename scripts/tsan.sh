@@ -19,4 +19,4 @@ cmake --build build/tsan -j "$jobs" --target "${programs[@]}"
 # The other test programs are not built here: their entries are left out.
 OMP_NUM_THREADS=1 MAGICK_THREAD_LIMIT=1 \
   TSAN_OPTIONS="halt_on_error=1 abort_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" \
-  ctest --test-dir build/tsan --output-on-failure -j "$jobs" -L core -E '_NOT_BUILT$|^fuzz_replay_'
+  ctest --test-dir build/tsan --output-on-failure --timeout 600 -j "$jobs" -L core -E '_NOT_BUILT$|^fuzz_replay_'
