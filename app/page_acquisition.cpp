@@ -222,14 +222,23 @@ void PageAcquisition::deleteQueuedJobs() {
 }
 
 PrinterInventory PageAcquisition::collectPrinterInventory() {
+    // A printer that cannot be opened is said and listed by its name alone.
     PrinterInventory inventory;
     for (const auto& name : m_spooler.printerNames()) {
         const auto info = m_spooler.printer(name);
-        if (!info) {
+        if (!info)
             systemMessage("!bFlag || !hPrinter. Error 020010");
-            continue;
-        }
-        inventory.local.push_back({info->name, info->port, info->driver, info->dataType, info->attributes});
+        inventory.local.push_back(info ? PrinterInventoryEntry{info->name, info->port, info->driver,
+                                                               info->dataType, info->attributes}
+                                       : PrinterInventoryEntry{name, {}, {}, {}, 0});
+    }
+    for (const auto& name : m_spooler.connectionNames()) {
+        const auto info = m_spooler.connection(name);
+        if (!info)
+            systemMessage("!bFlag || !hPrinter. Error 020013");
+        inventory.connections.push_back(info ? PrinterInventoryEntry{info->name, info->port, info->driver,
+                                                                     info->dataType, info->attributes}
+                                             : PrinterInventoryEntry{name, {}, {}, {}, 0});
     }
     return inventory;
 }

@@ -221,6 +221,15 @@ Result outputOption(Parser& p, std::string_view option, std::string_view value) 
     return std::nullopt;
 }
 
+// A document's file or folder: any non-empty path.
+Result documentPath(std::string_view option, std::string_view value,
+                    std::optional<std::filesystem::path>& out) {
+    if (value.empty() || value.find('\0') != std::string_view::npos)
+        return std::string(option) + " needs a file name";
+    out = std::filesystem::path(value);
+    return std::nullopt;
+}
+
 Result jobsOption(Parser& p, std::string_view option, std::string_view value) {
     std::int32_t n = 0;
     if (auto error = wholeNumber(option, value, 1, 1024, n))
@@ -241,8 +250,8 @@ Result jobsOption(Parser& p, std::string_view option, std::string_view value) {
         NAME, false, [](Parser& p, std::string_view, std::string_view) -> Result { return EXPR; } \
     }
 
-const std::array<OptionSpec, 39>& optionTable() {
-    static const std::array<OptionSpec, 39> table = {{
+const std::array<OptionSpec, 43>& optionTable() {
+    static const std::array<OptionSpec, 43> table = {{
         {"--help", false,
          [](Parser& p, std::string_view, std::string_view) -> Result {
              return p.line.help = true, std::nullopt;
@@ -292,6 +301,17 @@ const std::array<OptionSpec, 39>& optionTable() {
         {"-o", true, outputOption},
         {"--output", true, outputOption},
         {"--base-name", true, baseNameOption},
+        {"--pdf", true,
+         [](Parser& p, std::string_view o, std::string_view v) { return documentPath(o, v, p.line.pdf); }},
+        {"--gallery", true,
+         [](Parser& p, std::string_view o,
+            std::string_view v) { return documentPath(o, v, p.line.gallery); }},
+        {"--multipage-tif", true,
+         [](Parser& p, std::string_view o,
+            std::string_view v) { return documentPath(o, v, p.line.multipageTif); }},
+        {"--animated-gif", true,
+         [](Parser& p, std::string_view o,
+            std::string_view v) { return documentPath(o, v, p.line.animatedGif); }},
         {"-j", true, jobsOption},
         {"--jobs", true, jobsOption},
     }};
@@ -415,6 +435,18 @@ Format (default png; options not given take the stored-settings defaults):
   --lzw, --no-lzw         TIF LZW compression (default on)
   --gif-delay MS          animation frame delay, 0 to 6000
   --pdf-format bmp|jpg|tif|png       the multipage PDF's inside format
+
+Documents (all pages of all files, in the order given, numbered 0001, 0002, ...;
+with any of these no page is written as an image file of its own):
+  --pdf FILE              one multipage PDF; each page as large as its pixels
+                          at the resolution, placed in the --pdf-format
+  --gallery DIR           an HTML gallery: DIR/BASE.html and DIR/BASE_files/ with
+                          the pages in the format (TIF gives BMP) and thumbnails;
+                          BASE is --base-name or the first file's name; DIR is
+                          made when missing
+  --multipage-tif FILE    one TIF of all pages, with the TIF options
+  --animated-gif FILE     one animated GIF of all pages, with the GIF options and
+                          --gif-delay between frames
 
 Run:
   -o DIR, --output DIR    output folder (default: the current folder)

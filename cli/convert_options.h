@@ -37,6 +37,13 @@ struct CommandLine {
     std::filesystem::path outputFolder = ".";
     std::optional<std::string> baseName;
     int jobs = 0;  // render threads in all; 0 = one per core
+    // Documents over all pages of all inputs; with any of them no page is
+    // written as an image file of its own.
+    std::optional<std::filesystem::path> pdf;
+    std::optional<std::filesystem::path> gallery;  // the folder of BASE.html and BASE_files
+    std::optional<std::filesystem::path> multipageTif;
+    std::optional<std::filesystem::path> animatedGif;
+    bool writesDocuments() const { return pdf || gallery || multipageTif || animatedGif; }
     std::vector<std::filesystem::path> inputs;
 };
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/page_acquisition.h"
+#include "cli/document_writers.h"
 #include "cli/output_names.h"
 #include "cli/page_converter.h"
 #include "cli/page_report.h"
@@ -178,6 +179,43 @@ void convertOne(PageConverter& converter, const PageTask& task, const CommandLin
         console.error(task.label + ": damaged: " + damage + "; the page was drawn from what could be read");
 }
 
+// Says each input that gave no pages; true when there was one.
+bool reportInputFailures(const std::vector<InputPages>& inputs,
+                         const std::vector<std::optional<std::string>>& failures, Console& console) {
+    bool failed = false;
+    for (std::size_t i = 0; i < failures.size(); ++i) {
+        if (failures[i]) {
+            console.error(inputs[i].input.string() + ": " + *failures[i]);
+            failed = true;
+        }
+    }
+    return failed;
+}
+
+// The documents over every page of every input, in input order.
+int writeDocumentsRun(const CommandLine& line, const std::vector<InputPages>& inputs,
+                      const std::vector<std::vector<fs::path>>& sources,
+                      const std::vector<std::optional<std::string>>& failures, const ScratchFolder& scratch,
+                      Console& console) {
+    if (scratch.path().empty()) {
+        console.error("no temporary folder for the documents' pages");
+        return kSomeFailed;
+    }
+    std::vector<DocumentPage> pages;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        for (std::size_t p = 0; p < sources[i].size(); ++p) {
+            pages.push_back({sources[i][p], inputs[i].spool
+                                                ? inputs[i].input.string() + " page " + std::to_string(p + 1)
+                                                : inputs[i].input.string()});
+        }
+    }
+    const DocumentSinks sinks{[&console](const std::string& text) { console.error(text); },
+                              [&console](const std::string& text) { console.written(text); }};
+    const bool written = writeDocuments(line, pages, scratch.path(), sinks);
+    const bool inputFailed = reportInputFailures(inputs, failures, console);
+    return written && !inputFailed ? kAllWritten : kSomeFailed;
+}
+
 }  // namespace
 
 int runConversion(const CommandLine& line, const RunSettings& run) {
@@ -186,6 +224,9 @@ int runConversion(const CommandLine& line, const RunSettings& run) {
     std::vector<std::vector<fs::path>> sources;
     std::vector<std::optional<std::string>> failures;
     const auto inputs = collectPages(line, scratch, sources, failures, console);
+
+    if (line.writesDocuments())
+        return writeDocumentsRun(line, inputs, sources, failures, scratch, console);
 
     const std::string extension(output::extensionOf(line.settings.format));
     const auto names = outputNames(inputs, line.baseName, extension);
@@ -246,13 +287,7 @@ int runConversion(const CommandLine& line, const RunSettings& run) {
     for (auto& thread : threads) thread.join();
     progress.finish();
 
-    bool failed = false;
-    for (std::size_t i = 0; i < failures.size(); ++i) {
-        if (failures[i]) {
-            console.error(inputs[i].input.string() + ": " + *failures[i]);
-            failed = true;
-        }
-    }
+    bool failed = reportInputFailures(inputs, failures, console);
     for (const auto& failure : pageFailures) failed = failed || failure.has_value();
     return failed ? kSomeFailed : kAllWritten;
 }

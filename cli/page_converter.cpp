@@ -8,6 +8,7 @@
 #include "metafile/metafile.h"
 #include "output/image_file.h"
 #include "output/row_writer.h"
+#include "render/magick_guard.h"
 
 namespace cli {
 
@@ -27,6 +28,35 @@ PageConverter::PageConverter(const ConvertSettings& settings, const fs::path& st
     m_renderer.applyEncodingOptions = [this](Magick::Image& image, double dpi) {
         m_formats.applyEncodingOptions(image, dpi);
     };
+}
+
+platform::Expected<Magick::Image, std::string> PageConverter::renderWhole(const metafile::Metafile& page,
+                                                                          double dpi) {
+    if (!m_renderer.layoutPage(dpi, &page))
+        return platform::unexpected(
+            std::string("the page is empty or too large to render at this resolution"));
+    Magick::Image image;
+    if (auto reason = render::magickCall([&] { image = m_renderer.renderPage(dpi, &page); }))
+        return platform::unexpected("the image library failed: " + *reason);
+    if (image.columns() == 0 || image.rows() == 0)
+        return platform::unexpected(std::string("the page could not be rendered"));
+    return image;
+}
+
+platform::Expected<Magick::Image, std::string> PageConverter::renderForDocument(
+    const metafile::Metafile& page, int multipageMode) {
+    m_session.MultipageMode = multipageMode;
+    auto image = renderWhole(page, m_settings.dpi);
+    m_session.MultipageMode = 0;
+    return image;
+}
+
+platform::Expected<Magick::Image, std::string> PageConverter::renderThumbnail(const metafile::Metafile& page,
+                                                                              double thumbnailDpi) {
+    m_session.ThumbnailMode = true;
+    auto image = renderWhole(page, thumbnailDpi);
+    m_session.ThumbnailMode = false;
+    return image;
 }
 
 std::string PageConverter::pdfInsideFormat() const {

@@ -16,6 +16,7 @@
 #include "cli/convert_options.h"
 #include "metafile/player.h"
 #include "output/formats.h"
+#include "platform/expected.h"
 #include "platform/folders.h"
 #include "platform/registry/registry.h"
 #include "render/page_renderer.h"
@@ -51,6 +52,16 @@ public:
     PageOutcome convert(const metafile::Metafile& page, const std::filesystem::path& target,
                         int stripThreads);
 
+    // A page for the document writers, rendered whole as the main program's
+    // writers render it: with the options of `multipageMode` (0 the format's
+    // own, 1 the PDF's inside format, 2 TIF, 3 GIF) at the command line's
+    // resolution, or in thumbnail mode at `thumbnailDpi`. The reason when it
+    // cannot be rendered.
+    platform::Expected<Magick::Image, std::string> renderForDocument(const metafile::Metafile& page,
+                                                                     int multipageMode);
+    platform::Expected<Magick::Image, std::string> renderThumbnail(const metafile::Metafile& page,
+                                                                   double thumbnailDpi);
+
     // The PDF inside format as the encoding step reads it.
     std::string pdfInsideFormat() const;
 
@@ -58,6 +69,7 @@ public:
     bool streamable() const;
 
 private:
+    platform::Expected<Magick::Image, std::string> renderWhole(const metafile::Metafile& page, double dpi);
     std::optional<std::string> writeWhole(const metafile::Metafile& page, const render::PageLayout& layout,
                                           const std::filesystem::path& target, int threads,
                                           PageOutcome& outcome);

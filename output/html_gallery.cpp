@@ -22,18 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 using platform::RegRoot;
 
-// The page images' extension: ".jpg", ".gif" or ".png" when that format is
-// current, otherwise ".bmp".
-std::string galleryExtension(const app::FormatFlags& f) {
-    if (f.JPG_Default)
-        return ".jpg";
-    if (f.GIF_Default)
-        return ".gif";
-    if (f.PNG_Default)
-        return ".png";
-    return ".bmp";
-}
-
 bool isGalleryFile(const std::string& name) {
     if (name == "header.html" || name == "bottoms.html")
         return true;
@@ -58,6 +46,16 @@ bool writeText(const std::string& path, const std::string& text) {
 }
 
 }  // namespace
+
+std::string galleryExtension(const app::FormatFlags& f) {
+    if (f.JPG_Default)
+        return ".jpg";
+    if (f.GIF_Default)
+        return ".gif";
+    if (f.PNG_Default)
+        return ".png";
+    return ".bmp";
+}
 
 bool prepareGalleryFolder(const std::string& folder) {
     std::error_code ec;

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "app/options.h"
+
 namespace output {
 
 struct WriterServices;
@@ -31,6 +33,10 @@ private:
 
 // The HTML run (on the writer thread); true when every page was written.
 bool runHtmlWriter(WriterServices& services, const RunSnapshot& snapshot);
+
+// The page images' extension: ".jpg", ".gif" or ".png" when that format is
+// current, otherwise ".bmp" (TIF included).
+std::string galleryExtension(const app::FormatFlags& format);
 
 // The files of an earlier gallery in `folder` (header.html, bottoms.html,
 // NNNN.ext, NNNN_.ext) are removed; anything else stays. False when the

@@ -19,6 +19,9 @@ namespace {
 using platform::RegRoot;
 
 constexpr int kMailPdf = 6;
+// Stored codes the list does not offer: one multipage TIF, one animated GIF.
+constexpr int kMailTif = 7;
+constexpr int kMailGif = 8;
 
 std::string workFolderOf(WriterServices& s) {
     const auto work = s.folders.workFolder();
@@ -40,7 +43,7 @@ void MailCommands::email() {
     bool invokeOptions = s.session.options.SaveFile_Opt;
     if (!s.ui.showMailFormatDialog(code, invokeOptions))
         return;
-    if (code < 1 || code > kMailPdf)
+    if (code < 1 || code > kMailGif)
         code = 1;
     s.BaseName = proposedBaseName(s.session.macroExchange.DocumentName);
     s.SaveFolder = workFolderOf(s);
@@ -54,7 +57,7 @@ void MailCommands::email() {
         s.formats.selectFormat(code, s.rerenderCurrentPage);
         if (invokeOptions)
             s.showFormatOptions();
-    } else {
+    } else if (code == kMailPdf) {
         // The format before the PDF's inside format became current, put back
         // when the document has been mailed.
         backups.format = s.session.CurrentFormat;
@@ -74,6 +77,19 @@ void MailCommands::email() {
             s.formats.selectFormat(insideCode, s.rerenderCurrentPage);
         if (invokeOptions)
             s.showFormatOptions();
+    } else {
+        // TIF for the multipage TIF; GIF, with the animation page, for the
+        // animated GIF. The format before is put back after the mail.
+        backups.format = s.session.CurrentFormat;
+        s.formats.selectFormat(code == kMailTif ? 5 : 2, s.rerenderCurrentPage);
+        if (invokeOptions && code == kMailGif) {
+            std::int32_t delay = s.session.formatOptions.GIF_Delay;
+            std::string inside = s.formats.pdfInsideFormat();
+            if (s.ui.showExtraOptionsPage(1, delay, inside))
+                s.formats.commitExtraPage(1, delay, inside);
+        }
+        if (invokeOptions)
+            s.showFormatOptions();
     }
     if (!s.currentPageExists())
         return;
@@ -83,9 +99,11 @@ void MailCommands::email() {
         m_save.startImageRun();
         return;
     }
-    s.session.MultipageMode = 1;
-    s.store.writeDword(RegRoot::CurrentUser, "KodMultipageFormat", 1);
-    s.BaseName = "doc";
+    const int mode = code == kMailPdf ? 1 : code == kMailTif ? 2 : 3;
+    s.session.MultipageMode = mode;
+    s.store.writeDword(RegRoot::CurrentUser, "KodMultipageFormat", static_cast<std::uint32_t>(mode));
+    if (code == kMailPdf)
+        s.BaseName = "doc";
     m_pdf.startPdfRun(std::move(backups));
 }
 

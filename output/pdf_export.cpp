@@ -7,6 +7,7 @@
 #include "app/settings_store.h"
 #include "output/formats.h"
 #include "output/mail.h"
+#include "output/multipage_image.h"
 #include "output/naming_rule.h"
 #include "output/page_file.h"
 #include "output/pdf_layer.h"
@@ -42,6 +43,64 @@ void message(WriterServices& s, const std::string& text, const char* caption = a
 std::string pageFileExtension(WriterServices& s) {
     const auto stored = s.store.readString(RegRoot::CurrentUser, "PDF_Bitmp_Format");
     return "." + (stored && !stored->empty() ? *stored : std::string("bmp"));
+}
+
+// The format flags as the command found them, written back.
+void restoreFormat(WriterServices& s, const PdfBackups& backups) {
+    if (!backups.format)
+        return;
+    {
+        std::lock_guard lock(s.session.renderLock);
+        s.session.CurrentFormat = *backups.format;
+    }
+    writeFormatFlags(s, *backups.format);
+}
+
+// Multipage modes 2 and 3 (from the e-mail route): every page rendered with
+// the TIF or GIF options into one multipage TIF or animated GIF, named by the
+// save rule after the first page, and mailed.
+bool runMultipageWriter(WriterServices& s, const RunSnapshot& snap, const PdfBackups& backups) {
+    const int mode = snap.multipageMode;
+    std::string path;
+    bool completed = false;
+    {
+        s.ui.invalidate(app::UiWindow::PageView, std::nullopt, false);
+        RunCursor cursor(s.ui);
+        try {
+            RunRenderer renderer(s.session, snap, s.store, s.folders, s.ui);
+            MultipageImageWriter writer(mode, snap.formatOptions.GIF_Delay);
+            bool stopped = false;
+            for (int i = 0; i < static_cast<int>(snap.pages.size()) && !stopped; ++i) {
+                stopped = abortConfirmed(s.session, s.ui);
+                if (!stopped)
+                    writer.addPage(renderer.renderPage(i, snap.resolution));
+            }
+            if (!stopped && !snap.pages.empty()) {
+                const std::string base = snap.mailRoute ? mailBaseName(snap.baseName) : snap.baseName;
+                path = outputFileName(snap.saveFolder, base, pageNumberOf(snap.pages.front().fileName),
+                                      multipageExtension(mode));
+                if (tooLong(path)) {
+                    s.ui.showMessage(kTooLongMessage, app::kMessageCaption, app::MessageButtons::Ok,
+                                     app::MessageIcon::None);
+                } else if (const auto failure = writer.finish(path)) {
+                    message(s, writeFailureMessage(path, *failure));
+                } else {
+                    completed = true;
+                }
+            }
+        } catch (const std::exception& e) {
+            message(s, std::string("The file could not be written:\n") + e.what());
+        }
+    }
+    if (completed) {
+        restoreFormat(s, backups);
+        s.session.OutputFileList.at(0) = path;
+        if (snap.mailRoute)
+            s.mailer.sendDocuments({path});
+    }
+    s.session.MailRoute = false;
+    setMultipageMode(s, 0);
+    return completed;
 }
 
 }  // namespace
@@ -123,6 +182,8 @@ bool PdfExport::startPdfRun(PdfBackups backups) {
 }
 
 bool runPdfWriter(WriterServices& s, const RunSnapshot& snap, const PdfBackups& backups) {
+    if (snap.multipageMode == kMultipageTif || snap.multipageMode == kMultipageGif)
+        return runMultipageWriter(s, snap, backups);
     const std::string pdfPath = platform::joinPath(snap.saveFolder, snap.baseName + ".pdf");
     bool completed = false;
     PDF* p = PDF_new();
@@ -185,13 +246,7 @@ bool runPdfWriter(WriterServices& s, const RunSnapshot& snap, const PdfBackups& 
     if (completed) {
         if (!snap.mailRoute && snap.startFile)
             s.openFile(pdfPath);
-        if (backups.format) {
-            {
-                std::lock_guard lock(s.session.renderLock);
-                s.session.CurrentFormat = *backups.format;
-            }
-            writeFormatFlags(s, *backups.format);
-        }
+        restoreFormat(s, backups);
         if (!snap.mailRoute) {
             if (backups.view)
                 s.session.CurrentImage.store(backups.view);

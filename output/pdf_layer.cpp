@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -33,7 +34,15 @@ struct LoadedImage {
 double toDpi(const Magick::Image& image, double value) {
     if (value <= 0)
         return 72.0;
-    return image.resolutionUnits() == Magick::PixelsPerCentimeterResolution ? value * 2.54 : value;
+    if (image.resolutionUnits() != Magick::PixelsPerCentimeterResolution)
+        return value;
+    // BMP and PNG keep whole pixels a metre (1 of them is 0.0254 dpi), the
+    // encoder cutting the fraction off: 72 dpi is stored as 2834 and reads
+    // back as 71.98. A value within one such step of a whole number of dots
+    // per inch is that number.
+    const double dpi = value * 2.54;
+    const double whole = std::round(dpi);
+    return std::abs(dpi - whole) < 0.026 ? whole : dpi;
 }
 
 bool isJpeg(const std::vector<unsigned char>& bytes) {

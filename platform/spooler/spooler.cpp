@@ -46,6 +46,24 @@ std::optional<std::uint32_t> dwordValue(const RegKey& key, std::string_view name
     return n;
 }
 
+// A connection "\\server\share" is the key ",,server,share".
+std::string connectionKeyOf(std::string name) {
+    std::replace(name.begin(), name.end(), '\\', ',');
+    return std::string(kConnectionsKey) + "\\" + name;
+}
+
+PrinterInfo printerOf(const RegKey& key, const std::string& name) {
+    PrinterInfo p;
+    p.name = stringValue(key, "Name").value_or(name);
+    p.port = stringValue(key, "Port").value_or("");
+    p.driver = stringValue(key, "Printer Driver").value_or("");
+    p.dataType = stringValue(key, "Datatype").value_or("RAW");
+    p.attributes = dwordValue(key, "Attributes").value_or(0);
+    p.status = dwordValue(key, "Status").value_or(0);
+    p.printQuality = static_cast<std::int16_t>(dwordValue(key, "PrintQuality").value_or(300));
+    return p;
+}
+
 std::string fiveDigits(std::uint32_t id) {
     char name[16];
     std::snprintf(name, sizeof name, "%05u", id);
@@ -137,16 +155,47 @@ std::optional<PrinterInfo> Spooler::printer(const std::string& name) const {
     auto key = m_registry.openKey(RegRoot::LocalMachine, keyOf(name), RegAccess::Read);
     if (!key)
         return std::nullopt;
-    PrinterInfo p;
-    p.name = stringValue(*key, "Name").value_or(name);
-    p.port = stringValue(*key, "Port").value_or("");
-    p.driver = stringValue(*key, "Printer Driver").value_or("");
-    p.dataType = stringValue(*key, "Datatype").value_or("RAW");
-    p.attributes = dwordValue(*key, "Attributes").value_or(0);
-    p.status = dwordValue(*key, "Status").value_or(0);
-    p.printQuality = static_cast<std::int16_t>(dwordValue(*key, "PrintQuality").value_or(300));
+    PrinterInfo p = printerOf(*key, name);
     if (defaultPrinter() == p.name)
         p.attributes |= PRINTER_ATTRIBUTE_DEFAULT;
+    return p;
+}
+
+bool Spooler::addConnection(const PrinterInfo& p) {
+    if (p.name.empty() || p.name.find(',') != std::string::npos)
+        return false;
+    auto key = m_registry.createKey(RegRoot::CurrentUser, connectionKeyOf(p.name), RegAccess::All);
+    return key && key->setString("Name", p.name) == RegStatus::Success &&
+           key->setString("Printer Driver", p.driver) == RegStatus::Success &&
+           key->setString("Port", p.port) == RegStatus::Success &&
+           key->setString("Datatype", p.dataType) == RegStatus::Success &&
+           key->setDword("Attributes", p.attributes | PRINTER_ATTRIBUTE_NETWORK) == RegStatus::Success &&
+           key->setDword("Status", p.status) == RegStatus::Success;
+}
+
+std::vector<std::string> Spooler::connectionNames() const {
+    std::vector<std::string> names;
+    auto key = m_registry.openKey(RegRoot::CurrentUser, kConnectionsKey, RegAccess::Read);
+    if (!key)
+        return names;
+    for (std::size_t i = 0;; ++i) {
+        auto name = key->enumSubKey(i);
+        if (!name)
+            break;
+        std::replace(name->begin(), name->end(), ',', '\\');
+        names.push_back(*name);
+    }
+    return names;
+}
+
+std::optional<PrinterInfo> Spooler::connection(const std::string& name) const {
+    if (name.empty())
+        return std::nullopt;
+    auto key = m_registry.openKey(RegRoot::CurrentUser, connectionKeyOf(name), RegAccess::Read);
+    if (!key)
+        return std::nullopt;
+    PrinterInfo p = printerOf(*key, name);
+    p.attributes |= PRINTER_ATTRIBUTE_NETWORK;
     return p;
 }
 

@@ -64,6 +64,15 @@ public:
     bool pause(const std::string& name);
     bool resume(const std::string& name);
 
+    // The user's network printer connections, kept where Windows keeps them:
+    // a key per connection under the current user's Printers\Connections,
+    // "\\server\share" stored as ",,server,share", with a printer's values.
+    // A connection always carries PRINTER_ATTRIBUTE_NETWORK.
+    bool addConnection(const PrinterInfo& printer);
+    // Names as "\\server\share", in the order they were added.
+    std::vector<std::string> connectionNames() const;
+    std::optional<PrinterInfo> connection(const std::string& name) const;
+
     // The default printer: "name,winspool,port" in the user's profile value.
     bool setDefaultPrinter(const std::string& name);
     std::optional<std::string> defaultPrinter() const;
@@ -90,6 +99,7 @@ private:
 
 // Where printers and the default printer are kept.
 inline constexpr const char* kPrintersKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
+inline constexpr const char* kConnectionsKey = "Printers\\Connections";
 inline constexpr const char* kWindowsProfileKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 
 }  // namespace platform

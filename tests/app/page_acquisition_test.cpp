@@ -176,6 +176,22 @@ TEST_F(CaptureFixture, PrinterInventoryListsEveryPrinterWithItsFacts) {
     EXPECT_EQ(inventory.local[1].attributes,
               platform::PRINTER_ATTRIBUTE_NETWORK | platform::PRINTER_ATTRIBUTE_RAW_ONLY);
     EXPECT_TRUE(ui.messages().empty());
+
+    // The user's connections form the second table.
+    platform::PrinterInfo shared;
+    shared.name = "\\\\server\\ink";
+    shared.port = "NE01:";
+    shared.driver = "Ink";
+    ASSERT_TRUE(spooler->addConnection(shared));
+    const auto both = acquisition->collectPrinterInventory();
+    EXPECT_EQ(both.local.size(), 2u);
+    ASSERT_EQ(both.connections.size(), 1u);
+    EXPECT_EQ(both.connections[0].name, "\\\\server\\ink");
+    EXPECT_EQ(both.connections[0].port, "NE01:");
+    EXPECT_EQ(both.connections[0].driver, "Ink");
+    EXPECT_EQ(both.connections[0].dataType, "RAW");
+    EXPECT_EQ(both.connections[0].attributes, platform::PRINTER_ATTRIBUTE_NETWORK);
+    EXPECT_TRUE(ui.messages().empty());
 }
 
 TEST_F(CaptureFixture, OnlyTheCapturePrintersQueueIsCleared) {

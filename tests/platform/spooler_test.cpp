@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/registry/registry.h"
+#include "platform/windows_version.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 
@@ -151,6 +152,78 @@ TEST(SpoolerPlatform, TheWindowsVersionComesFromTheEnvironment) {
         EXPECT_EQ(platformFromEnvironment(), c.platform) << (c.value ? c.value : "(unset)");
     }
     ::unsetenv("SCRIVLET_WINDOWS_VERSION");
+}
+
+TEST_F(SpoolerTest, ConnectionsAreTheUsersNetworkPrinters) {
+    EXPECT_TRUE(spooler.connectionNames().empty());
+    PrinterInfo p;
+    p.name = "\\\\server\\laser";
+    p.port = "NE02:";
+    p.driver = "Laser";
+    p.attributes = PRINTER_ATTRIBUTE_RAW_ONLY;
+    ASSERT_TRUE(spooler.addConnection(p));
+    p.name = "\\\\other\\ink";
+    ASSERT_TRUE(spooler.addConnection(p));
+    EXPECT_EQ(spooler.connectionNames(), (std::vector<std::string>{"\\\\server\\laser", "\\\\other\\ink"}));
+    EXPECT_TRUE(
+        registry.openKey(RegRoot::CurrentUser, "Printers\\Connections\\,,server,laser", RegAccess::Read))
+        << "kept where Windows keeps them";
+    const auto got = spooler.connection("\\\\server\\laser");
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->port, "NE02:");
+    EXPECT_EQ(got->driver, "Laser");
+    EXPECT_EQ(got->dataType, "RAW");
+    EXPECT_EQ(got->attributes, PRINTER_ATTRIBUTE_RAW_ONLY | PRINTER_ATTRIBUTE_NETWORK);
+    EXPECT_FALSE(spooler.connection("\\\\nobody\\here"));
+    EXPECT_FALSE(spooler.connection(""));
+    EXPECT_EQ(spooler.printerNames(), (std::vector<std::string>{kPrinter})) << "not a local printer";
+    p.name = "a,b";
+    EXPECT_FALSE(spooler.addConnection(p)) << "a comma would read back as a separator";
+    p.name = "";
+    EXPECT_FALSE(spooler.addConnection(p));
+}
+
+TEST(WindowsVersion, ThePlatformsReleaseUnlessTheHiveSaysOtherwise) {
+    TempDir dir;
+    Registry registry{RegistryLocation::inFolder(dir / "registry")};
+    struct Case {
+        WindowsPlatform platform;
+        std::uint32_t major, minor, build;
+    };
+    for (const auto& c : {Case{WindowsPlatform::Win9x, 4, 10, 2222}, Case{WindowsPlatform::NT4, 4, 0, 1381},
+                          Case{WindowsPlatform::Win2000, 5, 0, 2195}}) {
+        const auto v = windowsVersion(registry, c.platform);
+        EXPECT_EQ(v.major, c.major);
+        EXPECT_EQ(v.minor, c.minor);
+        EXPECT_EQ(v.build, c.build);
+        EXPECT_EQ(v.servicePack, "");
+    }
+    auto nt = registry.createKey(RegRoot::LocalMachine, kNtVersionKey, RegAccess::All).value();
+    nt.setString("CurrentVersion", "5.1");
+    nt.setString("CurrentBuildNumber", "2600");
+    nt.setString("CSDVersion", "Service Pack 3");
+    auto v = windowsVersion(registry, WindowsPlatform::Win2000);
+    EXPECT_EQ(v.major, 5u);
+    EXPECT_EQ(v.minor, 1u);
+    EXPECT_EQ(v.build, 2600u);
+    EXPECT_EQ(v.servicePack, "Service Pack 3");
+    auto w9x = registry.createKey(RegRoot::LocalMachine, kWin9xVersionKey, RegAccess::All).value();
+    w9x.setString("VersionNumber", "4.90.3000");
+    w9x.setString("SubVersionNumber", " ");
+    v = windowsVersion(registry, WindowsPlatform::Win9x);
+    EXPECT_EQ(v.major, 4u);
+    EXPECT_EQ(v.minor, 90u);
+    EXPECT_EQ(v.build, 3000u);
+    EXPECT_EQ(v.servicePack, " ");
+    // Text that is no version keeps the release's numbers; a long pack is cut.
+    nt.setString("CurrentVersion", "six");
+    nt.setString("CurrentBuildNumber", "");
+    nt.setString("CSDVersion", std::string(300, 'S'));
+    v = windowsVersion(registry, WindowsPlatform::NT4);
+    EXPECT_EQ(v.major, 4u);
+    EXPECT_EQ(v.minor, 0u);
+    EXPECT_EQ(v.build, 1381u);
+    EXPECT_EQ(v.servicePack, std::string(127, 'S'));
 }
 
 }  // namespace
