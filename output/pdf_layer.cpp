@@ -181,9 +181,15 @@ int PDF_load_image(PDF* p, const char* /*imagetype*/, const char* filename, int 
     }
     std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     LoadedImage loaded;
+    // A JPEG goes into the document as it is: only its header is read, for
+    // the size and the resolution; its pixels are never decoded.
+    const bool jpeg = isJpeg(bytes);
     try {
         Magick::Image image;
-        image.read(Magick::Blob(bytes.data(), bytes.size()));
+        if (jpeg)
+            image.ping(Magick::Blob(bytes.data(), bytes.size()));
+        else
+            image.read(Magick::Blob(bytes.data(), bytes.size()));
         const auto columns = static_cast<int>(image.columns());
         const auto rows = static_cast<int>(image.rows());
         if (columns <= 0 || rows <= 0) {
@@ -198,15 +204,17 @@ int PDF_load_image(PDF* p, const char* /*imagetype*/, const char* filename, int 
             cairo_surface_destroy(loaded.surface);
             return -1;
         }
-        cairo_surface_flush(loaded.surface);
-        unsigned char* data = cairo_image_surface_get_data(loaded.surface);
-        const int stride = cairo_image_surface_get_stride(loaded.surface);
-        // Cairo's RGB24 pixels are B, G, R, unused bytes in memory.
-        image.type(Magick::TrueColorType);
-        for (int y = 0; y < rows; ++y)
-            image.write(0, y, static_cast<std::size_t>(columns), 1, "BGRP", Magick::CharPixel,
-                        data + y * stride);
-        cairo_surface_mark_dirty(loaded.surface);
+        if (!jpeg) {
+            cairo_surface_flush(loaded.surface);
+            unsigned char* data = cairo_image_surface_get_data(loaded.surface);
+            const int stride = cairo_image_surface_get_stride(loaded.surface);
+            // Cairo's RGB24 pixels are B, G, R, unused bytes in memory.
+            image.type(Magick::TrueColorType);
+            for (int y = 0; y < rows; ++y)
+                image.write(0, y, static_cast<std::size_t>(columns), 1, "BGRP", Magick::CharPixel,
+                            data + y * stride);
+            cairo_surface_mark_dirty(loaded.surface);
+        }
     } catch (const Magick::Warning&) {
         // Read with a remark; the pixels are there.
     } catch (const std::exception& e) {
@@ -215,7 +223,7 @@ int PDF_load_image(PDF* p, const char* /*imagetype*/, const char* filename, int 
         p->fail(e.what());
         return -1;
     }
-    if (isJpeg(bytes)) {
+    if (jpeg) {
         // The page file's own bytes go into the document.
         auto* copy = new std::vector<unsigned char>(std::move(bytes));
         cairo_surface_set_mime_data(

@@ -89,7 +89,8 @@ TEST_F(MultipageMailTest, CodeSevenMailsOneMultipageTif) {
         sizes.emplace_back(f.columns(), f.rows());
     }
     const auto shown = session.CurrentImage.load();
-    EXPECT_EQ(sizes.front(), std::make_pair(shown->columns(), shown->rows())) << "the page as the view shows it";
+    EXPECT_EQ(sizes.front(), std::make_pair(shown->columns(), shown->rows()))
+        << "the page as the view shows it";
     EXPECT_EQ(sizes.back(), std::make_pair(sizes.front().second, sizes.front().first));
     EXPECT_EQ(session.OutputFileList[0], file);
     EXPECT_EQ(session.MultipageMode, 0);
