@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -223,6 +224,108 @@ TEST(Background, WavesOfStyle1ReachEveryStrip) {
         for (int y = 0; y < 40; ++y) rowsWithInk += !d.columns(y).empty();
         EXPECT_GT(rowsWithInk, 30) << "offset " << offset;
     }
+}
+
+TEST(Background, TheSecondFamilyOfATurnedHatchIsAQuarterTurnFurther) {
+    // The second family is the first turned a further quarter turn: the line
+    // x = k s becomes the points with X sin t + Y cos t = -k s, so row Y
+    // crosses it at X = -(k s + Y cos t) / sin t.
+    for (int angle : {30, 45, 60}) {
+        app::Session s;
+        hatch(s);
+        s.RenderOptions.lvHatchAngle = angle;
+        s.RenderOptions.lvHatchLnVert = false;
+        const Drawn d = draw(s, 80, 80, {0, 0, 80, 80});
+        const double t = angle * std::numbers::pi / 180;
+        for (int y : {0, 17, 40, 79}) {
+            const auto xs = d.columns(y);
+            ASSERT_FALSE(xs.empty()) << angle << " row " << y;
+            int far = 0;
+            for (int x : xs) {
+                double best = 1e9;
+                for (int k = -60; k <= 60; ++k)
+                    best = std::min(best, std::abs(x + (8.0 * k + y * std::cos(t)) / std::sin(t)));
+                far += best > 2.0;  // truncated twice: by each turn
+            }
+            EXPECT_EQ(far, 0) << angle << " row " << y;
+            EXPECT_GE(xs.size(), static_cast<std::size_t>(80 * std::sin(t) / 8) - 1) << angle << " row " << y;
+        }
+    }
+}
+
+// The waves of style 1 against the pattern drawn arc by arc: rows of cubic
+// arcs 18 apart from y = 50, each 50 wide from x = -50, drawn twice (the
+// second time 25 to the right), scaled by the factor and shifted up by the
+// strip's offset.
+TEST(Background, WavesOfStyle1AreTheirArcsExactly) {
+    struct Case {
+        int factor, width;   // KodAntialias, lvHatchWidth
+        int pageW, pageH;    // output pixels
+        int offset, stripH;  // supersampled rows
+    };
+    const Case cases[] = {{1, 0, 1200, 160, 0, 160}, {1, 0, 300, 400, 217, 60},    {2, 1, 200, 150, 0, 300},
+                          {2, 1, 200, 150, 131, 90}, {3, 100, 120, 300, 450, 180}, {0, 3, 140, 120, 0, 120}};
+    for (const auto& c : cases) {
+        app::Session s;
+        hatch(s, c.factor);
+        s.RenderOptions.lvBkGrHathStyle = 1;
+        s.RenderOptions.lvHatchWidth = c.width;
+        const int f = std::max(c.factor, 1);
+        const int w = c.pageW * f, h = c.pageH * f;
+        const Drawn d = draw(s, w, c.stripH, {0, -c.offset, w, h - c.offset}, c.offset);
+
+        auto expected = whiteBitmap(w, c.stripH);
+        metafile::Dc dc(expected);
+        metafile::Brush fill;
+        fill.color = metafile::rgb(0x80, 0xFF, 0x80);
+        dc.fillRect({0, 0, w, c.stripH}, fill);
+        metafile::Pen pen;
+        pen.color = metafile::rgb(0x3E, 0x3E, 0xA8);
+        pen.width = double(c.width) * f;
+        dc.setPen(pen);
+        // Every row whose arcs (50 high either way) or pen can reach the strip.
+        const int kLo = (c.offset / f - 50 - 64) / 18 - 1,
+                  kHi = ((c.offset + c.stripH) / f - 50 + 64) / 18 + 1;
+        for (int k = kLo; k <= kHi; ++k) {
+            const double y = 18.0 * k + 50;
+            for (int shift : {0, 25}) {
+                for (int j = -1; j <= 20; ++j) {
+                    const double x = 50.0 * j + shift;
+                    const metafile::PointD arc[4] = {{x * f, y * f - c.offset},
+                                                     {(x + 16) * f, (y + 50) * f - c.offset},
+                                                     {(x + 33) * f, (y - 50) * f - c.offset},
+                                                     {(x + 50) * f, y * f - c.offset}};
+                    dc.polyBezier(arc);
+                }
+            }
+        }
+        int wrong = 0, firstX = -1, firstY = -1;
+        for (int y = 0; y < c.stripH; ++y) {
+            for (int x = 0; x < w; ++x) {
+                if (at(d.dib, x, y) != at(expected, x, y) && wrong++ == 0)
+                    firstX = x, firstY = y;
+            }
+        }
+        EXPECT_EQ(wrong, 0) << "factor " << c.factor << " offset " << c.offset << ": first at (" << firstX
+                            << ", " << firstY << ")";
+    }
+    // The arcs themselves: each starts on its row's baseline, the last one
+    // ends at x = 1075 (its end point left out, as lines leave theirs) and
+    // nothing lies right of it.
+    app::Session s;
+    hatch(s);
+    s.RenderOptions.lvBkGrHathStyle = 1;
+    const Drawn d = draw(s, 1200, 120, {0, 0, 1200, 120});
+    for (int y : {14, 32, 50, 68, 86}) {
+        for (int x : {0, 25, 50, 475, 1050})
+            EXPECT_EQ(at(d.dib, x, y), kHatch) << "an arc's start at (" << x << ", " << y << ")";
+        EXPECT_EQ(at(d.dib, 1075, y - 1), kHatch) << "the last arc's end on row " << y;
+    }
+    int right = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 1076; x < 1200; ++x) right += at(d.dib, x, y) == kHatch;
+    EXPECT_EQ(right, 0) << "the pattern ends at x = 1075";
+    for (int x : {1074, 1000}) EXPECT_FALSE(d.rows(x).empty()) << x;
 }
 
 }  // namespace

@@ -43,6 +43,11 @@ protected:
         session.PageList.currentPage = 0;
     }
     int reg(const char* name) { return store.readDword(RegRoot::CurrentUser, name); }
+    static double share(const Bitmap& b, std::uint32_t colour) {
+        std::size_t n = 0;
+        for (auto p : b.pixels) n += (p & 0xFFFFFF) == colour;
+        return b.pixels.empty() ? 0.0 : double(n) / double(b.pixels.size());
+    }
     int scrollRequests() {
         int n = 0;
         for (const auto& e : ui.events()) n += std::holds_alternative<ScrollRequested>(e);
@@ -74,12 +79,23 @@ TEST_F(OptionCommandsTest, TogglesFlipAndWrite) {
     store.writeDword(RegRoot::CurrentUser, "lvSharpen", 2);
     store.loadSettings(session);
     EXPECT_FALSE(session.RenderOptions.lvSharpen) << "2 loads as off";
+    addPage();
     commands.toggleSharpen();
     EXPECT_EQ(reg("lvSharpen"), 1);
+    EXPECT_TRUE(session.CurrentImage.load()) << "the current page rendered again";
+    session.CurrentImage.store(nullptr);
     session.options.lvKodPreset = 2;
     store.writeDword(RegRoot::CurrentUser, "lvKodPreset", 2);
+    renderer.dateStamp = [] { return std::string("08.12.2026 16:30"); };
     commands.toggleDateStamp();
     EXPECT_EQ(reg("lvIncludeDateTime"), 1);
+    ASSERT_TRUE(session.CurrentImage.load()) << "the current page rendered again";
+    int stampInk = 0;
+    const Bitmap shown = imageToBitmap(*session.CurrentImage.load());
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 60; ++x) stampInk += (shown.pixels[y * shown.width + x] & 0xFFFFFF) != 0xFFFFFF;
+    }
+    EXPECT_GT(stampInk, 10) << "with its stamp";
     EXPECT_EQ(reg("lvKodPreset"), 2) << "the stamp leaves the preset";
     commands.toggleIncludeHtml();
     EXPECT_EQ(reg("KodIncludeHtml"), 0);
@@ -99,7 +115,10 @@ TEST_F(OptionCommandsTest, PresetsWriteTheirValuesAndScrollExceptProfessional) {
     addPage();
     for (const auto& c : cases) {
         const int before = scrollRequests();
+        session.PageList.record(0).thumbnail = nullptr;
+        session.CurrentImage.store(nullptr);
         commands.applyPreset(c.preset);
+        ASSERT_TRUE(session.CurrentImage.load()) << "the current page rendered";
         EXPECT_EQ(reg("ResCur"), c.resCur);
         EXPECT_EQ(reg("CheckN"), 2);
         EXPECT_EQ(reg("KodAntialias"), 7);
@@ -108,8 +127,13 @@ TEST_F(OptionCommandsTest, PresetsWriteTheirValuesAndScrollExceptProfessional) {
         EXPECT_EQ(reg("lvKodPreset"), static_cast<int>(c.preset));
         EXPECT_EQ(scrollRequests() - before, c.scrolls);
         EXPECT_EQ(ui.waitCursorDepth(), 0);
-        ASSERT_TRUE(session.PageList.record(0).thumbnail);
-        EXPECT_LE(session.PageList.record(0).thumbnail->width, 130) << "thumbnails rebuilt";
+        ASSERT_TRUE(session.PageList.record(0).thumbnail) << "thumbnails rebuilt";
+        EXPECT_LE(session.PageList.record(0).thumbnail->width, 130);
+        // Most of the page in Demo default's background colour, or white.
+        const std::uint32_t paper = c.preset == Preset::DemoDefault ? 0xFFEBD4u : 0xFFFFFFu;
+        EXPECT_GT(share(*session.PageList.record(0).thumbnail, paper), 0.5) << static_cast<int>(c.preset);
+        EXPECT_GT(share(imageToBitmap(*session.CurrentImage.load()), paper), 0.5)
+            << static_cast<int>(c.preset);
     }
     EXPECT_EQ(reg("lvHatchColor"), 15137535);
     EXPECT_EQ(reg("lvHatchDepress"), 10);
@@ -333,6 +357,13 @@ TEST_F(OptionCommandsTest, BackgroundCommandsStoreRenderAndRebuild) {
     commands.setLegacyBackground(99);
     EXPECT_EQ(reg("lvBkGrHathStyle"), 99);
     EXPECT_EQ(session.RenderOptions.lvBkGrHathStyle, 99);
+    // The solid style: the page and its thumbnail in the stored colour.
+    ASSERT_TRUE(session.CurrentImage.load());
+    EXPECT_EQ(imageToBitmap(*session.CurrentImage.load()).pixels[0] & 0xFFFFFF, 0x80FF80u);
+    ASSERT_TRUE(session.PageList.record(0).thumbnail);
+    EXPECT_EQ(session.PageList.record(0).thumbnail->pixels[0] & 0xFFFFFF, 0x80FF80u);
+    session.PageList.record(0).thumbnail = nullptr;
+    session.CurrentImage.store(nullptr);
     commands.setBackgroundColour(0x00FF8040);
     EXPECT_EQ(reg("lvCurBkGrColor"), 0x00FF8040);
     EXPECT_EQ(session.RenderOptions.lvCurBkGrColor, 0x00FF8040u);

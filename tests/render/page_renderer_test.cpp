@@ -42,6 +42,21 @@ TEST(Strips, PlanFollowsTheTableAndEndsOnAnEmptyStrip) {
         EXPECT_EQ(p.stripHeight, c.stripHeight) << c.rows << "/" << c.n;
         EXPECT_EQ(p.strips, c.strips) << c.rows << "/" << c.n;
     }
+    // Output rows a strip for every factor: 200 below 4, 100 for 4 and 5, 80
+    // for 6 and 7, 60 for 8 and 9, 40 for 10 and 11, 20 from 12 on.
+    const int rowsFor[] = {200, 200, 200, 200, 100, 100, 80, 80, 60, 60, 40,
+                           40,  20,  20,  20,  20,  20,  20, 20, 20, 20};
+    for (int n = 0; n <= 20; ++n) {
+        const StripPlan p = planStrips(1000, n);
+        const int factor = n < 1 ? 1 : n;
+        EXPECT_EQ(p.factor, factor) << n;
+        EXPECT_EQ(p.outputRows, rowsFor[n]) << n;
+        EXPECT_EQ(p.stripHeight, factor * rowsFor[n]) << n;
+        EXPECT_EQ(p.strips, 1000 / rowsFor[n] + 1) << n << ": an exact multiple gives an empty last strip";
+    }
+    EXPECT_EQ(planStrips(1001, 9).strips, 17) << "the remainder's strip";
+    EXPECT_EQ(planStrips(199, 1).strips, 1);
+    EXPECT_EQ(planStrips(200, 1).strips, 2);
 }
 
 class RendererTest : public ::testing::Test {

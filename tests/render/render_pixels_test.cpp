@@ -175,6 +175,36 @@ TEST_F(RenderPixelsTest, TheEncodingStepGetsTheCallersDpiAndTheFinishedRaster) {
     EXPECT_EQ(seen, 0) << "the caller's dpi, not the 72 of the size";
 }
 
+// A page too large for the library's memory limits is kept in a pixel cache
+// on disk, where written rows reach the image only when synchronised.
+TEST_F(RenderPixelsTest, RowsReachAnImageWhosePixelsTheLibraryKeepsOnDisk) {
+    struct Limits {
+        MagickCore::MagickSizeType memory = Magick::ResourceLimits::memory(),
+                                   map = Magick::ResourceLimits::map(), area = Magick::ResourceLimits::area();
+        ~Limits() {
+            Magick::ResourceLimits::memory(memory);
+            Magick::ResourceLimits::map(map);
+            Magick::ResourceLimits::area(area);
+        }
+    } saved;
+    Magick::ResourceLimits::memory(1);
+    Magick::ResourceLimits::map(1);
+    Magick::ResourceLimits::area(1);
+    const auto page = patternPage(1, 3);
+    for (int factor : {0, 2}) {
+        session.RenderOptions.KodAntialias = factor;
+        const int n = factor < 1 ? 1 : factor;
+        const Bitmap b = imageToBitmap(renderer.renderPage(double(kPerInch) / n, &page));
+        ASSERT_EQ(b.height, 3 * kPerInch / n) << factor;
+        int wrong = 0;
+        for (int y = 0; y < b.height; ++y) {
+            for (int x = 0; x < b.width; ++x)
+                wrong += b.pixels[static_cast<std::size_t>(y * b.width + x)] != expectedAt(x, y, n);
+        }
+        EXPECT_EQ(wrong, 0) << "factor " << factor;
+    }
+}
+
 TEST(PixelBitmap, BytesRunBlueGreenRedOpacity) {
     Magick::InitializeMagick(nullptr);
     Magick::Image image(Magick::Geometry(2, 1), Magick::Color("white"));
