@@ -152,9 +152,8 @@ bool writeMultipage(const CommandLine& line, const std::vector<DocumentPage>& pa
     output::MultipageImageWriter writer(mode, line.settings.formatOptions.GIF_Delay);
     bool ok = eachPage(
         pages, sinks, [&](const metafile::Metafile& page) { return converter.renderForDocument(page, mode); },
-        [&](int, const metafile::Metafile&, Magick::Image image) -> std::optional<std::string> {
-            writer.addPage(std::move(image));
-            return std::nullopt;
+        [&](int, const metafile::Metafile&, Magick::Image image) {
+            return writer.addPage(std::move(image));
         });
     if (auto failure = writer.finish(file)) {
         sinks.error("cannot write " + file.string() + ": " + *failure);

@@ -1,5 +1,6 @@
 #include "output/multipage_image.h"
 
+#include <algorithm>
 #include <span>
 
 #include "output/image_file.h"
@@ -16,26 +17,48 @@ const char* multipageExtension(int mode) {
 }
 
 MultipageImageWriter::MultipageImageWriter(int mode, std::int32_t gifDelayMs)
-    : m_mode(mode == kMultipageGif ? kMultipageGif : kMultipageTif), m_delay(gifFrameDelay(gifDelayMs)) {}
+    : m_mode(mode == kMultipageGif ? kMultipageGif : kMultipageTif), m_delay(gifFrameDelay(gifDelayMs)) {
+    if (m_mode == kMultipageGif)
+        m_gif = std::make_unique<GifFrameJoiner>(
+            static_cast<std::uint16_t>(std::min<std::size_t>(m_delay, 0xFFFF)));
+}
 
-void MultipageImageWriter::addPage(Magick::Image page) {
-    m_pages.push_back(std::move(page));
+std::optional<std::string> MultipageImageWriter::addPage(Magick::Image page) {
+    if (page.columns() == 0 || page.rows() == 0)
+        return std::string("the page has no pixels");
+    if (!m_gif) {
+        m_pages.push_back(std::move(page));
+        ++m_count;
+        return std::nullopt;
+    }
+    Magick::Blob blob;
+    if (auto reason = render::magickCall([&] {
+            page.page(Magick::Geometry(0, 0, 0, 0));
+            page.write(&blob, "GIF");
+        }))
+        return reason;
+    if (auto failure = m_gif->addFrame(std::span(static_cast<const std::byte*>(blob.data()), blob.length())))
+        return failure;
+    ++m_count;
+    return std::nullopt;
 }
 
 std::optional<std::string> MultipageImageWriter::finish(const std::filesystem::path& file) {
-    if (m_pages.empty())
+    if (m_count == 0)
         return std::string("there are no pages to write");
+    if (m_gif) {
+        const std::vector<std::byte> bytes = m_gif->finish();
+        const auto written = replaceFile(file, bytes);
+        if (!written)
+            return written.error().reason;
+        return std::nullopt;
+    }
     Magick::Blob blob;
-    const bool gif = m_mode == kMultipageGif;
     if (auto reason = render::magickCall([&] {
             for (auto& page : m_pages) {
-                page.magick(gif ? "GIF" : "TIFF");
+                page.magick("TIFF");
                 // Every page at the top left of the file's canvas.
                 page.page(Magick::Geometry(0, 0, 0, 0));
-                if (gif) {
-                    page.animationDelay(m_delay);
-                    page.animationIterations(0);  // repeat for ever
-                }
             }
             Magick::writeImages(m_pages.begin(), m_pages.end(), &blob, true);
         }))

@@ -1,15 +1,18 @@
 #pragma once
 // One file of many pages: a multipage TIF or an animated GIF. Pages are
-// added as they are rendered, each with its format's options applied; the
-// image library writes the container from all of them at the end, so every
-// page stays in memory until then.
+// added as they are rendered, each with its format's options applied. A GIF
+// frame is encoded as it arrives and only its compressed bytes are kept; the
+// image library writes a multipage TIF from all its pages at the end, so
+// those stay in memory until then.
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "output/gif_frames.h"
 #include "render/magick.h"
 
 namespace output {
@@ -30,9 +33,10 @@ public:
     // `mode` kMultipageTif or kMultipageGif; `gifDelayMs` the stored delay.
     MultipageImageWriter(int mode, std::int32_t gifDelayMs);
 
-    // The next page, with its format's options already applied.
-    void addPage(Magick::Image page);
-    std::size_t pageCount() const { return m_pages.size(); }
+    // The next page, with its format's options already applied; the reason
+    // when it cannot be taken.
+    std::optional<std::string> addPage(Magick::Image page);
+    std::size_t pageCount() const { return m_count; }
 
     // Writes every page into `file` (beside it, then renamed over it); the
     // reason when that failed, the old file then left as it was.
@@ -41,7 +45,9 @@ public:
 private:
     int m_mode;
     std::size_t m_delay;
-    std::vector<Magick::Image> m_pages;
+    std::size_t m_count = 0;
+    std::vector<Magick::Image> m_pages;  // TIF
+    std::unique_ptr<GifFrameJoiner> m_gif;
 };
 
 }  // namespace output

@@ -63,7 +63,15 @@ bool runMultipageWriter(WriterServices& s, const RunSnapshot& snap, const PdfBac
     const int mode = snap.multipageMode;
     std::string path;
     bool completed = false;
-    {
+    if (!snap.pages.empty()) {
+        const std::string base = snap.mailRoute ? mailBaseName(snap.baseName) : snap.baseName;
+        path = outputFileName(snap.saveFolder, base, pageNumberOf(snap.pages.front().fileName),
+                              multipageExtension(mode));
+    }
+    if (tooLong(path)) {
+        s.ui.showMessage(kTooLongMessage, app::kMessageCaption, app::MessageButtons::Ok,
+                         app::MessageIcon::None);
+    } else if (!path.empty()) {
         s.ui.invalidate(app::UiWindow::PageView, std::nullopt, false);
         RunCursor cursor(s.ui);
         try {
@@ -72,21 +80,18 @@ bool runMultipageWriter(WriterServices& s, const RunSnapshot& snap, const PdfBac
             bool stopped = false;
             for (int i = 0; i < static_cast<int>(snap.pages.size()) && !stopped; ++i) {
                 stopped = abortConfirmed(s.session, s.ui);
-                if (!stopped)
-                    writer.addPage(renderer.renderPage(i, snap.resolution));
-            }
-            if (!stopped && !snap.pages.empty()) {
-                const std::string base = snap.mailRoute ? mailBaseName(snap.baseName) : snap.baseName;
-                path = outputFileName(snap.saveFolder, base, pageNumberOf(snap.pages.front().fileName),
-                                      multipageExtension(mode));
-                if (tooLong(path)) {
-                    s.ui.showMessage(kTooLongMessage, app::kMessageCaption, app::MessageButtons::Ok,
-                                     app::MessageIcon::None);
-                } else if (const auto failure = writer.finish(path)) {
+                if (stopped)
+                    break;
+                if (const auto failure = writer.addPage(renderer.renderPage(i, snap.resolution))) {
                     message(s, writeFailureMessage(path, *failure));
-                } else {
-                    completed = true;
+                    stopped = true;
                 }
+            }
+            if (!stopped) {
+                if (const auto failure = writer.finish(path))
+                    message(s, writeFailureMessage(path, *failure));
+                else
+                    completed = true;
             }
         } catch (const std::exception& e) {
             message(s, std::string("The file could not be written:\n") + e.what());
