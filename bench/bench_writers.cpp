@@ -164,8 +164,8 @@ void BM_HtmlGalleryJpg(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(output::runHtmlWriter(*m.services, snap));
 }
 
-// The multipage TIF and the animated GIF hold every page until the file is
-// written.
+// The multipage TIF and the animated GIF keep each page encoded, never more
+// than one page's pixels.
 void BM_MultipageTif(benchmark::State& state) {
     init();
     Machine m;

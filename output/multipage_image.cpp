@@ -21,23 +21,22 @@ MultipageImageWriter::MultipageImageWriter(int mode, std::int32_t gifDelayMs)
     if (m_mode == kMultipageGif)
         m_gif = std::make_unique<GifFrameJoiner>(
             static_cast<std::uint16_t>(std::min<std::size_t>(m_delay, 0xFFFF)));
+    else
+        m_tiff = std::make_unique<TiffPageJoiner>();
 }
 
 std::optional<std::string> MultipageImageWriter::addPage(Magick::Image page) {
     if (page.columns() == 0 || page.rows() == 0)
         return std::string("the page has no pixels");
-    if (!m_gif) {
-        m_pages.push_back(std::move(page));
-        ++m_count;
-        return std::nullopt;
-    }
     Magick::Blob blob;
     if (auto reason = render::magickCall([&] {
+            // Every page at the top left of the file's canvas.
             page.page(Magick::Geometry(0, 0, 0, 0));
-            page.write(&blob, "GIF");
+            page.write(&blob, m_gif ? "GIF" : "TIFF");
         }))
         return reason;
-    if (auto failure = m_gif->addFrame(std::span(static_cast<const std::byte*>(blob.data()), blob.length())))
+    const std::span bytes(static_cast<const std::byte*>(blob.data()), blob.length());
+    if (auto failure = m_gif ? m_gif->addFrame(bytes) : m_tiff->addPage(bytes))
         return failure;
     ++m_count;
     return std::nullopt;
@@ -46,27 +45,7 @@ std::optional<std::string> MultipageImageWriter::addPage(Magick::Image page) {
 std::optional<std::string> MultipageImageWriter::finish(const std::filesystem::path& file) {
     if (m_count == 0)
         return std::string("there are no pages to write");
-    if (m_gif) {
-        const std::vector<std::byte> bytes = m_gif->finish();
-        const auto written = replaceFile(file, bytes);
-        if (!written)
-            return written.error().reason;
-        return std::nullopt;
-    }
-    Magick::Blob blob;
-    if (auto reason = render::magickCall([&] {
-            for (auto& page : m_pages) {
-                page.magick("TIFF");
-                // Every page at the top left of the file's canvas.
-                page.page(Magick::Geometry(0, 0, 0, 0));
-            }
-            Magick::writeImages(m_pages.begin(), m_pages.end(), &blob, true);
-        }))
-        return reason;
-    if (blob.length() == 0)
-        return std::string("the image library wrote nothing");
-    const auto written =
-        replaceFile(file, std::span(static_cast<const std::byte*>(blob.data()), blob.length()));
+    const auto written = m_gif ? replaceFile(file, m_gif->finish()) : replaceFile(file, m_tiff->bytes());
     if (!written)
         return written.error().reason;
     return std::nullopt;

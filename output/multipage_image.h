@@ -1,9 +1,8 @@
 #pragma once
 // One file of many pages: a multipage TIF or an animated GIF. Pages are
-// added as they are rendered, each with its format's options applied. A GIF
-// frame is encoded as it arrives and only its compressed bytes are kept; the
-// image library writes a multipage TIF from all its pages at the end, so
-// those stay in memory until then.
+// added as they are rendered, each with its format's options applied; each
+// is encoded as it arrives and only its encoded bytes are kept, never more
+// than one page's pixels.
 
 #include <cstdint>
 #include <filesystem>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "output/gif_frames.h"
+#include "output/tiff_pages.h"
 #include "render/magick.h"
 
 namespace output {
@@ -46,7 +46,7 @@ private:
     int m_mode;
     std::size_t m_delay;
     std::size_t m_count = 0;
-    std::vector<Magick::Image> m_pages;  // TIF
+    std::unique_ptr<TiffPageJoiner> m_tiff;
     std::unique_ptr<GifFrameJoiner> m_gif;
 };
 
