@@ -227,6 +227,8 @@ void EmfWriter::modifyWorldTransform(const Matrix& m, int mode) {
         m_mapping.world = m.then(m_mapping.world);
     else if (mode == gdi::MWT_RIGHTMULTIPLY)
         m_mapping.world = m_mapping.world.then(m);
+    else if (mode == gdi::MWT_SET)
+        m_mapping.world = m;
     add(std::move(Record(EMR_MODIFYWORLDTRANSFORM).xform(m).u32(static_cast<std::uint32_t>(mode))));
 }
 
