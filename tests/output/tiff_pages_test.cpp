@@ -75,6 +75,52 @@ TEST(TiffPageJoiner, EveryPageKeepsItsPixelsCompressionAndResolution) {
     }
 }
 
+// The smallest page: 1 x 1 grey pixel of `grey`, its directory last in
+// the file with every value inline; StripOffsets as a SHORT of `offsetType`.
+std::vector<std::byte> tinyPage(std::uint8_t grey, std::uint16_t offsetType = 3) {
+    std::vector<std::byte> b;
+    const auto put16 = [&](std::uint16_t v) {
+        b.push_back(static_cast<std::byte>(v & 0xFF));
+        b.push_back(static_cast<std::byte>(v >> 8));
+    };
+    const auto put32 = [&](std::uint32_t v) {
+        put16(static_cast<std::uint16_t>(v & 0xFFFF));
+        put16(static_cast<std::uint16_t>(v >> 16));
+    };
+    for (const char c : {'I', 'I', '*', '\0'}) b.push_back(static_cast<std::byte>(c));
+    put32(10);                                  // the directory
+    b.push_back(static_cast<std::byte>(grey));  // the pixel, at 8
+    b.push_back(std::byte{0});
+    const std::vector<std::pair<std::uint16_t, std::uint16_t>> fields = {
+        {256, 1}, {257, 1}, {258, 8}, {259, 1}, {262, 1}, {273, 8}, {278, 1}, {279, 1}};
+    put16(static_cast<std::uint16_t>(fields.size()));
+    for (const auto& [tag, value] : fields) {
+        put16(tag);
+        put16(tag == 273 ? offsetType : 3);
+        put32(1);
+        put32(value);
+    }
+    put32(0);  // no next directory: the file ends here
+    return b;
+}
+
+TEST(TiffPageJoiner, ADirectoryAtTheVeryEndAndShortOffsetsAreMoved) {
+    Magick::InitializeMagick(nullptr);
+    TiffPageJoiner joiner;
+    ASSERT_FALSE(joiner.addPage(tiffPage(31, 7, 0, true, 100)));
+    ASSERT_FALSE(joiner.addPage(tinyPage(0x80)));
+    ASSERT_FALSE(joiner.addPage(tinyPage(0x20)));
+    const auto pages = readAll(joiner.bytes());
+    ASSERT_EQ(pages.size(), 3u);
+    const std::vector<unsigned char> grey80 = {0x80, 0x80, 0x80}, grey20 = {0x20, 0x20, 0x20};
+    EXPECT_EQ(rgb(*std::next(pages.begin())), grey80);
+    EXPECT_EQ(rgb(pages.back()), grey20);
+    // Offsets held in a type that is no SHORT or LONG cannot be moved.
+    EXPECT_TRUE(joiner.addPage(tinyPage(0x80, 5)).has_value()) << "RATIONAL";
+    EXPECT_TRUE(joiner.addPage(tinyPage(0x80, 1)).has_value()) << "BYTE";
+    EXPECT_EQ(joiner.pageCount(), 3u);
+}
+
 TEST(TiffPageJoiner, PagesItCannotMoveAreRefusedAndLeaveTheFileAsItWas) {
     Magick::InitializeMagick(nullptr);
     const auto good = tiffPage(10, 10, 0, true, 100);
