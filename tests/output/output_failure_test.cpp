@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <string_view>
+
 #include "app/capture_worker.h"
 #include "app/session.h"
 #include "metafile/emf_writer.h"
@@ -195,7 +197,13 @@ struct ProgramResult {
 ProgramResult runProgram(const std::vector<std::string>& args, const std::vector<std::string>& env,
                          const fs::path& dir) {
     std::vector<std::string> environment;
-    for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
+    // The program's own folders come from the test alone, never from the
+    // caller's environment (the first of two equal names would win).
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string_view entry(*e);
+        if (!entry.starts_with("SCRIVLET_") && !entry.starts_with("XDG_"))
+            environment.emplace_back(entry);
+    }
     environment.insert(environment.end(), env.begin(), env.end());
     std::vector<char*> argv, envp;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));

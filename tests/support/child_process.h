@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <functional>
 
 namespace testing_support {
@@ -47,6 +48,8 @@ inline ChildOutcome runInChild(const std::function<int()>& body, uid_t uid = sta
     }
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            return {};
     }
     if (WIFEXITED(status))
         return {true, WEXITSTATUS(status)};
