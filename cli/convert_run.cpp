@@ -19,6 +19,7 @@
 #include "cli/page_report.h"
 #include "metafile/metafile.h"
 #include "output/formats.h"
+#include "render/magick.h"
 
 namespace cli {
 namespace {
@@ -46,6 +47,27 @@ public:
 
 private:
     fs::path m_path;
+};
+
+// Limits the image library's threads for one run and puts the earlier limit
+// back afterwards; 0 leaves the limit alone.
+class MagickThreadLimit {
+public:
+    explicit MagickThreadLimit(MagickCore::MagickSizeType limit)
+        : m_earlier(Magick::ResourceLimits::thread()), m_set(limit > 0) {
+        if (m_set)
+            Magick::ResourceLimits::thread(limit);
+    }
+    ~MagickThreadLimit() {
+        if (m_set)
+            Magick::ResourceLimits::thread(m_earlier);
+    }
+    MagickThreadLimit(const MagickThreadLimit&) = delete;
+    MagickThreadLimit& operator=(const MagickThreadLimit&) = delete;
+
+private:
+    MagickCore::MagickSizeType m_earlier;
+    bool m_set;
 };
 
 struct PageTask {
@@ -257,6 +279,10 @@ int runConversion(const CommandLine& line, const RunSettings& run) {
         line.jobs > 0 ? line.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     const int workers = std::max(1, std::min<int>(allowed, static_cast<int>(tasks.size())));
     const int stripThreads = std::max(1, allowed / workers);
+
+    // Pages in parallel already keep every core busy: the image library's
+    // own thread teams on top of them only contend for the same cores.
+    const MagickThreadLimit libraryThreads(workers > 1 ? 1 : 0);
 
     Console progress(run, static_cast<int>(tasks.size()));
     std::vector<std::optional<std::string>> pageFailures(tasks.size());
