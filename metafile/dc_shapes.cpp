@@ -30,9 +30,11 @@ void flattenRecursive(PointD p0, PointD p1, PointD p2, PointD p3, double tol, in
     const double d1 = std::fabs((p1.x - p3.x) * dy - (p1.y - p3.y) * dx);
     const double d2 = std::fabs((p2.x - p3.x) * dy - (p2.y - p3.y) * dx);
     const double chord2 = dx * dx + dy * dy;
-    const bool flat =
-        (d1 + d2) * (d1 + d2) <= tol * tol * 16 * std::max(chord2, 1e-12) ||
-        (chord2 < 1e-12 && std::hypot(p1.x - p0.x, p1.y - p0.y) + std::hypot(p2.x - p0.x, p2.y - p0.y) < tol);
+    // A curve that ends where it starts has no chord to measure against: its
+    // control points' distance from the start decides.
+    const bool flat = chord2 < 1e-12
+                          ? std::hypot(p1.x - p0.x, p1.y - p0.y) + std::hypot(p2.x - p0.x, p2.y - p0.y) < tol
+                          : (d1 + d2) * (d1 + d2) <= tol * tol * 16 * chord2;
     if (depth >= kMaxFlattenDepth || flat) {
         out.push_back(p3);
         return;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "metafile/dc.h"
 #include "metafile/metafile.h"
 #include "tests/metafile/emf_fixture.h"
@@ -66,6 +68,116 @@ TEST(EngineEdges, DescriptionsOutsideTheirPlaceAreNotRead) {
         ASSERT_TRUE(mf) << c.label;
         EXPECT_EQ(mf->header().description, c.expected) << c.label;
     }
+}
+
+TEST(EngineEdges, TriangleGradientsMixTheirCornersAndSkipBadTriangles) {
+    const Dc::GradientVertex v[] = {
+        {{0, 0}, 0xFF00, 0, 0}, {{40, 0}, 0, 0xFF00, 0}, {{0, 40}, 0, 0, 0xFF00}, {{20, 20}, 0, 0, 0}};
+    struct Case {
+        const char* label;
+        std::vector<std::uint32_t> mesh;
+        bool drawn;
+    };
+    const Case cases[] = {
+        {"one triangle", {0, 1, 2}, true},
+        {"a bad first index", {0x40000000, 1, 2}, false},
+        {"a bad second index", {0, 0x40000000, 1}, false},
+        {"a bad third index, then a good triangle", {0, 1, 0x40000000, 0, 1, 2}, true},
+        {"corners on one line", {1, 2, 3}, false},
+        {"an incomplete triangle", {0, 1}, false},
+    };
+    for (const auto& c : cases) {
+        auto dib = whiteBitmap(50, 50);
+        Dc dc(dib);
+        dc.gradientFill(v, c.mesh, 2);
+        if (!c.drawn) {
+            EXPECT_EQ(countColour(dib, kWhite), 50 * 50) << c.label;
+            continue;
+        }
+        EXPECT_EQ(at(dib, 0, 0), 0xFF0000u) << c.label;
+        EXPECT_EQ(at(dib, 20, 0), 0x7F7F00u) << c.label;
+        EXPECT_EQ(at(dib, 0, 20), 0x7F007Fu) << c.label;
+        EXPECT_EQ(at(dib, 10, 10), 0x7F3F3Fu) << c.label;
+        EXPECT_EQ(at(dib, 30, 30), kWhite) << c.label << ": outside";
+    }
+}
+
+TEST(EngineEdges, VerticalGradientRunsDownwards) {
+    auto dib = whiteBitmap(10, 101);
+    Dc dc(dib);
+    const Dc::GradientVertex v[] = {{{0, 0}, 0, 0, 0}, {{10, 100}, 0xFF00, 0xFF00, 0xFF00}};
+    const std::uint32_t mesh[] = {0, 1, 0, 7};  // the second pair names no vertex
+    dc.gradientFill(v, mesh, 1);
+    EXPECT_EQ(at(dib, 5, 0), 0x000000u);
+    EXPECT_EQ(at(dib, 5, 50), 0x7F7F7Fu);
+    EXPECT_EQ(at(dib, 0, 99), 0xFCFCFCu);
+    EXPECT_EQ(at(dib, 9, 99), 0xFCFCFCu);
+    EXPECT_EQ(at(dib, 5, 100), kWhite) << "the bottom edge is outside";
+}
+
+TEST(EngineEdges, SteepLinesLeavingThePageAreDrawnAcrossIt) {
+    struct Case {
+        const char* label;
+        PointD from;
+        PointD to;
+        bool vertical;
+    };
+    const Case cases[] = {
+        {"less than a pixel across, top to bottom", {10, -50}, {10.5, 150}, true},
+        {"less than a pixel across, bottom to top", {10.5, 150}, {10, -50}, true},
+        {"less than a pixel down, left to right", {-50, 20}, {150, 20.5}, false},
+        {"less than a pixel down, right to left", {150, 20.5}, {-50, 20}, false},
+    };
+    for (const auto& c : cases) {
+        auto dib = whiteBitmap(100, 100);
+        Dc dc(dib);
+        dc.setPen(solidPen(kBlack, 1));
+        dc.moveTo(c.from);
+        dc.lineTo(c.to);
+        int lines = 0;
+        for (int i = 0; i < 100; ++i) {
+            bool ink = false;
+            for (int k = 0; k < 100; ++k)
+                ink = ink || at(dib, c.vertical ? k : i, c.vertical ? i : k) != kWhite;
+            lines += ink;
+        }
+        EXPECT_EQ(lines, 100) << c.label << ": every row or column the line crosses has ink";
+    }
+}
+
+TEST(EngineEdges, HalftoneAveragesTheWholeFootprintOfEachPixel) {
+    // Eight greys 0, 30, ..., 210 reduced to two pixels: four each.
+    Image32 ramp;
+    ramp.width = 8;
+    ramp.height = 1;
+    for (std::uint32_t i = 0; i < 8; ++i) ramp.pixels.push_back(0xFF000000u | (30 * i) * 0x010101u);
+    auto dib = whiteBitmap(2, 1);
+    Dc dc(dib);
+    dc.setStretchBltMode(4);  // HALFTONE
+    ImageDraw d;
+    d.source = &ramp;
+    d.srcW = 8;
+    d.srcH = 1;
+    d.dest0 = {0, 0};
+    d.destX = {2, 0};
+    d.destY = {0, 1};
+    dc.drawImage(d);
+    EXPECT_EQ(at(dib, 0, 0), 45 * 0x010101u) << "the mean of 0, 30, 60, 90";
+    EXPECT_EQ(at(dib, 1, 0), 165 * 0x010101u) << "the mean of 120, 150, 180, 210";
+}
+
+TEST(EngineEdges, ABezierThatEndsWhereItStartsIsDrawnAsItsLoop) {
+    auto dib = whiteBitmap(100, 100);
+    Dc dc(dib);
+    dc.setPen(solidPen(kBlack, 1));
+    const PointD loop[] = {{20, 20}, {80, 20}, {80, 80}, {20, 20}};
+    dc.polyBezier(loop);
+    const RectL ink = inkBounds(dib);
+    EXPECT_NEAR(ink.left, 20, 1);
+    EXPECT_NEAR(ink.top, 20, 1);
+    // Its farthest points: x 65 at t = 1/2, y 46.5 near t = 0.7.
+    EXPECT_NEAR(ink.right, 66, 1) << "the loop reaches towards its control points";
+    EXPECT_NEAR(ink.bottom, 47, 1);
 }
 
 }  // namespace
