@@ -65,8 +65,11 @@ echo "== tests (release build)"
 ctest --test-dir build/release --output-on-failure --timeout 300 -j "$jobs"
 
 echo "== core tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+# Warnings are held to errors by the release build above; the sanitizers'
+# instrumentation makes the compiler see uninitialised values in the
+# standard library that are not there (std::regex, -Wmaybe-uninitialized).
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DENABLE_SANITIZERS=ON \
-  -DENABLE_GUI=OFF -DENABLE_BENCH=OFF -DENABLE_WERROR=$werror >/dev/null
+  -DENABLE_GUI=OFF -DENABLE_BENCH=OFF -DENABLE_WERROR=OFF >/dev/null
 cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
