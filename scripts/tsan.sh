@@ -9,12 +9,12 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 jobs=${1:-$(nproc)}
-werror=OFF
-[[ "${CI:-}" == "true" ]] && werror=ON
 programs=(app_tests capture_tests render_tests output_tests)
 
+# Warnings are held to errors by the release build; instrumented builds
+# give false ones in the standard library.
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENABLE_TSAN=ON \
-  -DENABLE_GUI=OFF -DENABLE_BENCH=OFF -DENABLE_WERROR=$werror >/dev/null
+  -DENABLE_GUI=OFF -DENABLE_BENCH=OFF -DENABLE_WERROR=OFF >/dev/null
 cmake --build build/tsan -j "$jobs" --target "${programs[@]}"
 # The other test programs are not built here: their entries are left out.
 OMP_NUM_THREADS=1 MAGICK_THREAD_LIMIT=1 \
