@@ -222,5 +222,23 @@ TEST_F(CaptureWorkerTest, DestructionStoresThePlacementAndEmptiesTheWorkFolder) 
     EXPECT_EQ(store.readDword(platform::RegRoot::CurrentUser, "lvKodMainWinMax"), 1);
 }
 
+TEST_F(CaptureWorkerTest, ThumbnailsAreCentredInTheStripsClientArea) {
+    // A client area that does not start at 0: x = (right - width - left) / 2,
+    // the first y = top + 5 + (140 - height) / 2, each next 24 below the last.
+    ui.setClientRect(UiWindow::ThumbnailStrip, {10, 20, 170, 620});
+    session.DemoMode = true;
+    writePage(dir / "install" / "emf" / "page1.emf", 10);
+    writePage(dir / "install" / "emf" / "page2.emf", 20);
+    ASSERT_EQ(run(), 2);
+    const auto& p0 = session.PageList.record(0);
+    const auto& p1 = session.PageList.record(1);
+    ASSERT_EQ(p0.width, 130);
+    ASSERT_EQ(p0.height, 130);
+    EXPECT_EQ(p0.x, 15);
+    EXPECT_EQ(p0.y, 30);
+    EXPECT_EQ(p1.x, 15);
+    EXPECT_EQ(p1.y, 30 + 130 + 24);
+}
+
 }  // namespace
 }  // namespace app

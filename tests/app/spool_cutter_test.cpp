@@ -227,5 +227,66 @@ TEST(SpoolCutter, TemporaryPageNamesAcrossTheReadersPiecesAreAllFound) {
         EXPECT_EQ(readFile(result.pages[i]), "page " + std::to_string(i)) << i;
 }
 
+TEST(SpoolCutter, TheFirstByteOfWindows9xDataNeverStartsAName) {
+    TempDir dir;
+    for (const char* name : {"~EMF00000001", "~EMF00000002"}) writeFile(dir / "temp" / name, name);
+    struct Case {
+        std::string spool;
+        std::vector<std::string> pages;  // the contents of the page files, in order
+    };
+    const Case cases[] = {
+        {"~EMF00000001", {}},                            // at byte 0: skipped
+        {"x~EMF00000001", {"~EMF00000001"}},             // at byte 1: the first page
+        {"~EMF00000001~EMF00000002", {"~EMF00000002"}},  // the first name cut by the skip
+        {std::string("\0~EMF00000002~EMF00000001", 25), {"~EMF00000002", "~EMF00000001"}},
+    };
+    int job = 1;
+    for (const auto& c : cases) {
+        writeFile(dir / "9x.spl", c.spool);
+        const CutResult result = copyTemporaryPages(dir / "9x.spl", dir / "temp", job, dir / "work");
+        EXPECT_TRUE(result.readToEnd) << c.spool;
+        ASSERT_EQ(result.pages.size(), c.pages.size()) << c.spool;
+        for (std::size_t i = 0; i < c.pages.size(); ++i) {
+            EXPECT_EQ(result.pages[i].filename(), pageFileName(static_cast<std::uint32_t>(job), int(i) + 1));
+            EXPECT_EQ(readFile(result.pages[i]), c.pages[i]) << c.spool;
+        }
+        ++job;
+    }
+}
+
+TEST(SpoolCutter, PageRecordsThatAreNoEnhancedMetafileAreCountedAndPassedOver) {
+    TempDir dir;
+    const std::string good = pageRecord(tinyPage());
+    auto changed = [](std::size_t at, const std::string& bytes) {
+        std::string page = tinyPage();
+        page.replace(at, bytes.size(), bytes);
+        return page;
+    };
+    struct Case {
+        const char* label;
+        std::string page;
+        int rejected;
+    };
+    const Case cases[] = {
+        {"another signature", changed(40, "XEMF"), 1},
+        {"another first record", changed(0, le32(2)), 1},
+        {"a header record shorter than a header", changed(4, le32(87)), 1},
+        {"a header record longer than its page", changed(4, le32(109)), 1},
+        {"a page shorter than a header", "abcdefghijklmnopqrst", 1},
+        {"a header as long as its page", changed(4, le32(108)), 0},
+        {"a header record of exactly 88 bytes alone", emfHead(88), 0},
+    };
+    for (const auto& c : cases) {
+        const fs::path work = dir / ("work" + std::to_string(&c - cases));
+        writeFile(dir / "job.spl", kHeader + good + pageRecord(c.page) + pageRecord(c.page) + good);
+        const CutResult result = cutEmfPages(dir / "job.spl", 4, work);
+        EXPECT_EQ(result.rejectedPages, 2 * c.rejected) << c.label;
+        EXPECT_EQ(result.pages.size(), static_cast<std::size_t>(4 - 2 * c.rejected)) << c.label;
+        EXPECT_TRUE(result.readToEnd) << c.label << ": " << result.problem;
+        ASSERT_FALSE(result.pages.empty()) << c.label;
+        EXPECT_EQ(readFile(result.pages.back()), tinyPage()) << c.label << ": the page after them";
+    }
+}
+
 }  // namespace
 }  // namespace app

@@ -119,6 +119,7 @@ TEST_F(OptionCommandsTest, PresetsWriteTheirValuesAndScrollExceptProfessional) {
         session.CurrentImage.store(nullptr);
         commands.applyPreset(c.preset);
         ASSERT_TRUE(session.CurrentImage.load()) << "the current page rendered";
+        EXPECT_EQ(session.ViewState.load(), 2);
         EXPECT_EQ(reg("ResCur"), c.resCur);
         EXPECT_EQ(reg("CheckN"), 2);
         EXPECT_EQ(reg("KodAntialias"), 7);

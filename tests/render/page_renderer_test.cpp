@@ -237,5 +237,38 @@ TEST_F(RendererTest, DateStampIsAntialiasedAtFactor0Only) {
     EXPECT_EQ(dateStampHeight(7), -72);
 }
 
+TEST_F(RendererTest, LayoutRefusesPagesPastTheLimitsAndKeepsThoseAtThem) {
+    struct Case {
+        std::int32_t frameW, frameH;  // hundredths of a millimetre
+        double dpi;
+        int factor;               // KodAntialias
+        long long columns, rows;  // 0: refused
+    };
+    // x.5 dpi keeps the products clear of whole numbers: ceil is exact.
+    const Case cases[] = {
+        {2540, 2540, 999'999.5, 0, 1'000'000, 1'000'000},  // a million pixels a side
+        {2540, 254, 1'000'000.5, 0, 0, 0},                 // one more column
+        {254, 2540, 1'000'000.5, 0, 0, 0},                 // one more row
+        {2540, 254, 524'287.5, 512, 524'288, 52'429},      // 2^28 supersampled pixels in a row
+        {2540, 254, 524'288.5, 512, 0, 0},                 // one more
+        {2540, 254, 524'288.5, 1, 524'289, 52'429},        // factor 1 keeps them
+    };
+    for (const auto& c : cases) {
+        metafile::EmfWriter w({0, 0, c.frameW, c.frameH}, {1000, 1000}, {254, 254});
+        const auto p = w.toMetafile().value();
+        session.RenderOptions.KodAntialias = c.factor;
+        const auto layout = renderer.layoutPage(c.dpi, &p);
+        if (c.columns == 0) {
+            EXPECT_FALSE(layout) << c.frameW << " x " << c.frameH << " at " << c.dpi << ", factor "
+                                 << c.factor;
+            continue;
+        }
+        ASSERT_TRUE(layout) << c.frameW << " x " << c.frameH << " at " << c.dpi << ", factor " << c.factor;
+        EXPECT_EQ(layout->columns, c.columns) << c.dpi;
+        EXPECT_EQ(layout->rows, c.rows) << c.dpi;
+        EXPECT_EQ(layout->plan.factor, c.factor < 2 ? 1 : c.factor) << c.dpi;
+    }
+}
+
 }  // namespace
 }  // namespace render

@@ -312,6 +312,25 @@ TEST_F(WordSideTest, QuickWritesTheDemonstrationPagesAndTouchesNoPrinter) {
     EXPECT_EQ(files[1].substr(0, 8), "Demo0002");
     EXPECT_EQ(spooler->jobs(kCapture).size(), 1u) << "the demonstration leaves the queue alone";
     EXPECT_TRUE(paused(kCapture));
+    // Without SCRIVLET_OUTPUT, or with it empty, the pages go to
+    // "scrivlet-output" in the current folder.
+    const fs::path here = fs::current_path();
+    fs::current_path(dir.path());
+    for (const char* value : {static_cast<const char*>(nullptr), ""}) {
+        if (value == nullptr)
+            ::unsetenv("SCRIVLET_OUTPUT");
+        else
+            ::setenv("SCRIVLET_OUTPUT", value, 1);
+        const auto plain = run({(install / "Scrivlet").string(), "quick"});
+        EXPECT_EQ(plain.status, 0) << plain.out << plain.err;
+        std::size_t written = 0;
+        std::error_code ec;
+        for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir / "scrivlet-output", ec)) ++written;
+        EXPECT_EQ(written, 2u) << (value == nullptr ? "unset" : "empty");
+        fs::remove_all(dir / "scrivlet-output");
+    }
+    fs::current_path(here);
+    ::setenv("SCRIVLET_OUTPUT", (dir / "out").c_str(), 1);
     writeFile(dir / "file", "x");
     ::setenv("SCRIVLET_OUTPUT", (dir / "file" / "out").c_str(), 1);
     EXPECT_EQ(run({(install / "Scrivlet").string(), "quick"}).status, 1) << "a page that cannot be written";
