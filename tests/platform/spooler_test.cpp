@@ -62,15 +62,15 @@ int submitJobs(const fs::path& root, const std::string& prefix, int threads, int
 
 TEST_F(SpoolerTest, SubmittersInSeveralProcessesAndThreadsLoseNoJob) {
     constexpr int kProcesses = 3, kThreads = 3, kEach = 12;
-    std::vector<std::thread> parents;
-    std::vector<testing_support::ChildOutcome> outcomes(kProcesses);
+    // All children are forked from this one thread before any of them is waited for.
+    std::vector<pid_t> children;
     for (int p = 0; p < kProcesses; ++p) {
-        parents.emplace_back([&, p] {
-            outcomes[static_cast<std::size_t>(p)] = testing_support::runInChild(
-                [&] { return submitJobs(dir.path(), "p" + std::to_string(p), kThreads, kEach); });
-        });
+        children.push_back(testing_support::startChild(
+            [&] { return submitJobs(dir.path(), "p" + std::to_string(p), kThreads, kEach); },
+            static_cast<uid_t>(-1), 240));
     }
-    for (auto& t : parents) t.join();
+    std::vector<testing_support::ChildOutcome> outcomes;
+    for (const pid_t child : children) outcomes.push_back(testing_support::waitChild(child));
     for (const auto& o : outcomes) ASSERT_TRUE(o.exited && o.code == 0) << "failed submissions: " << o.code;
 
     const auto jobs = spooler.jobs(kPrinter);
