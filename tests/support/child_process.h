@@ -36,7 +36,8 @@ inline pid_t startChild(const std::function<int()>& body, uid_t uid = static_cas
     if (watchdogSeconds > 0)
         ::alarm(watchdogSeconds);
     if (uid != static_cast<uid_t>(-1) && ::geteuid() == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setresgid(uid, uid, uid) != 0 || ::setresuid(uid, uid, uid) != 0)
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(uid, uid, uid) != 0 ||
+            ::setresuid(uid, uid, uid) != 0)
             ::_exit(120);
     }
     int code = 122;
