@@ -22,9 +22,11 @@ constexpr int kNeverStream = 1'000'000;
 constexpr std::int32_t kA4W = 21000, kA4H = 29700;
 
 TEST_F(ConvertTest, MoreThreadsGiveTheSameBytes) {
-    const auto pa = page("a.emf", 12000, 16000, 1);  // four strips
-    const auto pb = page("b.emf", 8000, 5000, 2);
-    const auto pc = page("c.emf", 5000, 12000, 3);
+    // Narrow pages keep the work small; a spans four strips (605 rows), c
+    // two, b one.
+    const auto pa = page("a.emf", 3000, 16000, 1);
+    const auto pb = page("b.emf", 3000, 3000, 2);
+    const auto pc = page("c.emf", 2500, 9000, 3);
     struct Case {
         std::vector<std::string> options;
         int stream;

@@ -237,17 +237,30 @@ void writeValues(const fs::path& folder, const std::string& prefix, int count) {
 }
 
 TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
-    constexpr int kEach = 1000;
+    // Each write reads the whole hive and writes it back: without the lock,
+    // writes of the two processes that overlap drop each other's values.
+    // Both writers wait on a pipe so that they start together.
+    constexpr int kEach = 200;
+    int start[2];
+    ASSERT_EQ(pipe(start), 0);
     std::vector<pid_t> children;
     for (const char* prefix : {"first", "second"}) {
         const pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
+            close(start[1]);
+            char go = 0;
+            if (read(start[0], &go, 1) != 1) {
+                _exit(4);
+            }
             writeValues(dir.path(), prefix, kEach);
             _exit(0);
         }
         children.push_back(pid);
     }
+    close(start[0]);
+    ASSERT_EQ(write(start[1], "gg", 2), 2);
+    close(start[1]);
     for (pid_t pid : children) {
         int status = 0;
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
@@ -259,7 +272,7 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
     ASSERT_TRUE(values);
     EXPECT_EQ(values->size(), 2u * kEach);
     for (const char* prefix : {"first", "second"}) {
-        for (int i = 0; i < kEach; i += 97) {
+        for (int i = 0; i < kEach; i += 37) {
             auto value = key->queryValue(prefix + std::to_string(i));
             ASSERT_TRUE(value) << prefix << i;
             EXPECT_EQ(value->data[0], static_cast<std::byte>(i & 0xFF));
