@@ -1,8 +1,11 @@
 // The writers on a 20-page A4 document at 150 dpi: JPG files, a PDF with JPG
 // pages inside, an HTML gallery (every page rendered twice: the page and its
-// thumbnail), a multipage TIF and an animated GIF, beside the render alone.
-// Time per page is the counter ms_per_page; peak_rss_mb is the process's
-// peak, so run one benchmark a process (bench/writers.sh does) to read it.
+// thumbnail), a multipage TIF and an animated GIF, and the other single-file
+// formats, beside the render alone. Time per page is the counter
+// cpu_ms_per_page (user and system time of every thread of the process, so
+// that other work on a loaded machine does not count) and ms_per_page (wall
+// time); peak_rss_mb is the process's peak, so run one benchmark a process
+// (bench/writers.sh does) to read it.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -107,22 +110,36 @@ void init() {
     (void)done;
 }
 
-// Wall time of the whole loop per page, and the peak memory so far.
+// Milliseconds of user and system time the process has used, all threads.
+double cpuMilliseconds(const rusage& usage) {
+    const auto ms = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
+    };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+// CPU and wall time of the whole loop per page, and the peak memory so far.
 class PageClock {
 public:
-    explicit PageClock(benchmark::State& state) : m_state(state), m_start(std::chrono::steady_clock::now()) {}
+    explicit PageClock(benchmark::State& state) : m_state(state), m_start(std::chrono::steady_clock::now()) {
+        getrusage(RUSAGE_SELF, &m_startUsage);
+    }
     ~PageClock() {
         const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - m_start;
-        const auto runs = static_cast<double>(std::max<benchmark::IterationCount>(1, m_state.iterations()));
-        m_state.counters["ms_per_page"] = elapsed.count() / (runs * kPages);
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
+        const auto pages =
+            static_cast<double>(std::max<benchmark::IterationCount>(1, m_state.iterations())) * kPages;
+        m_state.counters["cpu_ms_per_page"] =
+            (cpuMilliseconds(usage) - cpuMilliseconds(m_startUsage)) / pages;
+        m_state.counters["ms_per_page"] = elapsed.count() / pages;
         m_state.counters["peak_rss_mb"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
     }
 
 private:
     benchmark::State& m_state;
     std::chrono::steady_clock::time_point m_start;
+    rusage m_startUsage{};
 };
 
 // Rendering alone, with the JPG options the writers give each page.
@@ -143,6 +160,30 @@ void BM_RenderOnly(benchmark::State& state) {
 void BM_SaveJpgFiles(benchmark::State& state) {
     init();
     Machine m;
+    const auto snap = m.snapshot(0);
+    PageClock clock(state);
+    for (auto _ : state) benchmark::DoNotOptimize(output::runImageWriter(*m.services, snap).size());
+}
+
+// The same with baseline (not progressive) JPEG files.
+void BM_SaveJpgBaseline(benchmark::State& state) {
+    init();
+    Machine m;
+    m.session.formatOptions.JPG_Progress = false;
+    const auto snap = m.snapshot(0);
+    PageClock clock(state);
+    for (auto _ : state) benchmark::DoNotOptimize(output::runImageWriter(*m.services, snap).size());
+}
+
+// The other formats as single files with their default options; the
+// argument is the format's code (2 GIF, 3 PNG, 4 BMP, 5 TIF).
+void BM_SaveFiles(benchmark::State& state) {
+    init();
+    Machine m;
+    const auto code = static_cast<app::FormatCode>(state.range(0));
+    m.session.CurrentFormat = {code == app::FormatCode::JPG, code == app::FormatCode::GIF,
+                               code == app::FormatCode::PNG, code == app::FormatCode::BMP,
+                               code == app::FormatCode::TIF};
     const auto snap = m.snapshot(0);
     PageClock clock(state);
     for (auto _ : state) benchmark::DoNotOptimize(output::runImageWriter(*m.services, snap).size());
@@ -184,6 +225,8 @@ void BM_AnimatedGif(benchmark::State& state) {
 
 BENCHMARK(BM_RenderOnly)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_SaveJpgFiles)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_SaveJpgBaseline)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_SaveFiles)->Unit(benchmark::kMillisecond)->Iterations(2)->DenseRange(2, 5);
 BENCHMARK(BM_PdfWithJpgInside)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_HtmlGalleryJpg)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_MultipageTif)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "app/ui_port.h"
+#include "output/jpeg_encoder.h"
 #include "render/magick_guard.h"
 
 namespace output {
@@ -80,6 +81,26 @@ OutputResult<Magick::Blob> encodeImage(Magick::Image& image, const std::string& 
     if (image.columns() == 0 || image.rows() == 0)
         return platform::unexpected(failure(path, "the page has no pixels"));
     Magick::Blob blob;
+    if (encoder == "JPEG") {
+        // libjpeg directly: the library's own JPEG writer takes several
+        // times as long for the same file.
+        std::string error;
+        if (auto reason = render::magickCall([&] {
+                auto encoded = encodeJpeg(image);
+                if (!encoded) {
+                    error = encoded.error();
+                    return;
+                }
+                blob = std::move(*encoded);
+                // As the library's writer does: the image now names its
+                // format, which an image read back from the bytes keeps.
+                image.magick(encoder);
+            }))
+            return platform::unexpected(failure(path, *reason));
+        if (!error.empty())
+            return platform::unexpected(failure(path, error));
+        return blob;
+    }
     if (auto reason = render::magickCall([&] { image.write(&blob, encoder); }))
         return platform::unexpected(failure(path, *reason));
     if (blob.length() == 0)

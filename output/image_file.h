@@ -1,7 +1,7 @@
 #pragma once
-// The output boundary: encoding a page with the image library and putting
-// the bytes into a file. Failures come back as an OutputError with the path
-// and the reason; nothing of the library's or the system's errors escapes.
+// The output boundary: encoding a page (JPEG through libjpeg, the other
+// formats through the image library) and putting the bytes into a file. Failures come back as an OutputError
+// with the path and the reason; nothing of the library's or the system's errors escapes.
 
 #include <cstdint>
 #include <filesystem>
@@ -33,8 +33,8 @@ using OutputResult = platform::Expected<T, OutputError>;
 // extension itself); empty when the name has none.
 std::string encoderFor(const std::filesystem::path& file);
 
-// `image` encoded by `encoder` ("JPEG", "PNG", ...). `path` only names the
-// destination in an error.
+// `image` encoded by `encoder` ("JPEG", "PNG", ...) with the options it
+// carries. `path` only names the destination in an error.
 OutputResult<Magick::Blob> encodeImage(Magick::Image& image, const std::string& encoder,
                                        const std::filesystem::path& path);
 

@@ -119,9 +119,17 @@ JpegHeader readJpeg(const std::string& data) {
             h.densityUnits = orMinus(b.u8(body + 7));
             h.xDensity = orMinus(b.u16(body + 8));
             h.yDensity = orMinus(b.u16(body + 10));
+        } else if (marker == 0xDB && h.firstLumaQuantiser < 0) {
+            // Pq (precision) and Tq (table) in one byte, then the table.
+            if (const auto table = b.u8(body); table && (*table & 0x0F) == 0)
+                h.firstLumaQuantiser =
+                    (*table >> 4) == 0 ? orMinus(b.u8(body + 1)) : orMinus(b.u16(body + 1));
         } else if (marker == 0xC0 || marker == 0xC1 || marker == 0xC2) {
             h.progressive = marker == 0xC2;
+            h.frameMarker = static_cast<int>(marker);
             h.components = orMinus(b.u8(body + 5));
+            for (int i = 0; i < h.components; ++i)
+                h.sampling.push_back(orMinus(b.u8(body + 6 + 3 * static_cast<std::size_t>(i) + 1)));
             break;
         }
         at += 2 + *length;

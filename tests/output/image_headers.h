@@ -29,8 +29,11 @@ struct TiffTags {
 
 struct JpegHeader {
     bool progressive = false;
+    int frameMarker = -1;  // 0xC0 baseline, 0xC1 extended, 0xC2 progressive
     int components = -1;
-    int densityUnits = -1;  // JFIF: 1 dots per inch
+    std::vector<int> sampling;    // a component's factors: horizontal * 16 + vertical
+    int firstLumaQuantiser = -1;  // the DC entry of quantisation table 0
+    int densityUnits = -1;        // JFIF: 1 dots per inch
     int xDensity = -1;
     int yDensity = -1;
 };

@@ -1,0 +1,301 @@
+#include "output/jpeg_encoder.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <exception>
+#include <limits>
+
+// jpeglib.h needs size_t and FILE declared before it.
+// clang-format off
+#include <jpeglib.h>
+#include <jerror.h>
+// clang-format on
+
+namespace output {
+namespace {
+
+constexpr std::size_t kFirstBuffer = 64 * 1024;
+constexpr std::uint32_t kRowsPerCall = 16;
+
+// libjpeg's error manager with the place to jump back to: the handler must
+// not return, and the library's own ends the process.
+struct ErrorManager {
+    jpeg_error_mgr base;  // first: libjpeg hands back a pointer to it
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void onError(j_common_ptr info) {
+    auto* manager = reinterpret_cast<ErrorManager*>(info->err);
+    (*info->err->format_message)(info, manager->message);
+    std::longjmp(manager->jump, 1);
+}
+
+// Warnings (and trace messages) change nothing in what is written.
+void onMessage(j_common_ptr, int) {}
+
+// The compressed bytes grow in a vector; the library fills it.
+struct Destination {
+    jpeg_destination_mgr base;  // first, as above
+    std::vector<unsigned char>* bytes;
+};
+
+// Resizes the buffer to `size` and points the library past `used` bytes;
+// out of memory ends the encoding through the error handler.
+void growTo(j_compress_ptr info, std::size_t used, std::size_t size) {
+    auto* destination = reinterpret_cast<Destination*>(info->dest);
+    bool grown = false;
+    try {
+        destination->bytes->resize(size);
+        grown = true;
+    } catch (const std::exception&) {
+    }
+    if (!grown) {
+        info->err->msg_parm.i[0] = 0;
+        ERREXIT(info, JERR_OUT_OF_MEMORY);
+    }
+    destination->base.next_output_byte = destination->bytes->data() + used;
+    destination->base.free_in_buffer = size - used;
+}
+
+void initDestination(j_compress_ptr info) {
+    growTo(info, 0, kFirstBuffer);
+}
+
+// Called when the buffer is full, whatever free_in_buffer says.
+boolean emptyBuffer(j_compress_ptr info) {
+    const std::size_t used = reinterpret_cast<Destination*>(info->dest)->bytes->size();
+    growTo(info, used, used * 2);
+    return TRUE;
+}
+
+void termDestination(j_compress_ptr info) {
+    auto* destination = reinterpret_cast<Destination*>(info->dest);
+    destination->bytes->resize(destination->bytes->size() - destination->base.free_in_buffer);
+}
+
+bool greyColourspace(Magick::ColorspaceType space) {
+    return space == Magick::GRAYColorspace || space == Magick::Rec601LumaColorspace ||
+           space == Magick::Rec709LumaColorspace;
+}
+
+// Every pixel's red, green and blue are equal.
+bool greyPixels(const Magick::Image& image) {
+    const MagickCore::ImageType type = image.constImage()->type;
+    if (type == MagickCore::GrayscaleType || type == MagickCore::GrayscaleMatteType ||
+        type == MagickCore::BilevelType)
+        return true;
+    const std::size_t columns = image.columns();
+    for (std::size_t y = 0; y < image.rows(); ++y) {
+        const Magick::PixelPacket* p = image.getConstPixels(0, static_cast<ssize_t>(y), columns, 1);
+        if (p == nullptr)
+            return false;
+        for (std::size_t x = 0; x < columns; ++x) {
+            if (p[x].red != p[x].green || p[x].green != p[x].blue)
+                return false;
+        }
+    }
+    return true;
+}
+
+std::uint16_t densityOf(double resolution) {
+    return static_cast<std::uint16_t>(
+        std::clamp(resolution, 0.0, static_cast<double>(std::numeric_limits<std::uint16_t>::max())));
+}
+
+}  // namespace
+
+struct JpegEncoder::State {
+    jpeg_compress_struct info{};
+    ErrorManager error{};
+    Destination destination{};
+    std::vector<unsigned char> bytes;
+    std::string errorText;
+    std::size_t rowBytes = 0;
+    std::uint32_t rows = 0;
+    std::uint32_t written = 0;
+    bool created = false;
+    bool started = false;
+    bool failed = false;
+
+    ~State() {
+        if (created)
+            jpeg_destroy_compress(&info);
+    }
+
+    bool fail(std::string text) {
+        if (!failed)
+            errorText = std::move(text);
+        failed = true;
+        return false;
+    }
+    // After the handler jumped back: its message.
+    bool jumpedBack() { return fail(error.message); }
+};
+
+JpegEncoder::JpegEncoder() : m_state(std::make_unique<State>()) {
+    State& s = *m_state;
+    s.info.err = jpeg_std_error(&s.error.base);
+    s.error.base.error_exit = onError;
+    s.error.base.emit_message = onMessage;
+    s.destination.base.init_destination = initDestination;
+    s.destination.base.empty_output_buffer = emptyBuffer;
+    s.destination.base.term_destination = termDestination;
+    s.destination.bytes = &s.bytes;
+}
+
+JpegEncoder::~JpegEncoder() = default;
+
+std::vector<unsigned char>& JpegEncoder::bytes() {
+    return m_state->bytes;
+}
+
+const std::string& JpegEncoder::error() const {
+    return m_state->errorText;
+}
+
+// Each call into libjpeg sits behind its own setjmp; the frames between it
+// and the handler are libjpeg's and the callbacks above, which hold nothing
+// to destroy when they jump.
+bool JpegEncoder::start(std::uint32_t width, std::uint32_t height, const JpegSettings& settings) {
+    State& s = *m_state;
+    if (s.failed || s.started)
+        return s.fail("the encoder was started already");
+    if (setjmp(s.error.jump) != 0)
+        return s.jumpedBack();
+    jpeg_create_compress(&s.info);
+    s.created = true;
+    s.info.dest = &s.destination.base;
+    s.info.image_width = width;
+    s.info.image_height = height;
+    s.info.input_components = settings.grey ? 1 : 3;
+    s.info.in_color_space = settings.grey ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&s.info);
+    s.info.write_JFIF_header = TRUE;
+    s.info.density_unit = static_cast<UINT8>(settings.densityUnit);
+    s.info.X_density = settings.xDensity;
+    s.info.Y_density = settings.yDensity;
+    s.info.optimize_coding = TRUE;
+    if (settings.progressive)
+        jpeg_simple_progression(&s.info);
+    const int quality = std::clamp(settings.quality, 1, 100);
+    jpeg_set_quality(&s.info, quality, TRUE);
+    s.info.dct_method = quality <= 90 ? JDCT_IFAST : JDCT_ISLOW;
+    if (quality >= 90) {
+        for (int i = 0; i < s.info.num_components; ++i) {
+            s.info.comp_info[i].h_samp_factor = 1;
+            s.info.comp_info[i].v_samp_factor = 1;
+        }
+    }
+    jpeg_start_compress(&s.info, TRUE);
+    s.rowBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(s.info.input_components);
+    s.rows = height;
+    s.started = true;
+    return true;
+}
+
+bool JpegEncoder::writeRows(const unsigned char* rows, std::uint32_t count) {
+    State& s = *m_state;
+    if (s.failed)
+        return false;
+    if (!s.started)
+        return s.fail("the encoder was not started");
+    if (count > s.rows - s.written)
+        return s.fail("more rows than the image has");
+    if (setjmp(s.error.jump) != 0)
+        return s.jumpedBack();
+    JSAMPROW pointers[kRowsPerCall];
+    for (std::uint32_t done = 0; done < count;) {
+        const std::uint32_t n = std::min(kRowsPerCall, count - done);
+        for (std::uint32_t i = 0; i < n; ++i)
+            pointers[i] = const_cast<JSAMPROW>(rows + (done + i) * s.rowBytes);
+        done += static_cast<std::uint32_t>(jpeg_write_scanlines(&s.info, pointers, n));
+    }
+    s.written += count;
+    return true;
+}
+
+bool JpegEncoder::finish() {
+    State& s = *m_state;
+    if (s.failed)
+        return false;
+    if (!s.started)
+        return s.fail("the encoder was not started");
+    if (setjmp(s.error.jump) != 0)
+        return s.jumpedBack();
+    jpeg_finish_compress(&s.info);
+    s.started = false;
+    return true;
+}
+
+JpegSettings jpegSettingsOf(const Magick::Image& image) {
+    JpegSettings settings;
+    const std::size_t quality = image.quality();
+    settings.quality = quality == 0 ? 92 : static_cast<int>(std::min<std::size_t>(quality, 100));
+    const MagickCore::ImageInfo* info = image.constImageInfo();
+    settings.progressive = info->interlace != MagickCore::NoInterlace;
+    const bool trueColour = info->type == MagickCore::TrueColorType;
+    settings.grey = !trueColour && (greyColourspace(image.colorSpace()) || greyPixels(image));
+    const double x = image.xResolution();
+    const double y = image.yResolution();
+    if (x != 0.0 && y != 0.0) {
+        settings.xDensity = densityOf(x);
+        settings.yDensity = densityOf(y);
+        settings.densityUnit = image.resolutionUnits() == Magick::PixelsPerInchResolution         ? 1
+                               : image.resolutionUnits() == Magick::PixelsPerCentimeterResolution ? 2
+                                                                                                  : 0;
+    }
+    return settings;
+}
+
+platform::Expected<Magick::Blob, std::string> encodeJpeg(const Magick::Image& source) {
+    // Pages are sRGB or grey; anything else is written as sRGB.
+    const Magick::ColorspaceType space = source.colorSpace();
+    Magick::Image converted;
+    const Magick::Image* image = &source;
+    if (space != Magick::sRGBColorspace && space != Magick::RGBColorspace && !greyColourspace(space)) {
+        converted = source;
+        converted.colorSpace(Magick::sRGBColorspace);
+        image = &converted;
+    }
+    const std::size_t columns = image->columns();
+    const std::size_t rows = image->rows();
+    if (columns > std::numeric_limits<std::uint32_t>::max() ||
+        rows > std::numeric_limits<std::uint32_t>::max())
+        return platform::unexpected(std::string("the page is too large for a JPEG file"));
+    const JpegSettings settings = jpegSettingsOf(*image);
+    JpegEncoder encoder;
+    if (!encoder.start(static_cast<std::uint32_t>(columns), static_cast<std::uint32_t>(rows), settings))
+        return platform::unexpected(encoder.error());
+    const std::size_t channels = settings.grey ? 1 : 3;
+    std::vector<unsigned char> strip(columns * channels * kRowsPerCall);
+    const MagickCore::Image* core = image->constImage();
+    for (std::size_t y = 0; y < rows; y += kRowsPerCall) {
+        const std::size_t n = std::min<std::size_t>(kRowsPerCall, rows - y);
+        const Magick::PixelPacket* p = image->getConstPixels(0, static_cast<ssize_t>(y), columns, n);
+        if (p == nullptr)
+            return platform::unexpected(std::string("the image library gave no pixel row"));
+        unsigned char* q = strip.data();
+        const std::size_t count = columns * n;
+        if (settings.grey) {
+            for (std::size_t i = 0; i < count; ++i)
+                q[i] = MagickCore::ScaleQuantumToChar(
+                    MagickCore::ClampToQuantum(MagickCore::GetPixelLuma(core, p + i)));
+        } else {
+            for (std::size_t i = 0; i < count; ++i) {
+                q[3 * i] = MagickCore::ScaleQuantumToChar(p[i].red);
+                q[3 * i + 1] = MagickCore::ScaleQuantumToChar(p[i].green);
+                q[3 * i + 2] = MagickCore::ScaleQuantumToChar(p[i].blue);
+            }
+        }
+        if (!encoder.writeRows(strip.data(), static_cast<std::uint32_t>(n)))
+            return platform::unexpected(encoder.error());
+    }
+    if (!encoder.finish())
+        return platform::unexpected(encoder.error());
+    const auto& bytes = encoder.bytes();
+    return Magick::Blob(bytes.data(), bytes.size());
+}
+
+}  // namespace output
