@@ -18,8 +18,10 @@
 #include "app/session.h"
 #include "app/settings_store.h"
 #include "metafile/metafile.h"
+#include "output/encoding.h"
 #include "output/formats.h"
 #include "output/html_gallery.h"
+#include "output/image_file.h"
 #include "output/mail.h"
 #include "output/pdf_export.h"
 #include "output/run_snapshot.h"
@@ -189,6 +191,51 @@ void BM_SaveFiles(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(output::runImageWriter(*m.services, snap).size());
 }
 
+// One rendered page taken through each format's options and encoder again
+// and again, each step's CPU time a page apart: where a format's writing
+// time goes. The argument is the format's code (1 JPG, progressive, through
+// libjpeg; 2 GIF, 3 PNG, 4 BMP, 5 TIF), or 6 for JPG through the image
+// library's own JPEG writer, for comparison.
+void BM_EncodePage(benchmark::State& state) {
+    init();
+    Machine m;
+    m.session.formatOptions = {};
+    const auto snap = m.snapshot(0);
+    output::RunRenderer renderer(m.session, snap, *m.store, *m.folders, m.ui);
+    const Magick::Image page = renderer.renderPage(0, kDpi);
+    const auto code = state.range(0) == 6 ? 1 : state.range(0);
+    const bool library = state.range(0) == 6;
+    const app::FormatFlags flags{code == 1, code == 2, code == 3, code == 4, code == 5};
+    const output::OptionSet set = output::chooseOptionSet(0, flags, "");
+    const std::string encoder = code == 1   ? "JPEG"
+                                : code == 2 ? "GIF"
+                                : code == 3 ? "PNG"
+                                : code == 4 ? "BMP"
+                                            : "TIFF";
+    double options = 0, encoding = 0;
+    for (auto _ : state) {
+        rusage a{}, b{}, c{};
+        getrusage(RUSAGE_SELF, &a);
+        Magick::Image copy(page);
+        output::applyOptionSet(copy, set, m.session.formatOptions);
+        output::applyDensity(copy, kDpi);
+        getrusage(RUSAGE_SELF, &b);
+        if (library) {
+            Magick::Blob blob;
+            copy.write(&blob, encoder);
+            benchmark::DoNotOptimize(blob.length());
+        } else {
+            benchmark::DoNotOptimize(output::encodeImage(copy, encoder, "page")->length());
+        }
+        getrusage(RUSAGE_SELF, &c);
+        options += cpuMilliseconds(b) - cpuMilliseconds(a);
+        encoding += cpuMilliseconds(c) - cpuMilliseconds(b);
+    }
+    const auto runs = static_cast<double>(state.iterations());
+    state.counters["options_cpu_ms"] = options / runs;
+    state.counters["encode_cpu_ms"] = encoding / runs;
+}
+
 void BM_PdfWithJpgInside(benchmark::State& state) {
     init();
     Machine m;
@@ -227,6 +274,7 @@ BENCHMARK(BM_RenderOnly)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_SaveJpgFiles)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_SaveJpgBaseline)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_SaveFiles)->Unit(benchmark::kMillisecond)->Iterations(2)->DenseRange(2, 5);
+BENCHMARK(BM_EncodePage)->Unit(benchmark::kMillisecond)->Iterations(10)->DenseRange(1, 6);
 BENCHMARK(BM_PdfWithJpgInside)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_HtmlGalleryJpg)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_MultipageTif)->Unit(benchmark::kMillisecond)->Iterations(1);

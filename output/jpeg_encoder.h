@@ -26,6 +26,10 @@ struct JpegSettings {
     std::uint16_t xDensity = 1, yDensity = 1;
 };
 
+// How the rows handed to the encoder hold a pixel: one grey byte; R, G, B;
+// or four bytes with the fourth unused (the image library's own order).
+enum class JpegLayout { Grey, Rgb, Rgbx, Bgrx };
+
 class JpegEncoder {
 public:
     JpegEncoder();
@@ -33,9 +37,11 @@ public:
     JpegEncoder(const JpegEncoder&) = delete;
     JpegEncoder& operator=(const JpegEncoder&) = delete;
 
-    // Starts an image of `width` x `height` pixels; false on failure.
-    bool start(std::uint32_t width, std::uint32_t height, const JpegSettings& settings);
-    // `count` rows, each `width` samples of 1 (grey) or 3 (R, G, B) bytes.
+    // Starts an image of `width` x `height` pixels whose rows come in
+    // `layout` (Grey exactly when the settings ask for grey); false on
+    // failure.
+    bool start(std::uint32_t width, std::uint32_t height, const JpegSettings& settings, JpegLayout layout);
+    // `count` rows one after the other, each `width` pixels in the layout.
     bool writeRows(const unsigned char* rows, std::uint32_t count);
     // Completes the file after the last row.
     bool finish();

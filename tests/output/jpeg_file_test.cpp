@@ -330,25 +330,25 @@ TEST_F(JpegFileTest, FailedWritesNameThePathAndLeaveNoFile) {
 TEST(JpegEncoder, LibjpegErrorsComeBackAsTheReason) {
     const unsigned char row[6] = {1, 2, 3, 4, 5, 6};
     JpegEncoder wide;
-    EXPECT_FALSE(wide.start(70000, 1, JpegSettings{})) << "wider than a JPEG file can be";
+    EXPECT_FALSE(wide.start(70000, 1, JpegSettings{}, JpegLayout::Rgb)) << "wider than a JPEG file can be";
     EXPECT_NE(wide.error().find("65500"), std::string::npos) << wide.error();
     EXPECT_FALSE(wide.writeRows(row, 1));
     EXPECT_FALSE(wide.finish());
     JpegEncoder early;
-    ASSERT_TRUE(early.start(2, 2, JpegSettings{}));
+    ASSERT_TRUE(early.start(2, 2, JpegSettings{}, JpegLayout::Rgb));
     ASSERT_TRUE(early.writeRows(row, 1));
     EXPECT_FALSE(early.finish()) << "a row short";
     EXPECT_NE(early.error().find("too few scanlines"), std::string::npos) << early.error();
     EXPECT_FALSE(early.writeRows(row, 1)) << "nothing after a failure";
     JpegEncoder extra;
-    ASSERT_TRUE(extra.start(1, 1, JpegSettings{}));
+    ASSERT_TRUE(extra.start(1, 1, JpegSettings{}, JpegLayout::Rgb));
     EXPECT_FALSE(extra.writeRows(row, 2));
     EXPECT_EQ(extra.error(), "more rows than the image has");
     JpegEncoder twice;
-    ASSERT_TRUE(twice.start(1, 1, JpegSettings{}));
-    EXPECT_FALSE(twice.start(1, 1, JpegSettings{}));
+    ASSERT_TRUE(twice.start(1, 1, JpegSettings{}, JpegLayout::Rgb));
+    EXPECT_FALSE(twice.start(1, 1, JpegSettings{}, JpegLayout::Rgb));
     JpegEncoder done;
-    ASSERT_TRUE(done.start(2, 1, JpegSettings{}));
+    ASSERT_TRUE(done.start(2, 1, JpegSettings{}, JpegLayout::Rgb));
     ASSERT_TRUE(done.writeRows(row, 1));
     ASSERT_TRUE(done.finish());
     const auto& bytes = done.bytes();
@@ -357,6 +357,39 @@ TEST(JpegEncoder, LibjpegErrorsComeBackAsTheReason) {
     EXPECT_EQ(bytes[1], 0xD8);
     EXPECT_EQ(bytes[bytes.size() - 2], 0xFF);
     EXPECT_EQ(bytes[bytes.size() - 1], 0xD9) << "the file ends with its end marker";
+    JpegSettings grey;
+    grey.grey = true;
+    JpegEncoder mismatch;
+    EXPECT_FALSE(mismatch.start(1, 1, grey, JpegLayout::Rgb)) << "grey settings need grey rows";
+    EXPECT_FALSE(mismatch.finish());
+}
+
+// The four layouts of the same pixels make the same file.
+TEST(JpegEncoder, EveryLayoutGivesTheSameFile) {
+    constexpr std::uint32_t w = 19, h = 11;  // not whole blocks
+    std::vector<unsigned char> rgb, rgbx, bgrx, grey;
+    for (std::uint32_t i = 0; i < w * h; ++i) {
+        const auto r = static_cast<unsigned char>(i * 7), g = static_cast<unsigned char>(i * 13 + 40),
+                   b = static_cast<unsigned char>(255 - i * 3);
+        rgb.insert(rgb.end(), {r, g, b});
+        rgbx.insert(rgbx.end(), {r, g, b, 0x5A});
+        bgrx.insert(bgrx.end(), {b, g, r, 0xA5});
+    }
+    const auto encode = [](const std::vector<unsigned char>& rows, JpegLayout layout) {
+        JpegSettings settings;
+        settings.progressive = true;
+        JpegEncoder encoder;
+        EXPECT_TRUE(encoder.start(w, h, settings, layout));
+        EXPECT_TRUE(encoder.writeRows(rows.data(), 4));
+        EXPECT_TRUE(encoder.writeRows(rows.data() + rows.size() / h * 4, h - 4));
+        EXPECT_TRUE(encoder.finish()) << encoder.error();
+        return encoder.bytes();
+    };
+    const auto expected = encode(rgb, JpegLayout::Rgb);
+    EXPECT_GT(expected.size(), 100u);
+    EXPECT_EQ(encode(rgbx, JpegLayout::Rgbx), expected);
+    EXPECT_EQ(encode(bgrx, JpegLayout::Bgrx), expected);
+    EXPECT_NE(encode(bgrx, JpegLayout::Rgbx), expected) << "the order matters";
 }
 
 }  // namespace
