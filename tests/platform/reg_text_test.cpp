@@ -87,6 +87,8 @@ TEST(RegText, RejectsMalformedFilesWithTheLine) {
         {"dword not hex", head + "\"a\"=dword:0000000g\n", 3},
         {"dword empty", head + "\"a\"=dword:\n", 3},
         {"hex odd digit", head + "\"a\"=hex:1,02\n", 3},
+        {"hex first digit not hex", head + "\"a\"=hex:g1\n", 3},
+        {"hex second digit not hex", head + "\"a\"=hex:1g\n", 3},
         {"hex no comma", head + "\"a\"=hex:0102\n", 3},
         {"hex bad type", head + "\"a\"=hex(zz):01\n", 3},
         {"hex continues past end", head + "\"a\"=hex:01,\\\n", 3},

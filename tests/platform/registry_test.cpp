@@ -326,5 +326,31 @@ TEST(RegistryLocationTest, EnvironmentFolderHoldsBothHives) {
     EXPECT_EQ(fallback.localMachineFile, fs::path("/var/lib/scrivlet/registry/HKLM.reg"));
 }
 
+TEST(RegistryLocationTest, WithoutAnAbsoluteConfigFolderTheHomeFolderHoldsTheUserHive) {
+    struct Case {
+        const char* xdg;  // nullptr: not set
+        const char* home;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {nullptr, "/home/u", "/home/u/.config/scrivlet/registry/HKCU.reg"},
+        {"relative/cfg", "/home/u", "/home/u/.config/scrivlet/registry/HKCU.reg"},
+        {"", "/home/u", "/home/u/.config/scrivlet/registry/HKCU.reg"},
+        {nullptr, "", "/.config/scrivlet/registry/HKCU.reg"},
+        {nullptr, nullptr, "/.config/scrivlet/registry/HKCU.reg"},
+    };
+    const char* savedHome = std::getenv("HOME");
+    const std::string home = savedHome != nullptr ? savedHome : "";
+    ::unsetenv("SCRIVLET_REGISTRY");
+    for (const auto& c : cases) {
+        c.xdg != nullptr ? ::setenv("XDG_CONFIG_HOME", c.xdg, 1) : ::unsetenv("XDG_CONFIG_HOME");
+        c.home != nullptr ? ::setenv("HOME", c.home, 1) : ::unsetenv("HOME");
+        EXPECT_EQ(RegistryLocation::fromEnvironment().currentUserFile, fs::path(c.expected))
+            << (c.xdg ? c.xdg : "(no XDG_CONFIG_HOME)") << ", " << (c.home ? c.home : "(no HOME)");
+    }
+    ::unsetenv("XDG_CONFIG_HOME");
+    savedHome != nullptr ? ::setenv("HOME", home.c_str(), 1) : ::unsetenv("HOME");
+}
+
 }  // namespace
 }  // namespace platform

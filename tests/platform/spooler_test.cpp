@@ -224,6 +224,18 @@ TEST(WindowsVersion, ThePlatformsReleaseUnlessTheHiveSaysOtherwise) {
     EXPECT_EQ(v.minor, 0u);
     EXPECT_EQ(v.build, 1381u);
     EXPECT_EQ(v.servicePack, std::string(127, 'S'));
+    // Only text is read: numbers stored as DWORDs or binary keep the release's
+    // values; expandable text counts as text; a missing pack is empty.
+    nt.setDword("CurrentVersion", 6);
+    nt.setValue(RegValue::string("CurrentBuildNumber", "7601", RegType::Binary));
+    nt.setValue(RegValue::string("CSDVersion", "Service Pack 1", RegType::ExpandSz));
+    v = windowsVersion(registry, WindowsPlatform::NT4);
+    EXPECT_EQ(v.major, 4u);
+    EXPECT_EQ(v.minor, 0u);
+    EXPECT_EQ(v.build, 1381u);
+    EXPECT_EQ(v.servicePack, "Service Pack 1");
+    nt.deleteValue("CSDVersion");
+    EXPECT_EQ(windowsVersion(registry, WindowsPlatform::NT4).servicePack, "");
 }
 
 }  // namespace
