@@ -72,6 +72,13 @@ std::vector<Case> cases() {
         c.bits.u8s({0, 3, 0x21, 0x20, 0, 1});           // top row: 2 1 2, end of bitmap
         out.push_back(std::move(c));
     }
+    {  // RLE4: an absolute run of five takes three bytes and one pad byte.
+        Case c{"RLE4 odd absolute run", infoHeader(6, 1, 4, 2, 3), {}, 6, 1, {R, B, R, B, R, B}};
+        c.info.u32(0).u32(0x00FF0000).u32(0x000000FF);  // black, red, blue
+        c.bits.u8s({0, 5, 0x12, 0x12, 0x10, 0});        // 1 2 1 2 1, pad
+        c.bits.u8s({1, 0x20, 0, 1});                    // one 2, end of bitmap
+        out.push_back(std::move(c));
+    }
     {  // RLE8: an odd absolute run is padded to 16 bits; a delta moves right.
         Case c{"RLE8 padding and delta", infoHeader(4, 2, 8, 1, 4), {}, 4, 2, {K, K, B, B, R, G, B, R}};
         c.info.u32(0).u32(0x00FF0000).u32(0x0000FF00).u32(0x000000FF);

@@ -145,6 +145,46 @@ TEST(EngineEdges, SteepLinesLeavingThePageAreDrawnAcrossIt) {
     }
 }
 
+TEST(EngineEdges, TwoPixelPensKeepTheirWidthAtTheLowestMiterLimit) {
+    // The drawn area around a stroke is grown by the pen's reach: at miter
+    // limit 1 that is the width alone, which must not shrink the line.
+    auto dib = whiteBitmap(100, 100);
+    Dc dc(dib);
+    dc.setPen(solidPen(kBlack, 2));
+    dc.setMiterLimit(1);
+    dc.moveTo({10, 50});
+    dc.lineTo({90, 50});
+    dc.moveTo({50, 10});
+    dc.lineTo({50, 40});
+    int rows = 0, columns = 0;
+    for (int i = 0; i < 100; ++i) {
+        rows += at(dib, 30, i) != kWhite;
+        columns += at(dib, i, 25) != kWhite;
+    }
+    EXPECT_EQ(rows, 2) << "the horizontal line is two pixels high";
+    EXPECT_EQ(columns, 2) << "the vertical line is two pixels wide";
+}
+
+TEST(EngineEdges, AUserStyleOfOddLengthSwapsDashesAndGapsOnEachRepeat) {
+    // One entry of four: four pixels drawn, four left, and so on.
+    auto dib = whiteBitmap(100, 20);
+    Dc dc(dib);
+    Pen pen = solidPen(kBlack, 1);
+    pen.extended = true;
+    pen.style = gdi::PS_COSMETIC | gdi::PS_USERSTYLE;
+    pen.dashes = {4};
+    dc.setPen(pen);
+    dc.moveTo({0, 10});
+    dc.lineTo({80, 10});
+    int ink = 0, changes = 0;
+    for (int x = 0; x < 80; ++x) {
+        ink += at(dib, x, 10) != kWhite;
+        changes += x > 0 && (at(dib, x, 10) != kWhite) != (at(dib, x - 1, 10) != kWhite);
+    }
+    EXPECT_EQ(ink, 40) << "half of the line";
+    EXPECT_EQ(changes, 19) << "twenty runs of four";
+}
+
 TEST(EngineEdges, HalftoneAveragesTheWholeFootprintOfEachPixel) {
     // Eight greys 0, 30, ..., 210 reduced to two pixels: four each.
     Image32 ramp;

@@ -80,6 +80,17 @@ TEST(Mapping, EachModeMapsMillimetresOntoTheReferenceDevice) {
         MappingState m;
         ASSERT_TRUE(m.setMapMode(c.mode, device())) << c.mode;
         EXPECT_EQ(m.mode, c.mode);
+        // The extents exactly: 250 x 200 mm in logical units, 1000 x 800
+        // pixels (the English modes and twips on a 254 multiplier).
+        const double windowPerMm = c.mode == gdi::MM_LOENGLISH   ? 1000
+                                   : c.mode == gdi::MM_HIENGLISH ? 10000
+                                   : c.mode == gdi::MM_TWIPS     ? 14400
+                                                                 : c.unitsPerMm;
+        const int viewportMul = windowPerMm == c.unitsPerMm ? 1 : 254;
+        EXPECT_EQ(m.windowExt, (SizeL{static_cast<std::int32_t>(250 * windowPerMm),
+                                      static_cast<std::int32_t>(200 * windowPerMm)}))
+            << c.mode;
+        EXPECT_EQ(m.viewportExt, (SizeL{1000 * viewportMul, -800 * viewportMul})) << c.mode;
         const Matrix d = m.toDevice();
         // 4 pixels a millimetre; y grows upwards in every metric mode.
         EXPECT_NEAR(d.eM11, 4 / c.unitsPerMm, 1e-3 * 4 / c.unitsPerMm) << c.mode;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "metafile/emf_records.h"
 #include "metafile/emf_writer.h"
 #include "metafile/player.h"
@@ -71,6 +74,35 @@ TEST(WriterRoundTrip, ShapesPlayBackWhereTheyWereDrawn) {
     EXPECT_EQ(at(dib, 51, 11), kWhite) << "ellipse corner";
     EXPECT_EQ(at(dib, 30, 80), kRed);
     EXPECT_EQ(at(dib, 99, 60), kBlack) << "the long line runs to the edge";
+}
+
+TEST(WriterRoundTrip, PolyPolygonsAndPolyPolylinesKeepEachFigure) {
+    auto w = pageWriter();
+    const auto blue = w.createBrush(solidBrush(rgb(0, 0, 255)));
+    w.selectStockObject(StockObject::NULL_PEN);
+    w.selectObject(blue);
+    // Two squares in one record (16-bit form).
+    const PointL squares[] = {{10, 10}, {30, 10}, {30, 30}, {10, 30}, {50, 10}, {70, 10}, {70, 30}, {50, 30}};
+    const std::uint32_t four[] = {4, 4};
+    w.polyPolygon(squares, four);
+    // Two lines in one record, one reaching far off the page (32-bit form).
+    w.selectStockObject(StockObject::BLACK_PEN);
+    const PointL lines[] = {{10, 60}, {90, 60}, {10, 80}, {70000, 80}};
+    const std::uint32_t two[] = {2, 2};
+    w.polyPolyline(lines, two);
+    auto mf = w.toMetafile();
+    ASSERT_TRUE(mf) << mf.error().message;
+    std::vector<std::uint32_t> types;
+    for (const auto& r : mf->records()) types.push_back(r.type);
+    EXPECT_NE(std::find(types.begin(), types.end(), emf::EMR_POLYPOLYGON16), types.end());
+    EXPECT_NE(std::find(types.begin(), types.end(), emf::EMR_POLYPOLYLINE), types.end());
+    auto dib = playBack(w);
+    EXPECT_EQ(at(dib, 20, 20), kBlue) << "first square";
+    EXPECT_EQ(at(dib, 60, 20), kBlue) << "second square";
+    EXPECT_EQ(at(dib, 40, 20), kWhite) << "between the squares";
+    EXPECT_EQ(at(dib, 50, 60), kBlack) << "first line";
+    EXPECT_EQ(at(dib, 99, 80), kBlack) << "second line to the edge";
+    EXPECT_EQ(at(dib, 50, 70), kWhite);
 }
 
 TEST(WriterRoundTrip, MappingPathsAndClippingSurviveTheTrip) {
