@@ -46,7 +46,11 @@ FileTime fileTimeOf(const fs::path& file) {
 }  // namespace
 
 void CaptureWorker::start() {
-    m_thread = std::thread([this] { run(); });
+    m_thread = std::thread([this] {
+        run();
+        if (onFinished)
+            onFinished();
+    });
 }
 
 void CaptureWorker::join() {
@@ -147,6 +151,10 @@ void CaptureWorker::listPage(int m, const fs::path& file, bool deleteFile) {
         thumb = m_ctx.renderer.renderPage(50, page.metafile.get());
         s.ThumbnailMode = false;
     }
+    // The thumbnail is no shown image: once a page is shown, shownPage names
+    // it again (the info line describes the image the view shows).
+    if (const int current = s.PageList.currentPage; current >= 0)
+        s.shownPage = current;
     if (deleteFile && !fs::remove(file, ec)) {
         m_ctx.ui.showMessage("ERROR 0000876\nQuillo Scrivlet Message", kProgramName, MessageButtons::Ok,
                              MessageIcon::None);

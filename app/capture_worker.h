@@ -44,6 +44,9 @@ public:
     explicit CaptureWorker(CaptureWorkerContext context) : m_ctx(std::move(context)) {}
     ~CaptureWorker() { join(); }
 
+    // Called on the worker's thread when a run started by start() ends.
+    std::function<void()> onFinished;
+
     void start();
     void join();
     // The worker's whole run, on the calling thread.

@@ -1,9 +1,10 @@
-// The main program. Until its window is built it runs the start-up steps
-// that need no window (the platform folders, every setting) and then works
-// headless: with "quick" it renders the demonstration pages of the
-// installation folder, otherwise it runs the capture worker (spool or
-// clipboard route); either way the pages are written as image files in the
-// current format, and it says where.
+// The main program. With a display it opens its window (the capture's pages
+// arrive as thumbnails, the first one shown). Without one, when the display
+// cannot be opened, or when asked with --headless, it works headless: with
+// "quick" it renders the demonstration pages of the installation folder,
+// otherwise it runs the capture worker (spool or clipboard route); either way
+// the pages are written as image files in the current format, and it says
+// where.
 
 #include <spawn.h>
 
@@ -27,6 +28,9 @@
 #include "printer_support/slprnsupprt.h"
 #include "render/magick.h"
 #include "render/page_renderer.h"
+#ifdef SCRIVLET_WINDOW
+#include "ui/wx/main_program.h"
+#endif
 
 extern char** environ;
 
@@ -161,17 +165,29 @@ int main(int argc, char** argv) {
     int (*const refresh)() = &fnSLPrnRefresh;
     std::printf("  printer support:          libSLPrnSupprt (fnSLPrnRefresh at %p)\n",
                 reinterpret_cast<void*>(refresh));
+    const char* headlessReason = "no display";
+    if (headlessAsked) {
+        headlessReason = nullptr;
+    } else if (hasDisplay()) {
+#ifdef SCRIVLET_WINDOW
+        std::fflush(stdout);
+        const int status =
+            ui::runWindowed(argc, argv, {session, store, registry, folders, refresh, startProgram});
+        if (status >= 0)
+            return status;
+        headlessReason = "the display cannot be opened";
+#else
+        headlessReason = "built without windows";
+#endif
+    }
     if (session.DemoMode) {
         std::printf("Quick-start demonstration:\n");
         return runDemonstration(session, store, folders);
     }
-    if (headlessAsked) {
+    if (headlessReason == nullptr)
         std::printf("Capture (headless, as asked):\n");
-    } else if (!hasDisplay()) {
-        std::printf("Capture (headless: no display):\n");
-    } else {
-        std::printf("Capture (headless: the window is not built yet):\n");
-    }
+    else
+        std::printf("Capture (headless: %s):\n", headlessReason);
     app::ConsoleUi ui;
     return app::runHeadlessCapture(
         {session, store, registry, folders, ui, refresh, startProgram, outputFolder()});

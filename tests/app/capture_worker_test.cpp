@@ -64,6 +64,8 @@ TEST_F(CaptureWorkerTest, DemonstrationListsTheSamplesAndKeepsThem) {
     }
     EXPECT_TRUE(fs::exists(dir / "install" / "emf" / "page1.emf")) << "samples are never deleted";
     EXPECT_EQ(session.PageList.currentPage.load(), 0);
+    EXPECT_EQ(session.shownPage.load(), 0)
+        << "the shown image is page 1's, whatever the worker listed after it";
     EXPECT_EQ(session.ViewState.load(), 2);
     ASSERT_TRUE(session.CurrentImage.load());
     EXPECT_EQ(session.CurrentImage.load()->columns(), 80u) << "the first page at 80 dpi";

@@ -78,6 +78,11 @@ std::vector<UiEvent> RecordingUi::events() const {
     return m_events;
 }
 
+void RecordingUi::clear() {
+    std::lock_guard lock(m_mutex);
+    m_events.clear();
+}
+
 std::vector<MessageShown> RecordingUi::messages() const {
     std::lock_guard lock(m_mutex);
     std::vector<MessageShown> out;

@@ -96,6 +96,8 @@ public:
     bool showMailFormatDialog(int& code, bool& imageOptions) override;
 
     std::vector<UiEvent> events() const;
+    // Forgets the calls recorded so far (the scripts stay).
+    void clear();
     std::vector<MessageShown> messages() const;
     int waitCursorDepth() const;
     int unusedAnswers() const;

@@ -216,9 +216,10 @@ TEST_F(WordSideTest, TheMainProgramSaysWhyItRunsWithoutAWindow) {
     const Case cases[] = {
         {nullptr, nullptr, false, "(headless: no display)"},
         {"", "", false, "(headless: no display)"},
-        {":99", nullptr, false, "(headless: the window is not built yet)"},
-        {nullptr, "wayland-9", false, "(headless: the window is not built yet)"},
-        {":99", nullptr, true, "(headless, as asked)"},
+        // Displays that cannot be opened (no server behind them).
+        {":8765", nullptr, false, "(headless: the display cannot be opened)"},
+        {nullptr, "wayland-8765", false, "(headless: the display cannot be opened)"},
+        {":8765", nullptr, true, "(headless, as asked)"},
     };
     for (const auto& c : cases) {
         for (const auto& [name, value] :

@@ -1,0 +1,327 @@
+// The main window on a virtual display, driven as a user drives it: command
+// ids, keys, clicks and pointer moves posted to the real windows, with the
+// state and the pixels read back.
+
+#include <wx/accel.h>
+#include <wx/display.h>
+#include <wx/menu.h>
+#include <wx/uiaction.h>
+
+#include <set>
+
+#include "render/bitmap.h"
+#include "render/magick.h"
+#include "render/page_renderer.h"
+#include "tests/gui/window_fixture.h"
+
+namespace gui_test {
+namespace {
+
+using ui::CommandMap;
+namespace cmd = ui::cmd;
+
+class MainWindowTest : public WindowFixture {
+protected:
+    // Sends key `code` with `flags` as the toolkit does: through the main
+    // window's accelerator table to its command map.
+    int pressKey(int flags, int code) {
+        wxKeyEvent key(wxEVT_KEY_DOWN);
+        key.m_keyCode = code;
+        key.m_controlDown = (flags & wxACCEL_CTRL) != 0;
+        key.m_shiftDown = (flags & wxACCEL_SHIFT) != 0;
+        const int wxId = frame()->GetAcceleratorTable()->GetCommand(key);
+        if (wxId >= 0) {
+            wxCommandEvent command(wxEVT_MENU, wxId);
+            command.SetEventObject(frame());
+            frame()->ProcessWindowEvent(command);
+        }
+        pumpFor(0.05);
+        return wxId >= 0 ? ui::commandOfWxId(wxId) : -1;
+    }
+    void click(wxWindow* window, wxPoint at, wxEventType type = wxEVT_LEFT_DOWN) {
+        wxMouseEvent event(type);
+        event.SetPosition(at);
+        event.SetEventObject(window);
+        window->ProcessWindowEvent(event);
+        if (type == wxEVT_LEFT_DOWN) {
+            wxMouseEvent up(wxEVT_LEFT_UP);
+            up.SetPosition(at);
+            window->ProcessWindowEvent(up);
+        }
+        pumpFor(0.05);
+    }
+    void move(wxWindow* window, wxPoint at) { click(window, at, wxEVT_MOTION); }
+    // The real pointer (through the display's test extension) moved to
+    // client point `at` of `window`, and clicked there when asked.
+    void pointer(wxWindow* window, wxPoint at, bool press = false) {
+        wxUIActionSimulator sim;
+        sim.MouseMove(window->ClientToScreen(at));
+        pumpFor(0.1);
+        if (press) {
+            sim.MouseClick();
+            pumpFor(0.1);
+        }
+    }
+    const app::CapturedPage& page(int i) const { return session->PageList.record(i); }
+    // The strip's pixel in the red frame around thumbnail `i`.
+    bool framed(int i) {
+        pumpFor(0.2);
+        const wxImage strip = grab(frame()->strip());
+        const auto& p = page(i);
+        return pixelIs(strip, p.x - 2, p.y - program->view().stripY + p.height / 2, 255, 0, 0);
+    }
+};
+
+TEST_F(MainWindowTest, DemonstrationPagesArriveAsThumbnailsAndPageOneIsShown) {
+    startProgram({"quick"});
+    ASSERT_EQ(session->PageList.count(), 3);
+    EXPECT_TRUE(session->DemoMode);
+    EXPECT_EQ(frame()->GetTitle(), "Quillo Scrivlet");
+    for (int i = 1; i < 3; ++i) EXPECT_EQ(page(i).y, page(i - 1).y + page(i - 1).height + 24) << i;
+    EXPECT_EQ(page(0).y, 5 + (140 - page(0).height) / 2);
+    const int stripWidth = frame()->strip()->GetClientSize().x - ui::FlatScrollBar::kWidth;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(page(i).x, (stripWidth - page(i).width) / 2) << i;
+    EXPECT_EQ(session->PageList.currentPage, 0);
+    EXPECT_EQ(session->shownPage, 0);
+    EXPECT_EQ(session->ViewState, 2);
+    EXPECT_EQ(session->PageList.record(0).fileName, "page1.emf");
+    EXPECT_TRUE(fs::exists(install / "emf" / "page1.emf")) << "sample pages stay";
+    // Pixels: the first thumbnail is framed in red, the others are not; the
+    // page view shows the image's pixels at its origin.
+    EXPECT_TRUE(framed(0));
+    EXPECT_FALSE(framed(1));
+    const auto image = session->CurrentImage.load();
+    ASSERT_TRUE(image);
+    const wxImage view = grab(frame()->pageView());
+    const wxPoint origin = frame()->pageView()->imageOrigin();
+    const auto bitmap = render::imageToBitmap(*image);
+    const std::uint32_t first = bitmap.pixels[0];
+    EXPECT_TRUE(pixelIs(view, origin.x, origin.y, (first >> 16) & 0xFF, (first >> 8) & 0xFF, first & 0xFF))
+        << "the image's top-left pixel on the screen";
+    EXPECT_EQ(frame()->infoText().substr(0, 6), "1(3): ");
+}
+
+TEST_F(MainWindowTest, PageKeysAndThumbnailClicksChangeThePage) {
+    startProgram({"quick"});
+    ASSERT_EQ(session->PageList.count(), 3);
+    const auto first = session->CurrentImage.load();
+    EXPECT_EQ(pressKey(0, WXK_PAGEDOWN), cmd::kNextPage);
+    EXPECT_EQ(session->PageList.currentPage, 1);
+    EXPECT_EQ(session->shownPage, 1);
+    EXPECT_NE(session->CurrentImage.load(), first);
+    EXPECT_TRUE(framed(1));
+    EXPECT_FALSE(framed(0));
+    EXPECT_EQ(frame()->infoText().substr(0, 6), "2(3): ");
+    pressKey(0, WXK_PAGEDOWN);
+    pressKey(0, WXK_PAGEDOWN);
+    EXPECT_EQ(session->PageList.currentPage, 2) << "Page Down on the last page changes nothing";
+    pressKey(0, WXK_PAGEUP);
+    EXPECT_EQ(session->PageList.currentPage, 1);
+    // A click on the first thumbnail, and one between thumbnails.
+    const auto& p0 = page(0);
+    frame()->Raise();
+    pointer(frame()->strip(), wxPoint(p0.x + p0.width / 2, p0.y + p0.height / 2 - program->view().stripY),
+            true);
+    pointer(frame()->pageView(), wxPoint(300, 300));
+    EXPECT_EQ(session->PageList.currentPage, 0);
+    EXPECT_EQ(session->shownPage, 0);
+    EXPECT_TRUE(framed(0));
+    const auto& p2 = page(2);
+    click(frame()->strip(), wxPoint(p2.x + 1, p2.y + p2.height - program->view().stripY));
+    EXPECT_EQ(session->PageList.currentPage, 2) << "edges included";
+    click(frame()->strip(), wxPoint(p2.x, p2.y - 12 - program->view().stripY));
+    EXPECT_EQ(session->PageList.currentPage, 2) << "the gap between thumbnails is no page";
+}
+
+TEST_F(MainWindowTest, EveryAcceleratorAndPopupEntryReachesItsOperation) {
+    // Small pages: the presets render at their own resolutions.
+    useSmallPages();
+    startProgram({"quick"});
+    session->DemoMode = false;
+    // A low resolution keeps the re-renders of forty commands light (the
+    // presets choose their own).
+    auto light = [this] {
+        session->resolution.CheckN = 2;
+        session->resolution.userResolution = 12;
+    };
+    // Keys of table 144 through the main window's map.
+    for (const ui::Command* c : ui::acceleratorTable()) {
+        const ui::WxKey k = ui::wxKeyOf(c->key);
+        light();
+        routed.clear();
+        EXPECT_EQ(pressKey(k.flags, k.code), c->id) << "key of " << c->id;
+        ASSERT_EQ(routed.size(), 1u) << c->id;
+        EXPECT_EQ(routed[0], std::make_pair(c->id, CommandMap::MainWindow));
+    }
+    // Popup entries through the window that owns each popup.
+    const struct {
+        ui::Popup popup;
+        wxWindow* owner;
+        CommandMap map;
+    } popups[] = {
+        {ui::Popup::Options, frame()->button(2), CommandMap::StartButton},
+        {ui::Popup::Help, frame()->button(3), CommandMap::StartButton},
+        {ui::Popup::RClick, frame()->pageView(), CommandMap::PageView},
+    };
+    std::set<int> reached;
+    for (const auto& p : popups) {
+        std::vector<int> ids;
+        const auto menu = frame()->buildPopup(p.popup);
+        for (const wxMenuItem* item : menu->GetMenuItems()) {
+            if (item->IsSubMenu()) {
+                for (const wxMenuItem* sub : item->GetSubMenu()->GetMenuItems())
+                    ids.push_back(ui::commandOfWxId(sub->GetId()));
+            } else if (!item->IsSeparator()) {
+                ids.push_back(ui::commandOfWxId(item->GetId()));
+            }
+        }
+        for (int id : ids) {
+            light();
+            routed.clear();
+            wxCommandEvent event(wxEVT_MENU, ui::wxIdOf(id));
+            event.SetEventObject(p.owner);
+            p.owner->ProcessWindowEvent(event);
+            pumpFor(0.05);
+            ASSERT_EQ(routed.size(), 1u) << id;
+            EXPECT_EQ(routed[0], std::make_pair(id, p.map)) << id;
+            reached.insert(id);
+        }
+    }
+    for (const ui::Command& c : ui::commandTable()) {
+        if (c.menuText == nullptr)
+            continue;
+        EXPECT_EQ(reached.count(c.id), 1u) << "menu item " << c.id << " in no popup";
+    }
+    // What reached outside went to the fakes.
+    EXPECT_FALSE(programLog("fake-open").empty());
+    EXPECT_FALSE(programLog("gsettings").empty());
+    EXPECT_TRUE(fs::exists(install / "Report.log"));
+}
+
+TEST_F(MainWindowTest, ButtonIsHotExactlyWhileThePointerIsOverIt) {
+    startProgram({"quick"});
+    frame()->Raise();
+    pointer(frame()->pageView(), wxPoint(200, 200));
+    EXPECT_EQ(frame()->hotButton(), -1);
+    auto faceOf = [this](int button) {
+        frame()->button(button)->Update();
+        pumpFor(0.1);
+        return grab(frame()->button(button));
+    };
+    pointer(frame()->button(2), wxPoint(20, 16));
+    EXPECT_EQ(frame()->hotButton(), 2);
+    EXPECT_TRUE(pixelIs(faceOf(2), 3, 16, 255, 244, 214)) << "button 2 drawn hot";
+    EXPECT_TRUE(pixelIs(faceOf(3), 3, 16, 224, 224, 248)) << "button 3 drawn normal";
+    pointer(frame()->button(3), wxPoint(20, 16));
+    EXPECT_EQ(frame()->hotButton(), 3);
+    EXPECT_TRUE(pixelIs(faceOf(2), 3, 16, 224, 224, 248)) << "button 2 normal again";
+    EXPECT_TRUE(pixelIs(faceOf(3), 3, 16, 255, 244, 214));
+    pointer(frame()->pageView(), wxPoint(100, 100));
+    EXPECT_EQ(frame()->hotButton(), -1) << "off the column onto the page view";
+    EXPECT_TRUE(pixelIs(faceOf(3), 3, 16, 224, 224, 248));
+    pointer(frame()->button(5), wxPoint(20, 16));
+    EXPECT_EQ(frame()->hotButton(), 5);
+    pointer(frame()->strip(), wxPoint(5, 5));
+    EXPECT_EQ(frame()->hotButton(), -1) << "onto the strip";
+    pointer(frame()->button(0), wxPoint(20, 16));
+    EXPECT_EQ(frame()->hotButton(), 0);
+    pointer(frame(), wxPoint(20, 30));
+    EXPECT_EQ(frame()->hotButton(), -1) << "onto the main window between the buttons";
+}
+
+TEST_F(MainWindowTest, PlacementIsStoredOnCloseAndRestoredAfterARestart) {
+    startProgram({"quick"});
+    frame()->SetSize(60, 40, 800, 560);
+    pumpFor(0.3);
+    const wxRect before = frame()->GetRect();
+    closeProgram();
+    using platform::RegRoot;
+    EXPECT_EQ(store->readDword(RegRoot::CurrentUser, "lvKodMainWinMax"), 0);
+    EXPECT_EQ(store->readDword(RegRoot::CurrentUser, "lvWinLeft"), before.x);
+    EXPECT_EQ(store->readDword(RegRoot::CurrentUser, "lvWinTop"), before.y);
+    EXPECT_EQ(store->readDword(RegRoot::CurrentUser, "lvWinRight"), before.x + before.width);
+    EXPECT_EQ(store->readDword(RegRoot::CurrentUser, "lvWinBottom"), before.y + before.height);
+    reopen();
+    startProgram({"quick"});
+    pumpFor(0.3);
+    EXPECT_EQ(frame()->GetRect(), before);
+}
+
+TEST_F(MainWindowTest, NoStoredPlacementGivesTheDefaultSizeCentred) {
+    startProgram({"quick"});
+    const wxRect work = wxDisplay(0u).GetClientArea();
+    const wxSize size = frame()->GetSize();
+    EXPECT_EQ(size.x, static_cast<int>(0.85 * work.width));
+    EXPECT_EQ(size.y, static_cast<int>(0.8 * work.height));
+    const wxPoint at = frame()->GetPosition();
+    EXPECT_NEAR(at.x, (work.width - size.x) / 2, 1);
+    EXPECT_NEAR(at.y, (work.height - size.y) / 2, 1);
+}
+
+TEST_F(MainWindowTest, RightClickOptionsAndHelpPopupsFromTheCommandTable) {
+    startProgram({"quick"});
+    // Options during the demonstration: the locked items grayed.
+    auto options = frame()->buildPopup(ui::Popup::Options);
+    const wxMenuItem* d = options->FindItem(ui::wxIdOf(cmd::kResolutionDialog));
+    ASSERT_NE(d, nullptr);
+    EXPECT_FALSE(d->IsEnabled());
+    EXPECT_TRUE(options->FindItem(ui::wxIdOf(cmd::kFormatSheet))->IsEnabled());
+    EXPECT_FALSE(options->FindItem(ui::wxIdOf(cmd::kAntialias2))->IsEnabled());
+    EXPECT_TRUE(options->FindItem(ui::wxIdOf(cmd::kAntialias7))->IsEnabled());
+    EXPECT_EQ(options->FindItem(ui::wxIdOf(cmd::kPresetDemoDefault))->IsChecked(),
+              session->options.lvKodPreset == 4);
+    session->DemoMode = false;
+    session->RenderOptions.KodAntialias = 25;
+    options = frame()->buildPopup(ui::Popup::Options);
+    EXPECT_TRUE(options->FindItem(ui::wxIdOf(cmd::kResolutionDialog))->IsEnabled());
+    EXPECT_TRUE(options->FindItem(ui::wxIdOf(cmd::kAntialias20))->IsChecked());
+    EXPECT_FALSE(options->FindItem(ui::wxIdOf(cmd::kAntialiasNone))->IsChecked());
+    const auto rclick = frame()->buildPopup(ui::Popup::RClick);
+    ASSERT_EQ(rclick->GetMenuItemCount(), 3u);
+    EXPECT_EQ(rclick->FindItemByPosition(0)->GetItemLabel(), "Send to...");
+}
+
+TEST_F(MainWindowTest, ScrollKeysMoveTheViewAndTheStrip) {
+    session->resolution.CheckN = 2;
+    startProgram({"quick"});
+    session->DemoMode = false;
+    // A small window: the page does not fit, bars appear.
+    frame()->SetSize(0, 0, 700, 450);
+    pumpFor(0.3);
+    frame()->pageView()->paintCurrentImage(nullptr, {});
+    auto& view = program->view();
+    ASSERT_TRUE(view.vBar) << "the page is taller than the view";
+    pressKey(wxACCEL_SHIFT, WXK_DOWN);
+    EXPECT_EQ(view.viewY, std::min(100, view.vMax));
+    pressKey(wxACCEL_SHIFT, WXK_UP);
+    EXPECT_EQ(view.viewY, 0);
+    pressKey(0, WXK_DOWN);
+    EXPECT_EQ(view.stripY, std::max(0, std::min(50, frame()->strip()->scrollMax())));
+}
+
+}  // namespace
+}  // namespace gui_test
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0') {
+        std::printf("SKIP: no display (run through tests/gui/with_xvfb.sh)\n");
+        return 77;
+    }
+    Magick::InitializeMagick(nullptr);
+    wxApp::SetInstance(new wxApp);
+    int count = argc;
+    if (!wxEntryStart(count, argv)) {
+        std::printf("SKIP: the display %s cannot be opened\n", display);
+        return 77;
+    }
+    int status = 0;
+    {
+        wxGUIEventLoop loop;
+        wxEventLoopActivator active(&loop);
+        status = RUN_ALL_TESTS();
+    }
+    wxEntryCleanup();
+    return status;
+}

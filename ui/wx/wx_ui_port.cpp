@@ -1,0 +1,303 @@
+#include "ui/wx/wx_ui_port.h"
+
+#include <wx/app.h>
+#include <wx/filedlg.h>
+#include <wx/gauge.h>
+#include <wx/msgdlg.h>
+#include <wx/utils.h>
+#include <wx/window.h>
+
+#include <memory>
+#include <optional>
+
+namespace ui {
+namespace {
+
+using app::MessageAnswer;
+using app::MessageButtons;
+using app::MessageIcon;
+
+long styleOf(MessageButtons buttons, MessageIcon icon) {
+    long style = 0;
+    switch (buttons) {
+        case MessageButtons::Ok:
+            style = wxOK;
+            break;
+        case MessageButtons::OkCancel:
+        case MessageButtons::RetryCancel:
+            style = wxOK | wxCANCEL;
+            break;
+        case MessageButtons::YesNo:
+            style = wxYES_NO;
+            break;
+        case MessageButtons::YesNoCancel:
+        case MessageButtons::AbortRetryIgnore:
+            style = wxYES_NO | wxCANCEL;
+            break;
+    }
+    switch (icon) {
+        case MessageIcon::None:
+            style |= wxICON_NONE;
+            break;
+        case MessageIcon::Information:
+            style |= wxICON_INFORMATION;
+            break;
+        case MessageIcon::Warning:
+            style |= wxICON_WARNING;
+            break;
+        case MessageIcon::Error:
+            style |= wxICON_ERROR;
+            break;
+        case MessageIcon::Question:
+            style |= wxICON_QUESTION;
+            break;
+    }
+    return style;
+}
+
+MessageAnswer answerOf(MessageButtons buttons, int result) {
+    const bool retryCancel = buttons == MessageButtons::RetryCancel;
+    const bool abortRetryIgnore = buttons == MessageButtons::AbortRetryIgnore;
+    switch (result) {
+        case wxID_OK:
+            return retryCancel ? MessageAnswer::Retry : MessageAnswer::Ok;
+        case wxID_YES:
+            return abortRetryIgnore ? MessageAnswer::Abort : MessageAnswer::Yes;
+        case wxID_NO:
+            return abortRetryIgnore ? MessageAnswer::Retry : MessageAnswer::No;
+        case wxID_CANCEL:
+            return abortRetryIgnore ? MessageAnswer::Ignore : MessageAnswer::Cancel;
+        default:
+            return MessageAnswer::Cancel;
+    }
+}
+
+// The answer of a box that cannot be shown any more: its cancelling button.
+MessageAnswer closedAnswer(MessageButtons buttons) {
+    switch (buttons) {
+        case MessageButtons::Ok:
+            return MessageAnswer::Ok;
+        case MessageButtons::YesNo:
+            return MessageAnswer::No;
+        case MessageButtons::AbortRetryIgnore:
+            return MessageAnswer::Abort;
+        default:
+            return MessageAnswer::Cancel;
+    }
+}
+
+}  // namespace
+
+void WxUiPort::attach(const Windows& windows) {
+    m_windows = windows;
+}
+
+void WxUiPort::shutdown() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_closing = true;
+    }
+    m_done.notify_all();
+    m_windows = {};
+    m_gauge = nullptr;
+    while (m_waitDepth > 0) {
+        --m_waitDepth;
+        wxEndBusyCursor();
+    }
+}
+
+void WxUiPort::setClientRect(app::UiWindow window, app::UiRect rect) {
+    std::lock_guard lock(m_mutex);
+    m_rects[static_cast<int>(window)] = rect;
+}
+
+app::UiRect WxUiPort::clientRect(app::UiWindow window) const {
+    std::lock_guard lock(m_mutex);
+    return m_rects[static_cast<int>(window)];
+}
+
+void WxUiPort::onInterfaceThread(std::function<void()> task, bool wait) {
+    if (wxIsMainThread()) {
+        if (!m_closing)
+            task();
+        return;
+    }
+    auto done = std::make_shared<bool>(false);
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_closing || wxTheApp == nullptr)
+            return;
+        wxTheApp->CallAfter([this, task = std::move(task), done] {
+            bool closing = false;
+            {
+                std::lock_guard inner(m_mutex);
+                closing = m_closing;
+            }
+            if (!closing)
+                task();
+            {
+                std::lock_guard inner(m_mutex);
+                *done = true;
+            }
+            m_done.notify_all();
+        });
+    }
+    if (!wait)
+        return;
+    std::unique_lock lock(m_mutex);
+    m_done.wait(lock, [&] { return *done || m_closing; });
+}
+
+wxWindow* WxUiPort::windowOf(app::UiWindow window) const {
+    switch (window) {
+        case app::UiWindow::MainWindow:
+            return m_windows.main;
+        case app::UiWindow::ThumbnailStrip:
+            return m_windows.strip;
+        case app::UiWindow::PageView:
+            return m_windows.view;
+    }
+    return nullptr;
+}
+
+app::MessageAnswer WxUiPort::showMessage(const std::string& text, const std::string& caption,
+                                         app::MessageButtons buttons, app::MessageIcon icon) {
+    // Shared with the task: a box still open when the window closes answers
+    // into this, not into a caller that has gone on.
+    auto answer = std::make_shared<MessageAnswer>(closedAnswer(buttons));
+    onInterfaceThread(
+        [=, this] {
+            if (answerHook) {
+                *answer = answerHook(text, caption, buttons, icon);
+                return;
+            }
+            wxMessageDialog box(m_windows.main, wxString::FromUTF8(text), wxString::FromUTF8(caption),
+                                styleOf(buttons, icon));
+            if (buttons == MessageButtons::RetryCancel)
+                box.SetOKCancelLabels("&Retry", "Cancel");
+            if (buttons == MessageButtons::AbortRetryIgnore)
+                box.SetYesNoCancelLabels("&Abort", "&Retry", "&Ignore");
+            *answer = answerOf(buttons, box.ShowModal());
+        },
+        true);
+    return *answer;
+}
+
+void WxUiPort::beginWaitCursor() {
+    onInterfaceThread(
+        [this] {
+            ++m_waitDepth;
+            wxBeginBusyCursor();
+        },
+        false);
+}
+
+void WxUiPort::endWaitCursor() {
+    onInterfaceThread(
+        [this] {
+            if (m_waitDepth == 0)
+                return;
+            --m_waitDepth;
+            wxEndBusyCursor();
+        },
+        false);
+}
+
+void WxUiPort::invalidate(app::UiWindow window, std::optional<app::UiRect> area, bool erase) {
+    onInterfaceThread(
+        [=, this] {
+            wxWindow* w = windowOf(window);
+            if (w == nullptr)
+                return;
+            if (area)
+                w->RefreshRect(
+                    wxRect(area->left, area->top, area->right - area->left, area->bottom - area->top), erase);
+            else
+                w->Refresh(erase);
+        },
+        false);
+}
+
+void WxUiPort::setScrollRange(app::UiWindow window, app::ScrollBar bar, int minimum, int maximum, bool) {
+    onInterfaceThread(
+        [=, this] {
+            if (onScrollRange)
+                onScrollRange(window, bar, minimum, maximum);
+        },
+        false);
+}
+
+void WxUiPort::requestScroll(app::UiWindow window, app::ScrollBar bar, app::ScrollRequest request) {
+    onInterfaceThread(
+        [=, this] {
+            if (onScrollRequest)
+                onScrollRequest(window, bar, request);
+        },
+        false);
+}
+
+void WxUiPort::progressBegin(int range) {
+    onInterfaceThread(
+        [=, this] {
+            if (m_windows.main == nullptr)
+                return;
+            const app::UiRect place = progressPlace ? progressPlace() : app::UiRect{};
+            delete m_gauge;
+            m_gauge = new wxGauge(
+                m_windows.main, 9991, std::max(range, 1), wxPoint(place.left, place.top),
+                wxSize(std::max(place.right - place.left, 1), std::max(place.bottom - place.top, 1)),
+                wxGA_HORIZONTAL | wxGA_SMOOTH);
+        },
+        false);
+}
+
+void WxUiPort::progressSetPosition(int position) {
+    onInterfaceThread(
+        [=, this] {
+            if (m_gauge != nullptr && position >= 0 && position <= m_gauge->GetRange())
+                m_gauge->SetValue(position);
+        },
+        false);
+}
+
+void WxUiPort::progressEnd() {
+    onInterfaceThread(
+        [this] {
+            delete m_gauge;
+            m_gauge = nullptr;
+        },
+        false);
+}
+
+app::SaveDialogResult WxUiPort::showSaveDialog(const app::SaveDialogRequest& request) {
+    auto result = std::make_shared<app::SaveDialogResult>(app::SaveDialogResult{
+        false, {}, request.initialType, request.invokeImageOptions, request.startFileAfterCreation});
+    onInterfaceThread(
+        [=, this] {
+            wxString wildcard;
+            for (const auto& type : request.types) {
+                if (!wildcard.empty())
+                    wildcard += "|";
+                wildcard += wxString::FromUTF8(type.caption) + "|" + wxString::FromUTF8(type.pattern);
+            }
+            // The plain dialog asks before replacing a file; the one with
+            // check boxes leaves that to its caller.
+            const long style = wxFD_SAVE | (request.checkBoxes == 0 ? wxFD_OVERWRITE_PROMPT : 0);
+            wxFileDialog dialog(m_windows.main, "Save As", wxString::FromUTF8(request.initialFolder),
+                                wxString::FromUTF8(request.initialName), wildcard, style);
+            dialog.SetFilterIndex(std::max(request.initialType - 1, 0));
+            if (answerHook) {
+                // Tests: no dialog; Cancel.
+                return;
+            }
+            if (dialog.ShowModal() != wxID_OK)
+                return;
+            result->ok = true;
+            result->path = dialog.GetPath().utf8_string();
+            result->type = dialog.GetFilterIndex() + 1;
+        },
+        true);
+    return *result;
+}
+
+}  // namespace ui

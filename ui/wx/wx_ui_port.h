@@ -1,0 +1,81 @@
+#pragma once
+// The user-interface port on wxWidgets. Calls on the interface thread act at
+// once; calls from the capture worker or a writer thread are handed to the
+// interface thread (CallAfter): those that need an answer (a message box, a
+// dialog) wait for it, the others (invalidation, scrolling, cursor,
+// progress) do not. Once the window closes, waiting calls return the
+// default answer, so no thread waits for a window that is gone.
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
+#include "app/ui_port.h"
+
+class wxWindow;
+class wxGauge;
+
+namespace ui {
+
+class WxUiPort : public app::UserInterfacePort {
+public:
+    // The windows the core names; set by the main window as it creates them.
+    struct Windows {
+        wxWindow* main = nullptr;
+        wxWindow* strip = nullptr;
+        wxWindow* view = nullptr;
+    };
+    // Scrolling and scroll ranges are carried out by the main window.
+    std::function<void(app::UiWindow, app::ScrollBar, int minimum, int maximum)> onScrollRange;
+    std::function<void(app::UiWindow, app::ScrollBar, app::ScrollRequest)> onScrollRequest;
+    // Progress bar placement: the main window's client rectangle for it.
+    std::function<app::UiRect()> progressPlace;
+    // Answers message boxes without showing them (tests); empty: the box
+    // is shown.
+    std::function<app::MessageAnswer(const std::string& text, const std::string& caption, app::MessageButtons,
+                                     app::MessageIcon)>
+        answerHook;
+
+    void attach(const Windows& windows);
+    // The windows are going: waiting calls return their defaults from now on.
+    void shutdown();
+    // Kept by the main window's size handler for calls from other threads.
+    void setClientRect(app::UiWindow window, app::UiRect rect);
+
+    app::MessageAnswer showMessage(const std::string& text, const std::string& caption,
+                                   app::MessageButtons buttons, app::MessageIcon icon) override;
+    void beginWaitCursor() override;
+    void endWaitCursor() override;
+    void invalidate(app::UiWindow window, std::optional<app::UiRect> area, bool erase) override;
+    void setScrollRange(app::UiWindow window, app::ScrollBar bar, int minimum, int maximum,
+                        bool redraw) override;
+    void requestScroll(app::UiWindow window, app::ScrollBar bar, app::ScrollRequest request) override;
+    app::UiRect clientRect(app::UiWindow window) const override;
+    void progressBegin(int range) override;
+    void progressSetPosition(int position) override;
+    void progressEnd() override;
+    app::SaveDialogResult showSaveDialog(const app::SaveDialogRequest& request) override;
+
+    // The progress bar while a render shows it (tests); none otherwise.
+    wxGauge* progressBar() const { return m_gauge; }
+    int waitCursorDepth() const { return m_waitDepth; }
+
+    // Runs `task` on the interface thread: at once there, else posted; with
+    // `wait`, returns when it has run (or the port shut down, when it may
+    // never run).
+    void onInterfaceThread(std::function<void()> task, bool wait);
+
+private:
+    wxWindow* windowOf(app::UiWindow window) const;
+
+    Windows m_windows;
+    wxGauge* m_gauge = nullptr;
+    int m_waitDepth = 0;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_closing = false;
+    app::UiRect m_rects[3] = {};
+};
+
+}  // namespace ui
