@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/printer_macro_file.h"
 #include "app/settings_store.h"
 #include "platform/folders.h"
 #include "platform/registry/registry.h"
@@ -118,6 +119,34 @@ TEST_F(MacroExchangeTest, ShortOrMissingLocalAppDataFallsBackToDriveC) {
         ASSERT_TRUE(readDocumentName(store, folders, exchange)) << c.label;
         EXPECT_EQ(exchange.DocumentName, "C.doc") << c.label;
         EXPECT_TRUE(takeClipboardFlag(store, folders)) << c.label;
+    }
+}
+
+// Both exchange files move to the local application data folder once its
+// value is longer than a drive's root ("C:\\").
+TEST_F(MacroExchangeTest, ExchangeFilesUseLocalAppDataFromFourCharacters) {
+    struct Case {
+        const char* label;
+        std::optional<std::string> localAppData;
+        bool inFolder;
+    };
+    const Case cases[] = {
+        {"absent", std::nullopt, false},
+        {"a drive's root", "D:\\", false},
+        {"four characters", "D:\\A", true},
+        {"a long folder", (dir / "appdata").string(), true},
+    };
+    for (const auto& c : cases) {
+        if (c.localAppData)
+            setLocalAppData(*c.localAppData);
+        const fs::path local = c.localAppData ? folders.nativePath(*c.localAppData) : fs::path();
+        if (c.localAppData)  // the macro file is taken from there only when it exists
+            writeFile(local / "lvSLMacro.ini", "Local.doc\n");
+        EXPECT_EQ(macroIniPath(store, folders), c.inFolder ? local / "lvSLMacro.ini" : driveCIni())
+            << c.label;
+        EXPECT_EQ(printerMacroFile(store, folders), c.inFolder ? local / "Scrivlet" / "lvSLPrnMacro.ini"
+                                                               : folders.nativePath("c:\\lvSLPrnMacro.ini"))
+            << c.label;
     }
 }
 

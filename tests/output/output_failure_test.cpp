@@ -254,6 +254,13 @@ TEST(ProgramRun, PagesThatCannotBeWrittenEndTheRunWithStatus1) {
              return d / "out";
          },
          1, "cannot write {OUT}/Demo0001.jpg: Is a directory", 1},
+        {"an unreadable page and a folder where the next page goes",
+         [](const fs::path& d) {
+             writeFile(d / "install" / "emf" / "page10.emf", "not a metafile");
+             fs::create_directories(d / "out" / "Demo0001.jpg");
+             return d / "out";
+         },
+         1, "cannot write {OUT}/Demo0001.jpg: Is a directory", 1},
         {"a folder where the preview goes",
          [](const fs::path& d) {
              fs::create_directories(d / "home" / "temp" / "Scrivlet" / "~CurImg.jpg");
