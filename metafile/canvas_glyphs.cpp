@@ -13,6 +13,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "metafile/cairo_font_lock.h"
 #include "metafile/canvas.h"
 #include "metafile/font_fallback.h"
 #include "metafile/utf8.h"
@@ -122,6 +123,7 @@ void readFontTables(cairo_scaled_font_t* font, FontMetrics& m) {
 }  // namespace
 
 FontMetrics Canvas::fontMetrics(const TextStyle& style) const {
+    std::lock_guard lock(cairoFontLock());
     FontMetrics m;
     FontMatrix unit{{1000, 0}, {0, 1000}};
     auto font = openFont(style, unit);
@@ -142,6 +144,7 @@ FontMetrics Canvas::fontMetrics(const TextStyle& style) const {
 }
 
 std::vector<PointD> Canvas::glyphAdvances(const GlyphRun& run) const {
+    std::lock_guard lock(cairoFontLock());
     std::vector<PointD> out(run.characters.size(), PointD{0, 0});
     auto font = openFont(run.style, run.matrix);
     if (!font)
@@ -159,6 +162,8 @@ std::vector<PointD> Canvas::glyphAdvances(const GlyphRun& run) const {
 int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* clip, int rop2) {
     if (run.characters.empty() || run.positions.size() != run.characters.size())
         return 0;
+    // Held until the font and the context that drew with it are released.
+    std::lock_guard lock(cairoFontLock());
     auto font = openFont(run.style, run.matrix);
     if (!font)
         return 0;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <memory>
 
+#include "metafile/cairo_font_lock.h"
 #include "metafile/canvas.h"
 #include "metafile/font_fallback.h"
 #include "metafile/text_layout.h"
@@ -86,6 +87,7 @@ TextStyle textStyleFor(const LogFont& font, double deviceHeight) {
 }
 
 TextMetrics Canvas::measureText(const TextStyle& style, std::string_view utf8) const {
+    std::lock_guard lock(cairoFontLock());
     auto cr = measuringContext();
     setFont(cr.get(), style);
     const std::string text(utf8);
@@ -98,6 +100,8 @@ TextMetrics Canvas::measureText(const TextStyle& style, std::string_view utf8) c
 
 void Canvas::drawText(const TextStyle& style, std::string_view utf8, double x, double baseline,
                       const Paint& paint, const Region* clip, int rop2) {
+    // Held until the context that drew with the font is released.
+    std::lock_guard lock(cairoFontLock());
     const TextMetrics m = measureText(style, utf8);
     // The area the glyphs may cover, with room for overhangs.
     const double pad = style.emSize * 0.5 + 2;

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "metafile/dc.h"
 #include "metafile/emf_writer.h"
@@ -45,6 +47,50 @@ Dc::TextOut textOut(std::u32string_view s, std::vector<double> dx = {}) {
     t.characters.assign(s.begin(), s.end());
     t.dx = std::move(dx);
     return t;
+}
+
+// Pages are drawn on several threads at once (the converter's pages and
+// strips). The font library keeps a few hundred released fonts for reuse
+// and frees the oldest as new ones come: with many sizes on every thread a
+// font is freed on one thread while another takes it up again, which must
+// neither end the process nor change any thread's text.
+TEST(ExtTextOut, TextDrawnOnSeveralThreadsAtOnceMatchesTextDrawnAlone) {
+    constexpr int kSizes = 6000, kThreads = 8, kRounds = 200;
+    auto draw = [](int round) {
+        auto dib = whiteBitmap(160, 60);
+        Dc dc(dib);
+        dc.setBkMode(gdi::TRANSPARENT);
+        for (int i = 0; i < 4; ++i) {
+            LogFont f = arial(-(6 + (round * 4 + i) % kSizes / 12));
+            f.escapement = f.orientation = (round * 4 + i) % 12 * 30;
+            f.faceName = i % 2 == 0 ? "Arial" : "Times New Roman";
+            dc.setFont(f);
+            auto t = textOut(U"Scrivlet");
+            t.reference = {40.0 + 20 * i, 30.0};
+            dc.extTextOut(t);
+        }
+        return dib;
+    };
+    std::vector<DibSection> alone;
+    for (int round = 0; round < kRounds; ++round) alone.push_back(draw(round));
+    std::vector<int> mismatches(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < kRounds; ++round) {
+                const int which = (round + t) % kRounds;
+                const auto dib = draw(which);
+                const auto& expected = alone[static_cast<std::size_t>(which)];
+                bool same = true;
+                for (int y = 0; y < dib.height() && same; ++y)
+                    for (int x = 0; x < dib.width() && same; ++x) same = at(dib, x, y) == at(expected, x, y);
+                mismatches[static_cast<std::size_t>(t)] += !same;
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    for (int t = 0; t < kThreads; ++t)
+        EXPECT_EQ(mismatches[static_cast<std::size_t>(t)], 0) << "thread " << t;
 }
 
 TEST(ExtTextOut, SpacingArrayPlacesEachCharacter) {
