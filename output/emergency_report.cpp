@@ -109,10 +109,7 @@ fs::path EmergencyReport::installFolder() const {
 }
 
 fs::path EmergencyReport::userDataFolder() const {
-    const auto local = m_services.store.localAppDataFolder();
-    const fs::path base = local && !local->empty() ? m_services.folders.nativePath(*local)
-                                                   : m_services.folders.defaultLocalAppData();
-    return base / "Scrivlet";
+    return platform::userDataFolder(m_services.store.localAppDataFolder(), m_services.folders);
 }
 
 std::string EmergencyReport::accessLine(int root) const {

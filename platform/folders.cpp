@@ -171,4 +171,11 @@ void ensureLocalAppDataValue(Registry& registry, const PlatformFolders& folders)
     key->setString(kLocalAppDataValue, folders.defaultLocalAppData().string());
 }
 
+std::filesystem::path userDataFolder(const std::optional<std::string>& localAppData,
+                                     const PlatformFolders& folders) {
+    const fs::path base = localAppData && !localAppData->empty() ? folders.nativePath(*localAppData)
+                                                                 : folders.defaultLocalAppData();
+    return base / "Scrivlet";
+}
+
 }  // namespace platform

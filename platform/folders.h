@@ -85,4 +85,11 @@ inline constexpr std::string_view kLocalAppDataValue = "Local AppData";
 // and creates that folder. A value that is present is left alone.
 void ensureLocalAppDataValue(Registry& registry, const PlatformFolders& folders);
 
+// The user's own data folder for the product's files: "Scrivlet" below the
+// "Local AppData" folder (`localAppData`, the registry's text; its default when
+// absent or empty). Not created. Logs and reports go there when the
+// installation folder is not writable.
+std::filesystem::path userDataFolder(const std::optional<std::string>& localAppData,
+                                     const PlatformFolders& folders);
+
 }  // namespace platform

@@ -158,13 +158,51 @@ TEST_F(ToolFixture, LogRecordMatchesTheExpectedFileByteForByte) {
     wordFolderExists();
     setUserPath(1, "/first");
     const InstallState state = install();
-    ASSERT_TRUE(appendInstallLog(state, folders, fixedTime()));
-    ASSERT_TRUE(appendInstallLog(state, folders, fixedTime()));
+    ASSERT_TRUE(appendInstallLog(state, registry, folders, fixedTime()));
+    ASSERT_TRUE(appendInstallLog(state, registry, folders, fixedTime()));
     std::string expected = readFile(fs::path(SCRIVLET_SOURCE_DIR) / "tests/tools/data/dotlift_expected.log");
     ASSERT_FALSE(expected.empty());
     expected = replaceAll(expected, "@ROOT@", dir.path().string());
     EXPECT_EQ(readFile(fs::path(installDir()) / "Dotlift.log"), expected + expected)
         << "one record per run, CR LF line ends";
+}
+
+TEST_F(ToolFixture, LogGoesToTheUserDataFolderWhenTheInstallationFolderCannotTakeIt) {
+    officeVersion("10.0");
+    wordFolderExists();
+    const InstallState state = install();
+    // An installation folder that cannot hold a file, even for root: a file
+    // stands where its folder should be.
+    testing_support::writeFile(dir / "blocked", "a file");
+    InstallState blocked = state;
+    blocked.lvrPathExe = (dir / "blocked" / "inside").string();
+    const std::string record = toTextMode(installLogRecord(blocked, fixedTime()));
+    struct Case {
+        const char* label;
+        std::optional<std::string> localAppData;  // the registry's "Local AppData"
+        fs::path expected;
+    };
+    const std::vector<Case> cases = {
+        {"default folder", std::nullopt, folders.defaultLocalAppData() / "Scrivlet" / "Dotlift.log"},
+        {"registry's folder", (dir / "mine").string(), dir / "mine" / "Scrivlet" / "Dotlift.log"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        if (c.localAppData)
+            setUser(std::string(platform::kShellFoldersKey), std::string(platform::kLocalAppDataValue),
+                    *c.localAppData);
+        const auto written = appendInstallLog(blocked, registry, folders, fixedTime());
+        ASSERT_TRUE(written);
+        EXPECT_EQ(*written, c.expected);
+        EXPECT_EQ(readFile(c.expected), record);
+        // The remover takes the user's copy away with the rest.
+        remove();
+        EXPECT_FALSE(fs::exists(c.expected));
+    }
+    // A writable installation folder still gets the record itself.
+    const auto written = appendInstallLog(state, registry, folders, fixedTime());
+    ASSERT_TRUE(written);
+    EXPECT_EQ(*written, fs::path(installDir()) / "Dotlift.log");
 }
 
 TEST_F(ToolFixture, DebugListingShowsTheStepsInOrderWithTheirColours) {

@@ -19,7 +19,7 @@ TEST_F(ToolFixture, RemovalAfterOneInstallation) {
     officeVersion("10.0");
     wordFolderExists();
     const InstallState installed = install();
-    ASSERT_TRUE(appendInstallLog(installed, folders, fixedTime()));
+    ASSERT_TRUE(appendInstallLog(installed, registry, folders, fixedTime()));
     testing_support::writeFile(fs::path(startup()) / "~$crivlet2.dot", "owner");
     auto key = registry.openKey(platform::RegRoot::LocalMachine, kProductKey, platform::RegAccess::Write);
     key->setString("SavePath", "/saved");

@@ -5,6 +5,7 @@
 
 #include <wx/app.h>
 
+#include <cstdio>
 #include <ctime>
 
 #include "platform/folders.h"
@@ -32,7 +33,16 @@ public:
             const std::time_t now = std::time(nullptr);
             std::tm local{};
             localtime_r(&now, &local);
-            tools::appendInstallLog(state, folders, local);
+            const auto log = tools::appendInstallLog(state, registry, folders, local);
+            // The window names the log by its name only; when it could not go
+            // into the installation folder, say where it went.
+            if (!log)
+                std::fprintf(stderr,
+                             "Dotlift: the install information could not be written to Dotlift.log\n");
+            else if (state.lvrPathExe && log->parent_path() != folders.nativePath(*state.lvrPathExe))
+                std::fprintf(stderr,
+                             "Dotlift: the installation folder is not writable; install information in %s\n",
+                             log->c_str());
             return tools::installDebugListing(state, lineHeight);
         });
         return true;

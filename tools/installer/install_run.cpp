@@ -197,16 +197,35 @@ std::string toTextMode(std::string_view text) {
     return out;
 }
 
-bool appendInstallLog(const InstallState& state, const platform::PlatformFolders& folders,
-                      const std::tm& localTime) {
-    const fs::path file = folders.nativePath(platform::joinPath(orNull(state.lvrPathExe), "Dotlift.log"));
+namespace {
+
+bool appendTo(const fs::path& file, const std::string& record) {
     std::FILE* log = std::fopen(file.c_str(), "ab");
     if (log == nullptr) {
         return false;
     }
-    const std::string record = toTextMode(installLogRecord(state, localTime));
     const bool ok = std::fwrite(record.data(), 1, record.size(), log) == record.size();
     return std::fclose(log) == 0 && ok;
+}
+
+}  // namespace
+
+std::optional<fs::path> appendInstallLog(const InstallState& state, const platform::Registry& registry,
+                                         const platform::PlatformFolders& folders, const std::tm& localTime) {
+    const std::string record = toTextMode(installLogRecord(state, localTime));
+    const fs::path file = folders.nativePath(platform::joinPath(orNull(state.lvrPathExe), "Dotlift.log"));
+    if (appendTo(file, record)) {
+        return file;
+    }
+    const fs::path userData = platform::userDataFolder(
+        readText(registry, RegRoot::CurrentUser, platform::kShellFoldersKey, platform::kLocalAppDataValue),
+        folders);
+    std::error_code ec;
+    fs::create_directories(userData, ec);
+    if (appendTo(userData / "Dotlift.log", record)) {
+        return userData / "Dotlift.log";
+    }
+    return std::nullopt;
 }
 
 std::vector<PaintItem> installDebugListing(const InstallState& state, int h) {

@@ -4,6 +4,7 @@
 // and the log record and debug listing of the run.
 
 #include <ctime>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -56,9 +57,14 @@ InstallState runInstallation(InstallEnvironment& environment);
 // mode, which turns them into CR LF).
 std::string installLogRecord(const InstallState& state, const std::tm& localTime);
 // Appends the record to <installation folder>/Dotlift.log ("(null)" as the
-// folder when InstallPath is missing); false when the file cannot be opened.
-bool appendInstallLog(const InstallState& state, const platform::PlatformFolders& folders,
-                      const std::tm& localTime);
+// folder when InstallPath is missing). When that file cannot be written (an
+// installed package's folder belongs to root), the record goes to Dotlift.log
+// in the user's data folder (see platform::userDataFolder), which is created.
+// Gives the file written, nothing when neither could be.
+std::optional<std::filesystem::path> appendInstallLog(const InstallState& state,
+                                                      const platform::Registry& registry,
+                                                      const platform::PlatformFolders& folders,
+                                                      const std::tm& localTime);
 
 std::vector<PaintItem> installDebugListing(const InstallState& state, int lineHeight);
 

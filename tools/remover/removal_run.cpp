@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <filesystem>
+#include <system_error>
+
 #include "platform/folders.h"
 #include "platform/registry/registry.h"
 #include "tools/common/registry_text.h"
@@ -9,6 +12,7 @@
 namespace tools {
 namespace {
 
+namespace fs = std::filesystem;
 using platform::RegRoot;
 
 constexpr std::string_view kProductKey = "Software\\Quillo\\Scrivlet";
@@ -74,6 +78,14 @@ RemovalState runRemoval(RemovalEnvironment& env) {
     const std::string install(orNull(state.lvrPathExe));
     state.lResDelDotsweep[0] = deleteFile(env.folders, platform::joinPath(install, "Dotlift.log"));
     state.lResDelDotsweep[1] = deleteFile(env.folders, platform::joinPath(install, "Dotsweep.log"));
+    // The installer's log in the user's data folder, where it goes when the
+    // installation folder was not writable.
+    std::error_code ec;
+    fs::remove(platform::userDataFolder(readText(env.registry, RegRoot::CurrentUser,
+                                                 platform::kShellFoldersKey, platform::kLocalAppDataValue),
+                                        env.folders) /
+                   "Dotlift.log",
+               ec);
     return state;
 }
 
