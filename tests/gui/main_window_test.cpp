@@ -9,10 +9,12 @@
 
 #include <set>
 
+#include "platform/spooler/spooler.h"
 #include "render/bitmap.h"
 #include "render/magick.h"
 #include "render/page_renderer.h"
 #include "tests/gui/window_fixture.h"
+#include "tests/support/run_program.h"
 
 namespace gui_test {
 namespace {
@@ -297,6 +299,48 @@ TEST_F(MainWindowTest, ScrollKeysMoveTheViewAndTheStrip) {
     EXPECT_EQ(view.viewY, 0);
     pressKey(0, WXK_DOWN);
     EXPECT_EQ(view.stripY, std::max(0, std::min(50, frame()->strip()->scrollMax())));
+}
+
+// From Word to the window: the Word side prints three corpus pages to the
+// paused capture printer; the program started without "quick" cuts them
+// from the spool file, lists them in its window, deletes the job and
+// resumes the printer.
+TEST_F(MainWindowTest, SpoolCaptureArrivesInTheWindowAndThePrinterResumes) {
+    const fs::path corpus = fs::path(SCRIVLET_SHARED_DIR) / "corpus" / "emf" / "docpages";
+    const char* pages[] = {"lo74_53446_p01.emf", "lo74_drawing_p01.emf", "lo74_Bug46220_p01.emf"};
+    for (const char* name : pages) {
+        if (!fs::exists(corpus / name))
+            GTEST_SKIP() << "no corpus page " << corpus / name;
+    }
+    const auto setup = testing_support::runProgram({SCRIVLET_SETUP, install.string()}, dir.path());
+    ASSERT_EQ(setup.status, 0) << setup.err;
+    const auto word = testing_support::runProgram(
+        {SCRIVLET_WORD, "spool", "--document", "Report.doc", "--start", (dir / "absent").string(),
+         (corpus / pages[0]).string(), (corpus / pages[1]).string(), (corpus / pages[2]).string()},
+        dir.path());
+    ASSERT_EQ(word.status, 0) << word.err;
+    reopen();
+    platform::Spooler spooler(*registry, folders->windowsFolder().value(),
+                              platform::platformFromEnvironment());
+    constexpr const char* kCapture = "Scrivlet Capture";
+    ASSERT_EQ(spooler.jobs(kCapture).size(), 1u);
+    ASSERT_NE(spooler.printer(kCapture).value().status & platform::PRINTER_STATUS_PAUSED, 0u);
+
+    startProgram({});
+    EXPECT_FALSE(session->DemoMode);
+    ASSERT_EQ(session->PageList.count(), 3);
+    EXPECT_EQ(session->PageList.currentPage, 0);
+    EXPECT_EQ(session->ViewState, 2);
+    for (int i = 1; i < 3; ++i) EXPECT_EQ(page(i).y, page(i - 1).y + page(i - 1).height + 24) << i;
+    EXPECT_TRUE(framed(0));
+    EXPECT_TRUE(spooler.jobs(kCapture).empty()) << "the job is gone";
+    EXPECT_EQ(spooler.printer(kCapture).value().status & platform::PRINTER_STATUS_PAUSED, 0u)
+        << "the printer is resumed";
+    // The page files live in memory now; closing empties the work folder.
+    closeProgram();
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folders->workFolder().value(), ec))
+        EXPECT_TRUE(entry.is_directory()) << entry.path();
 }
 
 }  // namespace

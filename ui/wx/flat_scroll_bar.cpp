@@ -24,7 +24,7 @@ int FlatScrollBar::thumbLength(int track) const {
     const int span = m_max - m_min;
     if (track <= 0)
         return 0;
-    const long long length = static_cast<long long>(track) * track / (track + std::max(span, 0));
+    const long long length = static_cast<long long>(track) * m_page / (m_page + std::max(span, 0));
     return static_cast<int>(std::clamp<long long>(length, std::min(16, track), track));
 }
 

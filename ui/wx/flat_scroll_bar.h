@@ -26,6 +26,8 @@ public:
         m_max = maximum < minimum ? minimum : maximum;
     }
     void setPosition(int position) { m_position = position; }
+    // How much of the range one view shows (the thumb's share of the track).
+    void setPage(int page) { m_page = page > 0 ? page : 1; }
 
     // The bar's rectangle in a client area of `client`; `otherShown` when
     // the crossing bar takes the corner.
@@ -47,6 +49,7 @@ private:
     bool m_vertical;
     bool m_shown = false;
     int m_min = 0, m_max = 20, m_position = 0;
+    int m_page = 10;
 };
 
 }  // namespace ui

@@ -57,6 +57,10 @@ public:
     }
     // The image's top-left corner in client coordinates (after scrolling).
     wxPoint imageOrigin() const;
+    // Paints that drew the image, and how long the last one took (for the
+    // benchmark of painting while scrolling).
+    int imagePaints() const { return m_imagePaints; }
+    double lastPaintMilliseconds() const { return m_lastPaintMs; }
 
 private:
     void onPaint(wxPaintEvent& event);
@@ -76,6 +80,8 @@ private:
     std::shared_ptr<const Magick::Image> m_cachedImage;
     wxBitmap m_cachedBitmap;
     ImageFit m_fit;
+    int m_imagePaints = 0;
+    double m_lastPaintMs = 0;
     // A thumb being dragged: the bar and the offset of the press in it.
     const FlatScrollBar* m_dragging = nullptr;
     int m_dragOffset = 0;

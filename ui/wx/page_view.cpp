@@ -3,6 +3,7 @@
 #include <wx/menu.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "app/session.h"
 #include "render/bitmap.h"
@@ -59,6 +60,8 @@ void PageView::paintCurrentImage(wxDC* dc, const wxRect& area) {
     m_view.vMax = m_fit.vMax;
     m_hBar.setRange(0, m_fit.hMax);
     m_vBar.setRange(0, m_fit.vMax);
+    m_hBar.setPage(client.x - (m_fit.vBar ? FlatScrollBar::kWidth : 0));
+    m_vBar.setPage(client.y - (m_fit.hBar ? FlatScrollBar::kWidth : 0));
     if (!m_fit.hBar)
         m_view.viewX = 0;
     if (!m_fit.vBar)
@@ -80,13 +83,15 @@ void PageView::paintCurrentImage(wxDC* dc, const wxRect& area) {
 }
 
 void PageView::onPaint(wxPaintEvent&) {
+    const auto start = std::chrono::steady_clock::now();
     wxPaintDC dc(this);
     const wxRect area = GetUpdateRegion().GetBox();
     dc.SetPen(*wxTRANSPARENT_PEN);
     dc.SetBrush(wxBrush(rgb(224, 224, 248)));
     dc.DrawRectangle(area);
     dc.SetTextBackground(rgb(224, 224, 248));
-    if (m_session.ViewState == 2) {
+    const bool image = m_session.ViewState == 2;
+    if (image) {
         paintCurrentImage(&dc, area);
     } else {
         m_hBar.show(false);
@@ -95,6 +100,11 @@ void PageView::onPaint(wxPaintEvent&) {
     const wxSize client = GetClientSize();
     m_vBar.paint(dc, client, m_hBar.shown());
     m_hBar.paint(dc, client, m_vBar.shown());
+    if (image) {
+        ++m_imagePaints;
+        m_lastPaintMs =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    }
 }
 
 void PageView::onSize(wxSizeEvent& event) {
