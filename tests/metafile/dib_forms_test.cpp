@@ -79,6 +79,13 @@ std::vector<Case> cases() {
         c.bits.u8s({1, 0x20, 0, 1});                    // one 2, end of bitmap
         out.push_back(std::move(c));
     }
+    {  // A larger header (V4): the colour table follows the whole header.
+        Case c{"8 bit with a V4 header", infoHeader(2, -1, 8, 0, 2, 108), {}, 2, 1, {G, R}};
+        for (int i = 40; i < 108; ++i) c.info.u8(0);
+        c.info.u32(0x00FF0000).u32(0x0000FF00);  // red, green
+        c.bits.u8s({1, 0, 0, 0});
+        out.push_back(std::move(c));
+    }
     {  // RLE8: an odd absolute run is padded to 16 bits; a delta moves right.
         Case c{"RLE8 padding and delta", infoHeader(4, 2, 8, 1, 4), {}, 4, 2, {K, K, B, B, R, G, B, R}};
         c.info.u32(0).u32(0x00FF0000).u32(0x0000FF00).u32(0x000000FF);

@@ -7,6 +7,7 @@
 
 #include "metafile/dc.h"
 #include "metafile/metafile.h"
+#include "metafile/player.h"
 #include "tests/metafile/emf_fixture.h"
 #include "tests/metafile/pixel_helpers.h"
 
@@ -183,6 +184,68 @@ TEST(EngineEdges, AUserStyleOfOddLengthSwapsDashesAndGapsOnEachRepeat) {
     }
     EXPECT_EQ(ink, 40) << "half of the line";
     EXPECT_EQ(changes, 19) << "twenty runs of four";
+}
+
+TEST(EngineEdges, SourceRectanglesPastTheImageLeaveTheirPartUndrawn) {
+    // A 2 x 2 source, red above green, stretched from a 4 x 1 rectangle: its
+    // right half lies past the image and draws nothing (it must not read
+    // the next row).
+    Image32 source;
+    source.width = 2;
+    source.height = 2;
+    source.pixels = {0xFFFF0000u, 0xFFFF0000u, 0xFF00FF00u, 0xFF00FF00u};
+    auto dib = whiteBitmap(4, 1);
+    Dc dc(dib);
+    ImageDraw d;
+    d.source = &source;
+    d.srcW = 4;
+    d.srcH = 1;
+    d.dest0 = {0, 0};
+    d.destX = {4, 0};
+    d.destY = {0, 1};
+    dc.drawImage(d);
+    EXPECT_EQ(at(dib, 0, 0), kRed);
+    EXPECT_EQ(at(dib, 1, 0), kRed);
+    EXPECT_EQ(at(dib, 2, 0), kWhite);
+    EXPECT_EQ(at(dib, 3, 0), kWhite);
+}
+
+TEST(EngineEdges, PolyPolygonCountsBeyondThePointsAreReportedAndNotDrawn) {
+    // One polygon said to have five points in a record that carries three.
+    auto bytes =
+        EmfBytes()
+            .record(emf::EMR_POLYPOLYGON16, {0, 0, 100, 100, 1, 3, 5, 0x000A000A, 0x000A005A, 0x005A005A})
+            .bytes();
+    auto mf = Metafile::fromBytes(bytes);
+    ASSERT_TRUE(mf);
+    auto dib = whiteBitmap(100, 100);
+    Dc dc(dib);
+    const auto report = playMetafile(*mf, dc, {0, 0, 100, 100});
+    EXPECT_EQ(report.malformed.count(emf::EMR_POLYPOLYGON16), 1u);
+    EXPECT_EQ(countColour(dib, kWhite), 100 * 100);
+}
+
+TEST(EngineEdges, ImagesStopAtTheRightEdgeOfEachClipSpan) {
+    Image32 source;
+    source.width = 6;
+    source.height = 1;
+    source.pixels.assign(6, 0xFFFF0000u);
+    auto dib = whiteBitmap(6, 1);
+    Dc dc(dib);
+    dc.intersectClipRect({1, 0, 3, 1});
+    dc.excludeClipRect({2, 0, 3, 1});
+    ImageDraw d;
+    d.source = &source;
+    d.srcW = 6;
+    d.srcH = 1;
+    d.dest0 = {0, 0};
+    d.destX = {6, 0};
+    d.destY = {0, 1};
+    dc.drawImage(d);
+    EXPECT_EQ(at(dib, 0, 0), kWhite);
+    EXPECT_EQ(at(dib, 1, 0), kRed);
+    EXPECT_EQ(at(dib, 2, 0), kWhite) << "the span ends before this pixel";
+    EXPECT_EQ(at(dib, 3, 0), kWhite);
 }
 
 TEST(EngineEdges, HalftoneAveragesTheWholeFootprintOfEachPixel) {
