@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "app/macro_exchange.h"
+#include "app/opened_files.h"
 #include "app/page_acquisition.h"
 #include "app/session.h"
 #include "app/settings_store.h"
@@ -73,6 +74,10 @@ int CaptureWorker::run() {
         listFolder(samples);
         return 0;
     }
+    if (!s.OpenedFiles.empty()) {
+        openedFilesRoute(work);
+        return 0;
+    }
     if (takeClipboardFlag(m_ctx.store, m_ctx.folders)) {
         clipboardRoute(work);
         return 0;
@@ -87,6 +92,21 @@ int CaptureWorker::run() {
         m_ctx.refreshPrinter();
     listFolder(work);
     return 0;
+}
+
+void CaptureWorker::openedFilesRoute(const fs::path& work) {
+    const OpenedFiles opened = openFilesAsPages(m_ctx.session.OpenedFiles, work, PageTable::kCapacity);
+    if (!opened.problems.empty()) {
+        std::string text = "Some files could not be opened as pages:";
+        for (const auto& line : opened.problems) text += "\n" + line;
+        m_ctx.ui.showMessage(text, kProgramName, MessageButtons::Ok, MessageIcon::Warning);
+    }
+    // Only the pages opened now are listed, whatever else the folder holds.
+    for (std::size_t m = 0; m < opened.pages.size(); ++m) {
+        listPage(static_cast<int>(m), opened.pages[m], true);
+        if (m_ctx.session.PageList.currentPage == -1)
+            showFirstPage(static_cast<int>(m));
+    }
 }
 
 void CaptureWorker::clipboardRoute(const fs::path& work) {

@@ -54,6 +54,7 @@ public:
 
 private:
     void clipboardRoute(const std::filesystem::path& work);
+    void openedFilesRoute(const std::filesystem::path& work);
     void listFolder(const std::filesystem::path& folder);
     // Fills, renders, lays out and publishes page m from `file`.
     void listPage(int m, const std::filesystem::path& file, bool deleteFile);

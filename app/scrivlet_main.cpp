@@ -148,7 +148,14 @@ int main(int argc, char** argv) {
         session.DemoMode = true;
     }
     bool headlessAsked = false;
-    for (int i = 1; i < argc; ++i) headlessAsked = headlessAsked || std::strcmp(argv[i], "--headless") == 0;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--headless") == 0)
+            headlessAsked = true;
+        else if (!(i == 1 && session.DemoMode))
+            session.OpenedFiles.emplace_back(argv[i]);  // "Scrivlet FILE...": the files are the pages
+    }
+    if (!session.OpenedFiles.empty())
+        session.macroExchange.DocumentName = session.OpenedFiles.front().filename().string();
 
     std::printf("Quillo Scrivlet\n");
     std::printf("  registry (current user):  %s\n", location.currentUserFile.c_str());

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -53,6 +54,9 @@ struct Session {
     std::atomic<int> shownPage{0};
     std::atomic<int> ViewState{0};  // 0 no page, 1 arriving or rendering, 2 image ready
     std::atomic<bool> DemoMode{false};
+    // The user's files given on the command line, opened as the document's
+    // pages instead of a capture; set before the capture worker starts.
+    std::vector<std::filesystem::path> OpenedFiles;
 
     // Output runs.
     std::atomic<int> MultipageMode{0};  // 0 none, 1 PDF, 2 multipage TIF, 3 animated GIF

@@ -143,7 +143,7 @@ bool MainProgram::start(const std::vector<std::string>& arguments) {
         m_frame->Maximize();
     m_frame->Update();
     // 10. The capture printer.
-    if (!session.DemoMode) {
+    if (!session.DemoMode && session.OpenedFiles.empty()) {
         app::PageAcquisition acquisition(session, store, m_start.folders, *m_spooler, m_port);
         acquisition.findCapturePrinter();
     }
