@@ -343,6 +343,37 @@ TEST_F(MainWindowTest, SpoolCaptureArrivesInTheWindowAndThePrinterResumes) {
         EXPECT_TRUE(entry.is_directory()) << entry.path();
 }
 
+// "Scrivlet a.emf b.emf": the two files are the pages; a job waiting on the
+// paused capture printer stays where it is.
+TEST_F(MainWindowTest, OpenedFilesArriveAsPagesAndLeaveThePrintJobAlone) {
+    const auto setup = testing_support::runProgram({SCRIVLET_SETUP, install.string()}, dir.path());
+    ASSERT_EQ(setup.status, 0) << setup.err;
+    const auto word =
+        testing_support::runProgram({SCRIVLET_WORD, "spool", "--document", "Waiting.doc", "--start",
+                                     (dir / "absent").string(), (install / "emf" / "page3.emf").string()},
+                                    dir.path());
+    ASSERT_EQ(word.status, 0) << word.err;
+    reopen();
+    platform::Spooler spooler(*registry, folders->windowsFolder().value(),
+                              platform::platformFromEnvironment());
+    constexpr const char* kCapture = "Scrivlet Capture";
+    ASSERT_EQ(spooler.jobs(kCapture).size(), 1u);
+
+    session->OpenedFiles = {install / "emf" / "page1.emf", install / "emf" / "page2.emf"};
+    startProgram({});
+    ASSERT_EQ(session->PageList.count(), 2);
+    EXPECT_EQ(page(1).y, page(0).y + page(0).height + 24);
+    EXPECT_EQ(session->PageList.currentPage, 0);
+    EXPECT_EQ(session->ViewState, 2);
+    EXPECT_TRUE(framed(0));
+    EXPECT_EQ(frame()->infoText().substr(0, 6), "1(2): ");
+    EXPECT_EQ(spooler.jobs(kCapture).size(), 1u) << "the waiting job is not touched";
+    EXPECT_NE(spooler.printer(kCapture).value().status & platform::PRINTER_STATUS_PAUSED, 0u)
+        << "the printer stays paused";
+    EXPECT_TRUE(fs::exists(install / "emf" / "page1.emf")) << "the user's files stay";
+    EXPECT_TRUE(messages.empty()) << messages.front();
+}
+
 }  // namespace
 }  // namespace gui_test
 

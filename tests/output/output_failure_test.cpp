@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string_view>
 
 #include "app/capture_worker.h"
@@ -302,6 +303,49 @@ TEST(ProgramRun, PagesThatCannotBeWrittenEndTheRunWithStatus1) {
         for (const auto& e : fs::directory_iterator(out, ec)) pages += e.is_regular_file();
         EXPECT_EQ(pages, c.written) << c.label;
     }
+}
+
+}  // namespace
+}  // namespace output
+
+namespace output {
+namespace {
+
+// "Scrivlet FILE...": the user's files are the pages; no capture printer, no
+// queued job is touched; every page is written.
+TEST(ProgramRun, FilesGivenOnTheCommandLineAreThePages) {
+    const fs::path program = fs::path(SCRIVLET_PROGRAM_DIR) / "Scrivlet";
+    if (!fs::exists(program))
+        GTEST_SKIP() << "the main program is not built";
+    TempDir dir;
+    std::vector<std::string> pages;
+    for (int size : {20, 40, 60}) {
+        metafile::EmfWriter w({0, 0, 2540, 2540}, {1000, 1000}, {254, 254});
+        w.rectangle({0, 0, size, size});
+        const auto bytes = w.finish();
+        pages.emplace_back(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    writeFile(dir / "first.emf", pages[0]);
+    writeFile(dir / "second.emf", pages[1]);
+    writeFile(dir / "notes.txt", "no metafile here, and a good deal longer than its header would be");
+    const ProgramResult run =
+        runProgram({program.string(), "--headless", (dir / "first.emf").string(),
+                    (dir / "notes.txt").string(), (dir / "second.emf").string()},
+                   {"SCRIVLET_REGISTRY=" + (dir / "registry").string(),
+                    "SCRIVLET_HOME=" + (dir / "home").string(), "SCRIVLET_OUTPUT=" + (dir / "out").string()},
+                   dir.path());
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.err.find((dir / "notes.txt").string() + ": not an enhanced metafile"), std::string::npos)
+        << run.err;
+    std::vector<std::string> written;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(dir / "out", ec))
+        written.push_back(e.path().filename().string());
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(written, (std::vector<std::string>{"first0001.jpg", "first0002.jpg"})) << run.out;
+    EXPECT_EQ(readFile(dir / "first.emf"), pages[0]) << "the user's file is only read";
+    EXPECT_TRUE(fs::exists(dir / "second.emf"));
+    EXPECT_EQ(run.out.find("capture printer"), std::string::npos) << run.out;
 }
 
 }  // namespace
