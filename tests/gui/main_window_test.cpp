@@ -7,6 +7,7 @@
 #include <wx/menu.h>
 #include <wx/uiaction.h>
 
+#include <algorithm>
 #include <set>
 
 #include "platform/spooler/spooler.h"
@@ -371,6 +372,46 @@ TEST_F(MainWindowTest, OpenedFilesArriveAsPagesAndLeaveThePrintJobAlone) {
     EXPECT_NE(spooler.printer(kCapture).value().status & platform::PRINTER_STATUS_PAUSED, 0u)
         << "the printer stays paused";
     EXPECT_TRUE(fs::exists(install / "emf" / "page1.emf")) << "the user's files stay";
+    EXPECT_TRUE(messages.empty()) << messages.front();
+}
+
+TEST_F(MainWindowTest, SaveWritesEveryOpenedPage) {
+    session->OpenedFiles = {install / "emf" / "page1.emf", install / "emf" / "page3.emf"};
+    startProgram({});
+    ASSERT_EQ(session->PageList.count(), 2);
+    std::vector<app::SaveDialogRequest> asked;
+    const fs::path chosen = dir / "out" / "Opened.png";
+    program->port().saveDialogHook = [&](const app::SaveDialogRequest& request) {
+        asked.push_back(request);
+        app::SaveDialogResult answer;
+        answer.ok = true;
+        answer.path = chosen.string();
+        for (size_t i = 0; i < request.types.size(); ++i) {
+            if (request.types[i].pattern.find("png") != std::string::npos)
+                answer.type = static_cast<int>(i) + 1;
+        }
+        return answer;
+    };
+    wxCommandEvent save(wxEVT_MENU, ui::wxIdOf(cmd::kSave));
+    save.SetEventObject(frame());
+    frame()->ProcessWindowEvent(save);
+    const auto written = [&] {
+        std::vector<fs::path> files;
+        for (const auto& e : fs::directory_iterator(dir / "out"))
+            if (e.path().extension() == ".png")
+                files.push_back(e.path());
+        std::sort(files.begin(), files.end());
+        return files;
+    };
+    ASSERT_TRUE(pumpUntil([&] { return written().size() == 2 && !session->writerRunning; }))
+        << written().size() << " files";
+    ASSERT_EQ(asked.size(), 1u);
+    // Each file holds its own page: the two opened pages differ, so do their images.
+    const auto files = written();
+    for (const auto& file : files) EXPECT_EQ(file.filename().string().rfind("Opened", 0), 0u) << file;
+    Magick::Image first(files[0].string()), second(files[1].string());
+    EXPECT_GT(first.columns(), 0u);
+    EXPECT_FALSE(first.compare(second)) << "page 1 and page 3 give different images";
     EXPECT_TRUE(messages.empty()) << messages.front();
 }
 

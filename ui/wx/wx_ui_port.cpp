@@ -270,6 +270,11 @@ void WxUiPort::progressEnd() {
 }
 
 app::SaveDialogResult WxUiPort::showSaveDialog(const app::SaveDialogRequest& request) {
+    if (saveDialogHook) {
+        app::SaveDialogResult answer;
+        onInterfaceThread([&] { answer = saveDialogHook(request); }, true);
+        return answer;
+    }
     auto result = std::make_shared<app::SaveDialogResult>(app::SaveDialogResult{
         false, {}, request.initialType, request.invokeImageOptions, request.startFileAfterCreation});
     onInterfaceThread(

@@ -36,6 +36,9 @@ public:
     std::function<app::MessageAnswer(const std::string& text, const std::string& caption, app::MessageButtons,
                                      app::MessageIcon)>
         answerHook;
+    // Answers save dialogs without showing them (tests); empty: the dialog
+    // is shown, or cancelled at once when message boxes are answered.
+    std::function<app::SaveDialogResult(const app::SaveDialogRequest&)> saveDialogHook;
 
     void attach(const Windows& windows);
     // The windows are going: waiting calls return their defaults from now on.
