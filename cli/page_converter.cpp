@@ -1,6 +1,7 @@
 #include "cli/page_converter.h"
 
 #include <cmath>
+#include <cstdio>
 #include <new>
 
 #include "cli/atomic_output.h"
@@ -64,8 +65,41 @@ std::string PageConverter::pdfInsideFormat() const {
 }
 
 bool PageConverter::streamable() const {
-    return output::currentFormatCode(m_session.CurrentFormat) == app::FormatCode::PNG &&
-           m_session.formatOptions.PNG_TrueIndexGray == 0 && !m_session.RenderOptions.lvSharpen;
+    if (m_session.RenderOptions.lvSharpen)
+        return false;  // each pixel takes its neighbours from the whole page
+    const app::FormatSettings& o = m_session.formatOptions;
+    switch (output::currentFormatCode(m_session.CurrentFormat)) {
+        case app::FormatCode::PNG:
+            return o.PNG_TrueIndexGray == 0;
+        case app::FormatCode::TIF:
+            return o.TIF_TrueIndexGray == 0;
+        case app::FormatCode::JPG:
+        case app::FormatCode::BMP:
+            return true;
+        case app::FormatCode::GIF:
+            break;
+    }
+    return false;  // a palette or grey levels chosen from the whole page
+}
+
+std::optional<std::string> PageConverter::wholeRefusal(long long columns, long long rows) const {
+    const auto limit = static_cast<long long>(
+        std::min<MagickCore::MagickSizeType>(MagickCore::GetMagickResourceLimit(MagickCore::AreaResource),
+                                             static_cast<MagickCore::MagickSizeType>(1) << 62));
+    if (columns * rows <= limit)
+        return std::nullopt;
+    const std::string why = m_session.RenderOptions.lvSharpen
+                                ? std::string("sharpening takes each pixel's neighbours from the whole page")
+                                : std::string("this format's colours are chosen from the whole page");
+    const auto megapixels = [](long long pixels) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f", static_cast<double>(pixels) / 1e6);
+        return std::string(text);
+    };
+    return "the page of " + std::to_string(columns) + " x " + std::to_string(rows) + " pixels (" +
+           megapixels(columns * rows) + " megapixels) is larger than the image library's limit of " +
+           megapixels(limit) + " megapixels for one image, and " + why +
+           "; lower --dpi or --scale, or write it as true-colour png, tif, jpg or bmp without --sharpen";
 }
 
 PageOutcome PageConverter::convert(const metafile::Metafile& page, const fs::path& target, int stripThreads) {
@@ -83,6 +117,12 @@ PageOutcome PageConverter::convert(const metafile::Metafile& page, const fs::pat
     outcome.rows = layout->rows;
     try {
         outcome.streamed = streamable() && layout->plan.strips > streamAboveStrips;
+        if (!outcome.streamed) {
+            if (auto refusal = wholeRefusal(layout->columns, layout->rows)) {
+                outcome.error = *refusal;
+                return outcome;
+            }
+        }
         outcome.error = outcome.streamed ? writeStreamed(page, *layout, target, stripThreads, outcome)
                                          : writeWhole(page, *layout, target, stripThreads, outcome);
     } catch (const Magick::Exception& e) {
@@ -130,29 +170,20 @@ std::optional<std::string> PageConverter::writeStreamed(const metafile::Metafile
                                                         const render::PageLayout& layout,
                                                         const fs::path& target, int threads,
                                                         PageOutcome& outcome) {
-    // The format's options as the encoding step gives them, read off a
-    // one-pixel image that takes the same step.
-    Magick::Image probe(Magick::Geometry(1, 1), Magick::Color("white"));
-    m_formats.applyEncodingOptions(probe, m_settings.dpi);
-    output::RowImage shape;
-    shape.columns = static_cast<std::uint32_t>(layout.columns);
-    shape.rows = static_cast<std::uint32_t>(layout.rows);
-    shape.density = static_cast<unsigned>(probe.density().width());
-    shape.interlace = probe.interlaceType() != Magick::NoInterlace;
-
     auto out = AtomicOutput::begin(target);
     if (!out)
         return target.string() + ": " + out.error();
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    auto writer = output::openPngRowWriter(out->fd(), shape, folder.string());
+    std::string reason;
+    auto writer = openRowWriter(out->fd(), layout, target, threads, reason);
+    if (!writer)
+        return "cannot write " + target.string() + ": " + reason;
     std::string error;
     const bool drawn = forEachStrip(
         m_renderer, layout, &page, m_renderer.stampText(&page), threads, &outcome.report,
         [&writer](const render::StripRows& rows) -> std::optional<std::string> {
-            for (long long y = 0; y < rows.count; ++y) {
-                if (!writer->writeRow(rows.row(y)))
-                    return writer->error();
-            }
+            if (!writer->writeRows(rows.row(0), static_cast<std::uint32_t>(rows.count),
+                                   static_cast<std::size_t>(rows.columns)))
+                return writer->error();
             return std::nullopt;
         },
         error);
@@ -161,6 +192,45 @@ std::optional<std::string> PageConverter::writeStreamed(const metafile::Metafile
     if (auto failure = writer->finish())
         return "cannot write " + target.string() + ": " + *failure;
     return out->commit();
+}
+
+std::unique_ptr<output::RowWriter> PageConverter::openRowWriter(int fd, const render::PageLayout& layout,
+                                                                const fs::path& target, int threads,
+                                                                std::string& reason) {
+    // The format's options as the encoding step gives them, read off an
+    // image of one pixel that takes the same step.
+    Magick::Image probe(Magick::Geometry(1, 1), Magick::Color("white"));
+    m_formats.applyEncodingOptions(probe, m_settings.dpi);
+    output::RowImage shape;
+    shape.columns = static_cast<std::uint32_t>(layout.columns);
+    shape.rows = static_cast<std::uint32_t>(layout.rows);
+    shape.density = static_cast<unsigned>(probe.density().width());
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    switch (output::currentFormatCode(m_session.CurrentFormat)) {
+        case app::FormatCode::PNG:
+            shape.interlace = probe.interlaceType() != Magick::NoInterlace;
+            return output::openPngRowWriter(fd, shape, folder.string(), threads);
+        case app::FormatCode::JPG:
+            return output::openJpegRowWriter(
+                fd, shape, output::jpegSettingsOf(probe),
+                [this](Magick::Image& rows) { m_formats.applyEncodingOptions(rows, m_settings.dpi); });
+        case app::FormatCode::TIF:
+            return output::openTiffRowWriter(fd, shape, probe.compressType() == Magick::LZWCompression);
+        case app::FormatCode::BMP: {
+            auto onePixel = output::encodeImage(probe, "BMP", target);
+            if (!onePixel) {
+                reason = onePixel.error().reason;
+                return nullptr;
+            }
+            const auto* bytes = static_cast<const unsigned char*>(onePixel->data());
+            return output::openBmpRowWriter(fd, shape,
+                                            std::vector<unsigned char>(bytes, bytes + onePixel->length()));
+        }
+        case app::FormatCode::GIF:
+            break;
+    }
+    reason = "this format is not written a row at a time";
+    return nullptr;
 }
 
 }  // namespace cli

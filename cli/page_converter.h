@@ -2,11 +2,13 @@
 // One worker's conversion of pages to files: its own session (the settings of
 // the command line), page renderer and format service, as the main program
 // has them. A page is drawn strip by strip; a page of more than a few strips
-// in a format that can be written a row at a time (true-colour PNG without
-// sharpening) goes to the file as its rows arrive, any other page is
-// assembled as one image, given the format's options and encoded.
+// in a format that can be written a row at a time (true-colour PNG and TIF,
+// JPEG, BMP, none with sharpening) goes to the file as its rows arrive; any
+// other page is assembled as one image, given the format's options and
+// encoded, and must fit the image library's pixel limit.
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -16,6 +18,7 @@
 #include "cli/convert_options.h"
 #include "metafile/player.h"
 #include "output/formats.h"
+#include "output/row_writer.h"
 #include "platform/expected.h"
 #include "platform/folders.h"
 #include "platform/registry/registry.h"
@@ -67,6 +70,9 @@ public:
 
     // Whether the current format and options can be written a row at a time.
     bool streamable() const;
+    // Why a page of `pixels` cannot be assembled as one image; none when
+    // it can.
+    std::optional<std::string> wholeRefusal(long long columns, long long rows) const;
 
 private:
     platform::Expected<Magick::Image, std::string> renderWhole(const metafile::Metafile& page, double dpi);
@@ -76,6 +82,12 @@ private:
     std::optional<std::string> writeStreamed(const metafile::Metafile& page, const render::PageLayout& layout,
                                              const std::filesystem::path& target, int threads,
                                              PageOutcome& outcome);
+
+    // The row writer of the current format on `fd`; none, with `reason`,
+    // when it cannot be made.
+    std::unique_ptr<output::RowWriter> openRowWriter(int fd, const render::PageLayout& layout,
+                                                     const std::filesystem::path& target, int threads,
+                                                     std::string& reason);
 
     ConvertSettings m_settings;
     app::ConsoleUi m_ui;

@@ -76,30 +76,97 @@ TEST_F(ConvertTest, MoreThreadsGiveTheSameBytes) {
     }
 }
 
+// Every format that is written a row at a time gives the pixels of the
+// page assembled as one image; JPEG and BMP files are the same bytes.
 TEST_F(ConvertTest, StreamedPagesDecodeToTheWholeImagePixels) {
     const auto a = page("a.emf", kA4W, kA4H, 5);
-    for (const auto& options : std::vector<std::vector<std::string>>{
-             {}, {"--no-interlace"}, {"--antialias", "3", "--background", "hatch", "--hatch-angle", "30"}}) {
+    struct Case {
+        std::vector<std::string> options;
+        const char* extension;
+        bool sameBytes;
+    };
+    const std::vector<Case> cases = {
+        {{}, ".png", false},
+        {{"--no-interlace"}, ".png", false},
+        {{"--antialias", "3", "--background", "hatch", "--hatch-angle", "30"}, ".png", false},
+        {{"--format", "jpg"}, ".jpg", true},
+        {{"--format", "jpg", "--grey"}, ".jpg", true},
+        {{"--format", "jpg", "--no-progressive", "--quality", "55"}, ".jpg", true},
+        {{"--format", "tif"}, ".tif", false},
+        {{"--format", "tif", "--no-lzw"}, ".tif", false},
+        {{"--format", "bmp"}, ".bmp", true},
+    };
+    for (const auto& c : cases) {
+        std::string label;
+        for (const auto& option : c.options) label += option + " ";
+        SCOPED_TRACE(label);
         std::vector<std::vector<unsigned char>> decoded;
+        std::vector<std::string> bytes;
         std::vector<std::size_t> sizes;
         for (const int stream : {kAlwaysStream, kNeverStream}) {
             const std::string out = (dir / ("s" + std::to_string(stream))).string();
             std::vector<std::string> args = {"-o", out, "--dpi", "96.7"};
-            args.insert(args.end(), options.begin(), options.end());
+            args.insert(args.end(), c.options.begin(), c.options.end());
             args.push_back(a.string());
             const auto result = convert(args, stream);
             ASSERT_EQ(result.status, kAllWritten) << result.err;
+            const fs::path file = fs::path(out) / (std::string("a") + c.extension);
             std::size_t w = 0, h = 0;
-            decoded.push_back(pixels(fs::path(out) / "a.png", &w, &h));
+            decoded.push_back(pixels(file, &w, &h));
+            bytes.push_back(readFile(file));
             sizes.push_back(w), sizes.push_back(h);
-            EXPECT_EQ(dotsPerInch(Magick::Image((fs::path(out) / "a.png").string())), 96)
-                << "stream " << stream;
+            const Magick::Image image(file.string());
+            EXPECT_EQ(dotsPerInch(image), 96) << "stream " << stream;
+            if (std::string(c.extension) == ".tif") {
+                const bool lzw = c.options.back() != "--no-lzw";
+                EXPECT_EQ(image.compressType() == Magick::LZWCompression, lzw) << "stream " << stream;
+            }
         }
         EXPECT_EQ(sizes[0], 800u) << "ceil(21000 x 96.7 / 2540)";
         EXPECT_EQ(sizes[0], sizes[2]);
         EXPECT_EQ(sizes[1], sizes[3]);
         EXPECT_TRUE(decoded[0] == decoded[1]) << "streamed and whole pages differ";
+        if (c.sameBytes) {
+            EXPECT_TRUE(bytes[0] == bytes[1]) << "streamed and whole files differ";
+        }
     }
+}
+
+// A page in a format whose colours come from the whole page, larger than
+// the image library takes as one image, is refused with the limit before it
+// is drawn; nothing is written and the run fails. True-colour formats write
+// such a page a row at a time.
+TEST_F(ConvertTest, PagesBeyondTheLibraryLimitAreRefusedWhereTheyCannotStream) {
+    const auto a = page("a.emf", kA4W, kA4H, 5);  // 794 x 1123 at 96 dpi: 0.89 megapixels
+    const auto earlier = MagickCore::GetMagickResourceLimit(MagickCore::AreaResource);
+    ASSERT_EQ(MagickCore::SetMagickResourceLimit(MagickCore::AreaResource, 500'000), MagickCore::MagickTrue);
+    struct Case {
+        std::vector<std::string> options;
+        const char* file;
+        bool written;
+    };
+    const std::vector<Case> cases = {
+        {{"--format", "gif"}, "a.gif", false}, {{"--format", "png", "--png-type", "indexed"}, "a.png", false},
+        {{"--sharpen"}, "a.png", false},       {{"--format", "tif"}, "a.tif", true},
+        {{"--format", "bmp"}, "a.bmp", true},
+    };
+    for (const auto& c : cases) {
+        const fs::path out = dir / ("out-" + std::string(c.file) + std::to_string(c.options.size()));
+        std::vector<std::string> args = {"-o", out.string()};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back(a.string());
+        const auto result = convert(args, 1);  // streamed above one strip: the page has six
+        SCOPED_TRACE(c.options.back());
+        EXPECT_EQ(result.status, c.written ? kAllWritten : kSomeFailed) << result.err;
+        EXPECT_EQ(fs::exists(out / c.file), c.written);
+        if (!c.written) {
+            EXPECT_NE(result.err.find("794 x 1123 pixels"), std::string::npos) << result.err;
+            EXPECT_NE(result.err.find("limit of 0.5 megapixels"), std::string::npos) << result.err;
+            EXPECT_EQ(result.out.find("->"), std::string::npos) << "no page reported written";
+            EXPECT_TRUE(fs::is_empty(out)) << "nothing left behind";
+        }
+    }
+    MagickCore::SetMagickResourceLimit(MagickCore::AreaResource, earlier);
 }
 
 TEST_F(ConvertTest, LargePagesStreamOthersAreOneImage) {
@@ -114,10 +181,22 @@ TEST_F(ConvertTest, LargePagesStreamOthersAreOneImage) {
     EXPECT_TRUE(two.streamed) << "twelve strips";
     EXPECT_EQ(two.rows, 2246);
 
-    ConvertSettings jpg = defaultSettings();
-    jpg.format = app::FormatFlags{true, false, false, false, false};
-    PageConverter jpgConverter(jpg);
-    EXPECT_FALSE(jpgConverter.streamable());
+    struct Format {
+        app::FormatFlags flags;
+        bool streamable;
+    };
+    for (const auto& format : std::vector<Format>{{{true, false, false, false, false}, true},
+                                                  {{false, true, false, false, false}, false},
+                                                  {{false, false, false, true, false}, true},
+                                                  {{false, false, false, false, true}, true}}) {
+        ConvertSettings settings = defaultSettings();
+        settings.format = format.flags;
+        EXPECT_EQ(PageConverter(settings).streamable(), format.streamable) << format.flags.GIF_Default;
+    }
+    ConvertSettings indexedTif = defaultSettings();
+    indexedTif.format = app::FormatFlags{false, false, false, false, true};
+    indexedTif.formatOptions.TIF_TrueIndexGray = 3;
+    EXPECT_FALSE(PageConverter(indexedTif).streamable()) << "black and white TIF";
     ConvertSettings sharpened = defaultSettings();
     sharpened.render.lvSharpen = true;
     EXPECT_FALSE(PageConverter(sharpened).streamable());

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The converter over a folder of pages at 96 dpi, as batch users run it:
+#   - every page in one process (wall time, peak memory);
+#   - each of the folder's two largest pages in a process of its own (wall
+#     time and that page's own peak memory), once per format;
+#   - one process a file, the median wall time over every page, beside the
+#     start of the same program that converts nothing (--help).
+# Targets are printed beside each figure. The load average is printed with
+# the figures: other work on the machine slows every wall time.
+#   bench/convert_batch.sh [scrivlet-convert] [folder] [extra options...]
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+convert=${1:-build/release/bin/scrivlet-convert}
+folder=${2:-$here/../../shared/corpus/emf/libemf2svg}
+shift 2 || shift $# || true
+[[ -x "$convert" ]] || { echo "no $convert (build first)" >&2; exit 1; }
+[[ -d "$folder" ]] || { echo "no folder $folder" >&2; exit 1; }
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+mapfile -t pages < <(find "$folder" -maxdepth 1 -iname '*.emf' | sort)
+((${#pages[@]} > 0)) || { echo "no pages in $folder" >&2; exit 1; }
+
+load() { cut -d' ' -f1-3 /proc/loadavg; }
+echo "$(nproc) processors; options: --dpi 96 $*"
+
+# Wall seconds and peak resident KiB of one run, as "SECONDS KIB"; the run's
+# standard output is kept in $out/.out.
+timed() {
+    /usr/bin/time -f '%e %M' -o "$out/.time" "$@" >"$out/.out" 2>"$out/.err" ||
+        { echo "failed: $*" >&2; cat "$out/.err" >&2; return 1; }
+    cat "$out/.time"
+}
+
+read -r seconds kib < <(timed "$convert" --dpi 96 -o "$out/all" "$@" "${pages[@]}")
+printf '%-44s %6.2f s  peak %5d MB   target <= 1.5 s           (load %s)\n' \
+    "all ${#pages[@]} pages, one process" "$seconds" $((kib / 1024)) "$(load)"
+# The two pages of the most pixels, from the run's "PAGE -> FILE (WxH)" lines.
+mapfile -t largest < <(sed -n 's/^\(.*\) -> .* (\([0-9]*\)x\([0-9]*\))$/\2 \3 \1/p' "$out/.out" |
+    awk '{ area = $1 * $2; $1 = $2 = ""; sub(/^  /, ""); print area, $0 }' | sort -rn | head -n 2 | cut -d' ' -f2-)
+
+for format in png jpg tif bmp gif; do
+    for page in "${largest[@]}"; do
+        name=$(basename "$page")
+        if result=$(timed "$convert" --dpi 96 --format "$format" -o "$out/large" "$@" "$page"); then
+            read -r seconds kib <<<"$result"
+            printf '%-44s %6.2f s  peak %5d MB   target <= 0.5 s, <= 200 MB (load %s)\n' \
+                "$name as $format" "$seconds" $((kib / 1024)) "$(load)"
+        else
+            printf '%-44s failed: %s\n' "$name as $format" "$(tail -n 1 "$out/.err")"
+        fi
+        rm -rf "$out/large"
+    done
+done
+
+# Milliseconds of each run, measured by the shell itself (no process between).
+median_ms() {
+    local -a times=()
+    local start end
+    for page in "${pages[@]}"; do
+        start=$EPOCHREALTIME
+        "$@" "$page" >/dev/null 2>&1 || true
+        end=$EPOCHREALTIME
+        times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", (b - a) * 1000 }')")
+    done
+    printf '%s\n' "${times[@]}" | sort -n | awk '{ v[NR] = $1 } END {
+        printf "%.1f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+printf '%-44s %6s ms                target <= 8 ms            (load %s)\n' \
+    "one process a file, median of ${#pages[@]}" \
+    "$(median_ms "$convert" --dpi 96 -o "$out/each" "$@")" "$(load)"
+printf '%-44s %6s ms                (process start alone)     (load %s)\n' \
+    "the same program with --help, median" "$(median_ms "$convert" --help)" "$(load)"
