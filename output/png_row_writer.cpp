@@ -66,10 +66,57 @@ std::vector<unsigned char> chunk(const char (&type)[5], const unsigned char* dat
     return bytes;
 }
 
+// Pixels 0x00RRGGBB as red, green, blue bytes: each pixel is stored as four
+// bytes whose last the next pixel overwrites, so `out` has one byte more
+// than the row needs.
+void packRow(const std::uint32_t* __restrict in, std::size_t step, std::uint32_t columns,
+             unsigned char* __restrict out) {
+    for (std::uint32_t x = 0; x < columns; ++x) {
+        const std::uint32_t rgb0 = __builtin_bswap32(in[x * step]) >> 8;  // bytes R, G, B, 0
+        std::memcpy(out + 3 * std::size_t{x}, &rgb0, 4);
+    }
+}
+
+// zlib's Adler-32 of `data` continued from `adler`, in blocks the compiler
+// can vectorise. In a block of runs of kRun bytes, lane k sums the bytes at
+// k of every run, and `before` sums, for each run, the lanes of the runs
+// before it: the block's weighted sum follows from those without a multiply
+// in the loop. kBlock keeps every sum below 2^32 before it is reduced.
+std::uint32_t adler32Of(std::uint32_t adler, const unsigned char* data, std::size_t length) {
+    constexpr std::uint32_t kBase = 65521;
+    constexpr std::size_t kRun = 16, kBlock = 346 * kRun;  // 5536, at most 5552
+    std::uint64_t a = adler & 0xFFFF, b = adler >> 16;
+    while (length >= kRun) {
+        const std::size_t block = std::min(kBlock, length - length % kRun);
+        std::uint32_t lane[kRun] = {}, before[kRun] = {};
+        for (std::size_t at = 0; at < block; at += kRun) {
+            for (std::size_t k = 0; k < kRun; ++k) {
+                before[k] += lane[k];
+                lane[k] += data[at + k];
+            }
+        }
+        std::uint64_t sum = 0, earlier = 0, weighted = 0;
+        for (std::size_t k = 0; k < kRun; ++k) {
+            sum += lane[k];
+            earlier += before[k];
+            weighted += (kRun - k) * std::uint64_t{lane[k]};
+        }
+        b = (b + a * block + kRun * earlier + weighted) % kBase;
+        a = (a + sum) % kBase;
+        data += block;
+        length -= block;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        a += data[i];
+        b += a;
+    }
+    return static_cast<std::uint32_t>((b % kBase) << 16 | (a % kBase));
+}
+
 struct Piece {
-    std::uint32_t columns = 0;          // of its pass
-    std::vector<std::uint32_t> pixels;  // its rows
-    std::vector<std::uint32_t> above;   // the row before its first; none for a pass's first
+    std::uint32_t columns = 0;         // of its pass
+    std::vector<unsigned char> rgb;    // its rows packed, and one byte more
+    std::vector<unsigned char> above;  // the row before its first; none for a pass's first
     std::uint32_t rows = 0;
     bool last = false;  // the stream's last
     // Filled by the compression.
@@ -105,26 +152,22 @@ public:
             piece.error = "zlib cannot start";
             return;
         }
-        const std::uint32_t columns = piece.columns;
-        const std::size_t rowBytes = static_cast<std::size_t>(columns) * 3 + 1;
+        const std::size_t packed = static_cast<std::size_t>(piece.columns) * 3;
+        const std::size_t rowBytes = packed + 1;
         piece.rawLength = rowBytes * piece.rows;
-        m_filtered.resize(piece.rawLength);
-        m_rgb[0].resize(rowBytes - 1);
-        m_rgb[1].resize(rowBytes - 1);
-        unsigned char* previous = m_rgb[0].data();
-        unsigned char* current = m_rgb[1].data();
-        if (!piece.above.empty())
-            toRgb(piece.above.data(), previous, columns);
-        else
-            std::memset(previous, 0, rowBytes - 1);  // above a pass's first row: zeros
+        if (m_filtered.size() < piece.rawLength)
+            m_filtered.resize(piece.rawLength);
+        if (piece.above.empty())
+            m_zeros.assign(packed, 0);  // above a pass's first row: zeros
+        const unsigned char* previous = piece.above.empty() ? m_zeros.data() : piece.above.data();
         for (std::uint32_t y = 0; y < piece.rows; ++y) {
-            toRgb(piece.pixels.data() + static_cast<std::size_t>(y) * columns, current, columns);
+            const unsigned char* current = piece.rgb.data() + y * packed;
             unsigned char* out = m_filtered.data() + y * rowBytes;
             out[0] = kFilterUp;
-            subtract(current, previous, out + 1, rowBytes - 1);
-            std::swap(previous, current);
+            subtract(current, previous, out + 1, packed);
+            previous = current;
         }
-        piece.adler = adler32(adler32(0, nullptr, 0), m_filtered.data(), static_cast<uInt>(piece.rawLength));
+        piece.adler = adler32Of(1, m_filtered.data(), piece.rawLength);
         // Room for the worst case and the flush's empty block.
         const std::size_t room = deflateBound(&m_stream, static_cast<uLong>(piece.rawLength)) + 16;
         if (room > m_room) {
@@ -142,27 +185,26 @@ public:
             return;
         }
         piece.deflated.assign(m_out.get(), m_out.get() + (m_room - m_stream.avail_out));
-        std::vector<std::uint32_t>().swap(piece.pixels);
     }
 
 private:
-    static void toRgb(const std::uint32_t* __restrict in, unsigned char* __restrict out,
-                      std::uint32_t columns) {
-        for (std::uint32_t x = 0; x < columns; ++x) {
-            out[3 * x] = static_cast<unsigned char>(in[x] >> 16);
-            out[3 * x + 1] = static_cast<unsigned char>(in[x] >> 8);
-            out[3 * x + 2] = static_cast<unsigned char>(in[x]);
-        }
-    }
     static void subtract(const unsigned char* __restrict row, const unsigned char* __restrict above,
                          unsigned char* __restrict out, std::size_t length) {
-        for (std::size_t i = 0; i < length; ++i) out[i] = static_cast<unsigned char>(row[i] - above[i]);
+        // Blocks of a fixed length, which the compiler turns into vector
+        // instructions.
+        constexpr std::size_t kBlock = 32;
+        std::size_t i = 0;
+        for (; i + kBlock <= length; i += kBlock) {
+            for (std::size_t k = 0; k < kBlock; ++k)
+                out[i + k] = static_cast<unsigned char>(row[i + k] - above[i + k]);
+        }
+        for (; i < length; ++i) out[i] = static_cast<unsigned char>(row[i] - above[i]);
     }
 
     z_stream m_stream{};
     bool m_ready = false;
     std::vector<unsigned char> m_filtered;
-    std::vector<unsigned char> m_rgb[2];
+    std::vector<unsigned char> m_zeros;
     std::unique_ptr<unsigned char[]> m_out;
     std::size_t m_room = 0;
 };
@@ -175,8 +217,8 @@ struct PassState {
     std::uint32_t pieceRows = 1;
     std::uint32_t taken = 0;
     std::unique_ptr<Piece> filling;
-    std::vector<std::uint32_t> lastRow;
-    std::vector<Kept> kept;  // interlaced: its pieces in order
+    std::vector<unsigned char> lastRow;  // packed
+    std::vector<Kept> kept;              // interlaced: its pieces in order
 };
 
 class PngPieceWriter : public RowWriter {
@@ -273,29 +315,37 @@ private:
     // The row's pixels of pass `p` join that pass's piece.
     bool take(std::size_t p, const std::uint32_t* row) {
         PassState& state = m_passes[p];
+        const std::size_t packed = static_cast<std::size_t>(state.columns) * 3;
         if (!state.filling) {
-            state.filling = std::make_unique<Piece>();
-            state.filling->columns = state.columns;
-            state.filling->pixels.reserve(static_cast<std::size_t>(state.pieceRows) * state.columns);
-            state.filling->above = state.lastRow;
+            state.filling = newPiece();
+            Piece& piece = *state.filling;
+            piece.columns = state.columns;
+            piece.rgb.resize(packed * state.pieceRows + 1);
+            piece.above = state.lastRow;
         }
         Piece& piece = *state.filling;
-        const std::size_t start = piece.pixels.size();
-        if (state.pass.dx == 1) {
-            piece.pixels.insert(piece.pixels.end(), row, row + state.columns);
-        } else {
-            piece.pixels.resize(start + state.columns);
-            for (std::uint32_t x = 0; x < state.columns; ++x)
-                piece.pixels[start + x] = row[state.pass.x0 + x * state.pass.dx];
-        }
+        unsigned char* out = piece.rgb.data() + piece.rows * packed;
+        packRow(row + state.pass.x0, state.pass.dx, state.columns, out);
         ++piece.rows;
         ++state.taken;
         if (piece.rows < state.pieceRows && state.taken < state.rows)
             return true;
-        state.lastRow.assign(piece.pixels.begin() + static_cast<std::ptrdiff_t>(start), piece.pixels.end());
+        state.lastRow.assign(out, out + packed);
         piece.last = state.taken == state.rows && p + 1 == m_passes.size();
         m_order.push_back(p);
         return submit(std::move(state.filling));
+    }
+
+    // A piece to fill: one written earlier, its buffers kept, or a new one.
+    std::unique_ptr<Piece> newPiece() {
+        if (m_free.empty())
+            return std::make_unique<Piece>();
+        std::unique_ptr<Piece> piece = std::move(m_free.back());
+        m_free.pop_back();
+        piece->rows = 0;
+        piece->last = piece->done = false;
+        piece->error.clear();
+        return piece;
     }
 
     bool begin() {
@@ -378,11 +428,13 @@ private:
         m_order.pop_front();
         if (!piece->error.empty())
             return fail(piece->error);
+        Piece& done = *piece;
+        m_free.push_back(std::move(piece));
         if (!m_image.interlace)
-            return writePiece(piece->deflated, piece->adler, piece->rawLength, piece->last);
-        Kept kept{m_scratchLength, piece->deflated.size(), piece->adler, piece->rawLength, piece->last};
+            return writePiece(done.deflated, done.adler, done.rawLength, done.last);
+        Kept kept{m_scratchLength, done.deflated.size(), done.adler, done.rawLength, done.last};
         if (const int error =
-                writeAllAt(m_scratch, piece->deflated.data(), piece->deflated.size(), m_scratchLength))
+                writeAllAt(m_scratch, done.deflated.data(), done.deflated.size(), m_scratchLength))
             return fail(std::string("cannot keep the compressed rows: ") + std::strerror(error));
         m_scratchLength += static_cast<off_t>(kept.length);
         m_passes[pass].kept.push_back(kept);
@@ -444,6 +496,7 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
+    std::vector<std::unique_ptr<Piece>> m_free;  // written, to be filled again
     std::deque<std::unique_ptr<Piece>> m_queue;  // in the order given out, the oldest first
     std::deque<Piece*> m_pending;                // not yet taken by a thread
     bool m_stop = false;
