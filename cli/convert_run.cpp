@@ -26,16 +26,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A private folder for the pages cut out of spool files, removed at the end.
+// A private folder for the pages cut out of spool files and the documents'
+// settings, made when first asked for (a run of metafiles needs none) and
+// removed at the end. Asked for on the run's own thread only.
 class ScratchFolder {
 public:
-    ScratchFolder() {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern =
-            (fs::path(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") / "scrivlet-convert.XXXXXX");
-        if (::mkdtemp(pattern.data()) != nullptr)
-            m_path = pattern;
-    }
+    ScratchFolder() = default;
     ~ScratchFolder() {
         std::error_code ec;
         if (!m_path.empty())
@@ -43,10 +39,22 @@ public:
     }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const fs::path& path() const { return m_path; }
+    // Empty when no folder can be made.
+    const fs::path& path() const {
+        if (!m_tried) {
+            m_tried = true;
+            const char* tmp = std::getenv("TMPDIR");
+            std::string pattern =
+                (fs::path(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") / "scrivlet-convert.XXXXXX");
+            if (::mkdtemp(pattern.data()) != nullptr)
+                m_path = pattern;
+        }
+        return m_path;
+    }
 
 private:
-    fs::path m_path;
+    mutable fs::path m_path;
+    mutable bool m_tried = false;
 };
 
 // Limits the image library's threads for one run and puts the earlier limit
@@ -287,12 +295,10 @@ int runConversion(const CommandLine& line, const RunSettings& run) {
     Console progress(run, static_cast<int>(tasks.size()));
     std::vector<std::optional<std::string>> pageFailures(tasks.size());
     std::atomic<std::size_t> next{0};
-    std::atomic<int> workerNumber{0};
     auto work = [&] {
-        const fs::path store = scratch.path().empty()
-                                   ? fs::path()
-                                   : scratch.path() / ("settings" + std::to_string(workerNumber++));
-        PageConverter converter(line.settings, store);
+        // Pages need no settings store: only the documents' PDF pages read
+        // one.
+        PageConverter converter(line.settings);
         if (run.streamAboveStrips >= 0)
             converter.streamAboveStrips = run.streamAboveStrips;
         for (std::size_t t = next++; t < tasks.size(); t = next++) {

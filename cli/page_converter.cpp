@@ -198,8 +198,10 @@ std::unique_ptr<output::RowWriter> PageConverter::openRowWriter(int fd, const re
                                                                 const fs::path& target, int threads,
                                                                 std::string& reason) {
     // The format's options as the encoding step gives them, read off an
-    // image of one pixel that takes the same step.
-    Magick::Image probe(Magick::Geometry(1, 1), Magick::Color("white"));
+    // image of one pixel that takes the same step (made from its pixel, not
+    // read, so that no coder of the library is loaded for it).
+    const unsigned char white[3] = {255, 255, 255};
+    Magick::Image probe(1, 1, "RGB", Magick::CharPixel, white);
     m_formats.applyEncodingOptions(probe, m_settings.dpi);
     output::RowImage shape;
     shape.columns = static_cast<std::uint32_t>(layout.columns);

@@ -38,8 +38,10 @@ struct PageOutcome {
     bool streamed = false;
 };
 
-// Pages of more strips than this are streamed when their format allows it.
-inline constexpr int kStreamAboveStrips = 8;
+// Pages of more strips than this are streamed when their format allows it:
+// every page, as the row writers are the faster path (the image library's
+// encoders and its page-sized image are left to the pages that need them).
+inline constexpr int kStreamAboveStrips = 0;
 
 class PageConverter {
 public:

@@ -320,7 +320,11 @@ private:
             state.filling = newPiece();
             Piece& piece = *state.filling;
             piece.columns = state.columns;
-            piece.rgb.resize(packed * state.pieceRows + 1);
+            // The rows left in the pass, at most a piece's: a small page
+            // fills no buffer of a whole piece.
+            const std::size_t rows = std::min(state.pieceRows, state.rows - state.taken);
+            if (piece.rgb.size() < packed * rows + 1)
+                piece.rgb.resize(packed * rows + 1);
             piece.above = state.lastRow;
         }
         Piece& piece = *state.filling;

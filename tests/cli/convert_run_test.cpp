@@ -173,6 +173,10 @@ TEST_F(ConvertTest, LargePagesStreamOthersAreOneImage) {
     PageConverter converter(defaultSettings());
     const auto small = metafile::Metafile::fromBytes(pageBytes(kA4W, kA4H, 1)).value();
     const auto tall = metafile::Metafile::fromBytes(pageBytes(kA4W, kA4H * 2, 1)).value();
+    const auto every = converter.convert(small, dir / "every.png", 1);
+    ASSERT_FALSE(every.error) << *every.error;
+    EXPECT_TRUE(every.streamed) << "every page of a format written a row at a time";
+    converter.streamAboveStrips = 8;
     const auto one = converter.convert(small, dir / "small.png", 1);
     ASSERT_FALSE(one.error) << *one.error;
     EXPECT_FALSE(one.streamed) << "six strips";
