@@ -18,6 +18,11 @@ set_target_properties(${scrivlet_folder_targets} SLPrnSupprt PROPERTIES INSTALL_
 install(TARGETS ${scrivlet_folder_targets} RUNTIME DESTINATION ${SCRIVLET_INSTALL_FOLDER})
 install(TARGETS SLPrnSupprt LIBRARY DESTINATION ${SCRIVLET_INSTALL_FOLDER})
 install(FILES ${CMAKE_SOURCE_DIR}/resources/sScrivlet2.dot DESTINATION ${SCRIVLET_INSTALL_FOLDER})
+# The help book and the About library the program loads from its folder.
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/help DESTINATION ${SCRIVLET_INSTALL_FOLDER})
+if(TARGET slAbout)
+  install(TARGETS slAbout LIBRARY DESTINATION ${SCRIVLET_INSTALL_FOLDER})
+endif()
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/samples/emf/ DESTINATION ${SCRIVLET_INSTALL_FOLDER}/emf
         FILES_MATCHING PATTERN "*.emf")
 

@@ -22,18 +22,13 @@
 #include "platform/process.h"
 #include "render/option_commands.h"
 #include "render/page_renderer.h"
+#include "ui/dialog_port.h"
+#include "ui/hatch_dialog_model.h"
+#include "ui/help_book.h"
+#include "ui/resolution_dialog_model.h"
+#include "ui/tip_of_the_day.h"
 
 namespace ui {
-namespace {
-
-// The dialogs that are not part of this program yet answer through one
-// message box, so that their commands are never dead.
-void standIn(app::UserInterfacePort& ui, const char* title) {
-    ui.showMessage(std::string(title) + "\n\nThis dialog is not available in this version.",
-                   app::kMessageCaption, app::MessageButtons::Ok, app::MessageIcon::Information);
-}
-
-}  // namespace
 
 MainCommands::MainCommands(MainCommandsContext context)
     : m_ctx(std::move(context)), m_navigator(m_ctx.session, m_ctx.ui, m_ctx.renderer, m_ctx.view) {
@@ -55,7 +50,7 @@ MainCommands::MainCommands(MainCommandsContext context)
                                {}});
     m_save = std::make_unique<output::SaveCommands>(*m_services);
     m_pdf = std::make_unique<output::PdfExport>(*m_services);
-    m_pdf->resolutionDialog = [this] { standIn(m_ctx.ui, "Image Resolution and Dimension"); };
+    m_pdf->resolutionDialog = [this] { resolutionDialog(); };
     m_html = std::make_unique<output::HtmlGallery>(*m_services);
     m_mail = std::make_unique<output::MailCommands>(*m_services, *m_save, *m_pdf);
     m_wallpaper = std::make_unique<output::Wallpaper>(*m_services);
@@ -97,29 +92,14 @@ void MainCommands::bindAll() {
     r.bind(Action::Antialias, [this](const Command& c) { m_options->setAntialias(c.argument); });
     r.bind(Action::ToggleSharpen, [this](const Command&) { m_options->toggleSharpen(); });
     r.bind(Action::ToggleDateStamp, [this](const Command&) { m_options->toggleDateStamp(); });
-    r.bind(Action::ResolutionDialog,
-           [this](const Command&) { standIn(m_ctx.ui, "Image Resolution and Dimension"); });
-    r.bind(Action::HatchDialog,
-           [this](const Command&) { standIn(m_ctx.ui, "Background and Hatch settings"); });
-    r.bind(Action::FormatSheet, [this](const Command&) { m_services->showFormatOptions(); });
+    r.bind(Action::ResolutionDialog, [this](const Command&) { resolutionDialog(); });
+    r.bind(Action::HatchDialog, [this](const Command&) { hatchDialog(); });
+    r.bind(Action::FormatSheet, [this](const Command&) { fullFormatSheet(); });
     r.bind(Action::SendTo, [this](const Command&) { m_mail->sendTo(); });
     r.bind(Action::SaveTo, [this](const Command&) { m_save->saveTo(); });
     r.bind(Action::Wallpaper, [this](const Command&) { m_wallpaper->setToWallpaper(); });
-    r.bind(Action::HelpFile, [this](const Command&) {
-        // The help book of the installation folder; without it nothing
-        // happens.
-        const auto install = m_ctx.store.readString(platform::RegRoot::LocalMachine, "InstallPath");
-        if (!install)
-            return;
-        const auto book = m_ctx.folders.nativePath(*install) / "help" / "index.html";
-        std::error_code ec;
-        if (std::filesystem::is_regular_file(book, ec))
-            openWithDesktop(book.string());
-    });
-    r.bind(Action::About, [this](const Command&) {
-        m_ctx.ui.showMessage("Quillo Scrivlet\nVersion 2.1", "About Quillo Scrivlet", app::MessageButtons::Ok,
-                             app::MessageIcon::Information);
-    });
+    r.bind(Action::HelpFile, [this](const Command&) { help(topic::kIndex); });
+    r.bind(Action::About, [this](const Command&) { about(); });
     r.bind(Action::Online, [this](const Command&) { openWithDesktop(kOnlineAddress); });
     r.bind(Action::Support, [this](const Command&) { openWithDesktop(kSupportMailLink); });
     r.bind(Action::EmergencyReport, [this](const Command&) { m_report->run(); });
@@ -141,6 +121,77 @@ void MainCommands::bindAll() {
     r.bind(Action::ViewLineRight, scroll(UiWindow::PageView, ScrollBar::Horizontal, ScrollRequest::LineDown));
     r.bind(Action::ViewLineLeft, scroll(UiWindow::PageView, ScrollBar::Horizontal, ScrollRequest::LineUp));
     r.bind(Action::Exit, [this](const Command&) { exitToWord(); });
+}
+
+void MainCommands::resolutionDialog() {
+    if (m_dialogs == nullptr)
+        return;
+    ResolutionDialogModel model(resolutionFactsOf(m_ctx.session));
+    if (m_dialogs->runResolutionDialog(model))
+        commitResolutionDialog(model, m_ctx.session, m_ctx.store, m_ctx.ui, m_ctx.renderer);
+}
+
+void MainCommands::hatchDialog() {
+    if (m_dialogs == nullptr)
+        return;
+    app::Session& s = m_ctx.session;
+    HatchDialogModel model(hatchValuesOf(s.RenderOptions),
+                           m_ctx.store.readDword(platform::RegRoot::CurrentUser, "lvBkGrHathStyle"));
+    applyNormalisedStyle(model, s);
+    if (!m_dialogs->runHatchDialog(model))
+        return;
+    commitHatchDialog(model, s, m_ctx.store, m_ctx.ui, m_ctx.renderer, *m_options);
+    {
+        std::lock_guard lock(s.renderLock);
+        s.options.lvKodPreset = 0;
+    }
+    m_ctx.store.writeDword(platform::RegRoot::CurrentUser, "lvKodPreset", 0);
+}
+
+void MainCommands::fullFormatSheet() {
+    if (m_dialogs == nullptr)
+        return;
+    app::Session& s = m_ctx.session;
+    app::FormatSettings working = s.formatOptions;
+    std::string inside = m_ctx.formats.pdfInsideFormat();
+    if (!m_dialogs->runFullFormatSheet(output::currentFormatCode(s.CurrentFormat), working, inside))
+        return;
+    m_ctx.formats.commitFullSheet(working, inside);
+    m_ctx.ui.beginWaitCursor();
+    if (m_services->currentPageExists())
+        m_options->rerenderCurrentPage();
+    else
+        s.PageList.currentPage = -1;
+    m_ctx.ui.endWaitCursor();
+}
+
+void MainCommands::help(const std::string& topicName) {
+    const auto book = helpBookPath(m_ctx.store, m_ctx.folders);
+    std::error_code ec;
+    const bool present = book && std::filesystem::is_regular_file(*book, ec);
+    if (present && m_dialogs != nullptr && m_dialogs->showHelp(*book, topicName))
+        return;
+    std::string text = kHelpMissingMessage;
+    const std::string where = book ? book->string() : std::string(kHelpBookFolder) + "/" + kHelpBookFile;
+    text.replace(text.find("%s"), 2, where);
+    m_ctx.ui.showMessage(text, app::kMessageCaption, app::MessageButtons::Ok, app::MessageIcon::Information);
+}
+
+void MainCommands::about() {
+    if (const auto install = installFolder(m_ctx.store, m_ctx.folders))
+        callAboutLibrary(std::filesystem::absolute(*install) / kAboutLibrary);
+}
+
+void MainCommands::tipOfTheDay() {
+    if (m_dialogs == nullptr)
+        return;
+    TipCycle tips(m_ctx.store);
+    m_dialogs->runTipOfTheDay(tips);
+}
+
+void MainCommands::splash() {
+    if (m_dialogs != nullptr)
+        m_dialogs->showSplash();
 }
 
 void MainCommands::clickButton(int index) {

@@ -41,6 +41,8 @@ class EmergencyReport;
 
 namespace ui {
 
+class DialogPort;
+
 inline constexpr const char* kOnlineAddress = "https://www.quillo.example/";
 inline constexpr const char* kSupportMailLink = "mailto:support@quillo.example";
 inline constexpr const char* kLeaveDemoQuestion = "Demo-mode settings will be discarded. Proceed?";
@@ -76,6 +78,23 @@ public:
     render::OptionCommands& options() { return *m_options; }
     output::WriterServices& writerServices() { return *m_services; }
 
+    // The program's own dialogs; without them (no windows) the commands
+    // that open one do nothing.
+    void setDialogs(DialogPort* dialogs) { m_dialogs = dialogs; }
+
+    // The dialogs behind the commands, each with its commit on OK.
+    void resolutionDialog();
+    void hatchDialog();
+    void fullFormatSheet();
+    // The help book at `topic` (help_book.h); a message when it is missing.
+    void help(const std::string& topic);
+    // The About box of the installation folder's library; nothing when it
+    // or its export is missing.
+    void about();
+    // Tip of the Day and the splash of the start-up.
+    void tipOfTheDay();
+    void splash();
+
     // The desktop's opener of files, addresses and mail links ("xdg-open";
     // tests point it at a fake). The mail program is found on PATH.
     void setOpener(const std::string& program);
@@ -96,6 +115,7 @@ private:
     void openWithDesktop(const std::string& target);
 
     MainCommandsContext m_ctx;
+    DialogPort* m_dialogs = nullptr;
     CommandRouter m_router;
     PageNavigator m_navigator;
     std::unique_ptr<render::OptionCommands> m_options;

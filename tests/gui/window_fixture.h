@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <wx/app.h>
+#include <wx/dialog.h>
 #include <wx/evtloop.h>
 #include <wx/image.h>
 #include <wx/timer.h>
@@ -18,6 +19,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -93,6 +95,9 @@ protected:
     // cancelling answer when the script is empty).
     std::vector<std::string> messages;
     std::deque<app::MessageAnswer> answers;
+    // What the next modal dialogs of the program do once they run, in order
+    // (Cancel when none is left).
+    std::deque<std::function<void(wxDialog&)>> dialogActions;
     // Commands that reached an operation, with their map.
     std::vector<std::pair<int, ui::CommandMap>> routed;
 
@@ -167,6 +172,18 @@ protected:
                    : buttons == app::MessageButtons::YesNo ? app::MessageAnswer::No
                                                            : app::MessageAnswer::Cancel;
         };
+        // The program's own dialogs close as Cancel unless a test drives
+        // them; the toolkit's choosers are never shown.
+        program->port().dialogShown = [this](wxDialog& dialog) {
+            if (dialogActions.empty()) {
+                dialog.EndModal(wxID_CANCEL);
+                return;
+            }
+            auto action = std::move(dialogActions.front());
+            dialogActions.pop_front();
+            action(dialog);
+        };
+        program->port().colourHook = [](std::uint32_t) { return std::optional<std::uint32_t>(); };
         ASSERT_TRUE(program->start(arguments));
         program->commands().router().observer = [this](const ui::Command& c, ui::CommandMap map) {
             routed.emplace_back(c.id, map);

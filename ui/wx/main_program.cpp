@@ -23,6 +23,7 @@
 #include "ui/view_rules.h"
 #include "ui/wx/desktop_clipboard.h"
 #include "ui/wx/lv_frame_win.h"
+#include "ui/wx/wx_dialogs.h"
 
 namespace ui {
 namespace {
@@ -58,10 +59,6 @@ int measureScreenDpi() {
 }
 
 }  // namespace
-
-bool tipOfTheDayAtStart(bool earlierClosed, int startHelpCheck) {
-    return !earlierClosed && startHelpCheck < 1;
-}
 
 MainProgram::MainProgram(const WindowedStart& start) : m_start(start) {}
 
@@ -133,6 +130,10 @@ bool MainProgram::start(const std::vector<std::string>& arguments) {
                             },
                             [this] { return captureRunning(); }});
     m_commands->setOpener(opener);
+    m_dialogs = std::make_unique<WxDialogs>(m_port);
+    m_dialogs->help = [this](const std::string& topicName) { m_commands->help(topicName); };
+    m_port.help = m_dialogs->help;
+    m_commands->setDialogs(m_dialogs.get());
     m_frame->setCommands(m_commands.get());
     m_frame->onDestroyed = [this](const app::WindowPlacement& placement) { windowDestroyed(placement); };
     // 9. Centred when placed at (0, 0); shown, maximised when stored so.
@@ -177,6 +178,9 @@ void MainProgram::windowDestroyed(const app::WindowPlacement& placement) {
     if (m_worker)
         m_worker->join();
     m_commands->waitForWriter();
+    m_commands->setDialogs(nullptr);
+    m_port.help = nullptr;
+    m_dialogs.reset();
     app::mainWindowDestroyed(m_start.session, m_start.store, m_start.folders, placement);
     m_frame = nullptr;
 }
@@ -189,6 +193,8 @@ public:
         : m_program(start), m_arguments(std::move(arguments)) {}
 
     bool OnInit() override {
+        m_program.tipOfTheDay = [this] { m_program.commands().tipOfTheDay(); };
+        m_program.splash = [this] { m_program.commands().splash(); };
         // The close request of a later instance.
         SetSignalHandler(SIGTERM, [](int) {
             if (auto* app = dynamic_cast<ScrivletApp*>(wxTheApp))

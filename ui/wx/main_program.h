@@ -15,6 +15,7 @@
 
 #include "app/capture_worker.h"
 #include "ui/page_navigator.h"
+#include "ui/tip_of_the_day.h"
 #include "ui/wx/wx_ui_port.h"
 
 namespace app {
@@ -39,6 +40,7 @@ namespace ui {
 
 class lvFrameWin;
 class MainCommands;
+class WxDialogs;
 
 struct WindowedStart {
     app::Session& session;
@@ -48,10 +50,6 @@ struct WindowedStart {
     std::function<int()> refreshPrinter;  // fnSLPrnRefresh
     std::function<void(const std::filesystem::path& program, const std::string& parameter)> startProgram;
 };
-
-// Whether the Tip of the Day opens at start: no earlier instance was closed
-// and `lvStartHelpCheck` (-1 when absent) is below 1.
-bool tipOfTheDayAtStart(bool earlierClosed, int startHelpCheck);
 
 class MainProgram {
 public:
@@ -78,6 +76,7 @@ public:
     lvFrameWin* frame() const { return m_frame; }
     MainCommands& commands() { return *m_commands; }
     WxUiPort& port() { return m_port; }
+    WxDialogs& dialogs() { return *m_dialogs; }
     ViewModel& view() { return m_view; }
     bool earlierInstanceClosed() const { return m_earlierClosed; }
     bool captureRunning() const { return !m_workerDone; }
@@ -97,6 +96,7 @@ private:
     std::unique_ptr<render::PageRenderer> m_renderer;
     std::unique_ptr<output::FormatService> m_formats;
     std::unique_ptr<MainCommands> m_commands;
+    std::unique_ptr<WxDialogs> m_dialogs;
     std::unique_ptr<app::CaptureWorker> m_worker;
     lvFrameWin* m_frame = nullptr;
     bool m_earlierClosed = false;

@@ -1,7 +1,7 @@
 #include "ui/wx/wx_ui_port.h"
 
 #include <wx/app.h>
-#include <wx/filedlg.h>
+#include <wx/dialog.h>
 #include <wx/gauge.h>
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
@@ -277,32 +277,14 @@ app::SaveDialogResult WxUiPort::showSaveDialog(const app::SaveDialogRequest& req
     }
     auto result = std::make_shared<app::SaveDialogResult>(app::SaveDialogResult{
         false, {}, request.initialType, request.invokeImageOptions, request.startFileAfterCreation});
-    onInterfaceThread(
-        [=, this] {
-            wxString wildcard;
-            for (const auto& type : request.types) {
-                if (!wildcard.empty())
-                    wildcard += "|";
-                wildcard += wxString::FromUTF8(type.caption) + "|" + wxString::FromUTF8(type.pattern);
-            }
-            // The plain dialog asks before replacing a file; the one with
-            // check boxes leaves that to its caller.
-            const long style = wxFD_SAVE | (request.checkBoxes == 0 ? wxFD_OVERWRITE_PROMPT : 0);
-            wxFileDialog dialog(m_windows.main, "Save As", wxString::FromUTF8(request.initialFolder),
-                                wxString::FromUTF8(request.initialName), wildcard, style);
-            dialog.SetFilterIndex(std::max(request.initialType - 1, 0));
-            if (answerHook) {
-                // Tests: no dialog; Cancel.
-                return;
-            }
-            if (dialog.ShowModal() != wxID_OK)
-                return;
-            result->ok = true;
-            result->path = dialog.GetPath().utf8_string();
-            result->type = dialog.GetFilterIndex() + 1;
-        },
-        true);
+    onInterfaceThread([=, this] { *result = runSaveDialog(request); }, true);
     return *result;
+}
+
+int WxUiPort::runModal(wxDialog& dialog) {
+    if (dialogShown)
+        dialog.CallAfter([this, &dialog] { dialogShown(dialog); });
+    return dialog.ShowModal();
 }
 
 }  // namespace ui

@@ -8,13 +8,17 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 #include "app/ui_port.h"
 
 class wxWindow;
 class wxGauge;
+class wxDialog;
+class wxFileDialog;
 
 namespace ui {
 
@@ -40,6 +44,34 @@ public:
     // is shown, or cancelled at once when message boxes are answered.
     std::function<app::SaveDialogResult(const app::SaveDialogRequest&)> saveDialogHook;
 
+    // A save dialog's answer: the path and type chosen and the check boxes
+    // it adds, as they stand when it closes.
+    struct SaveChecks {
+        int count = 0;  // 0, 1 or 2
+        bool invokeImageOptions = false;
+        bool startFileAfterCreation = false;
+        std::string path;  // the full path chosen
+        int type = 1;      // 1-based index into the type list
+    };
+    // Test seams for the toolkit's own choosers: when set, the file dialog
+    // (prepared with its filters, name and folder) and the colour picker are
+    // answered by these instead of being shown. The file hook returns
+    // wxID_OK or wxID_CANCEL and fills in the answer (the toolkit's dialog
+    // reports a path only once it has been shown).
+    std::function<int(wxFileDialog&, SaveChecks&)> fileDialogHook;
+    std::function<std::optional<std::uint32_t>(std::uint32_t initial)> colourHook;
+    // Told of every modal dialog of the program once it runs (from inside
+    // its loop): tests drive its controls from here.
+    std::function<void(wxDialog&)> dialogShown;
+
+    // Runs `dialog` modally and tells dialogShown.
+    int runModal(wxDialog& dialog);
+    // The system colour picker, fully opened, with `initial` (COLORREF)
+    // preselected; the colour chosen, none on Cancel.
+    std::optional<std::uint32_t> chooseColour(wxWindow* parent, std::uint32_t initial);
+    // Opens the help book at a topic (the format sheet's Help button).
+    std::function<void(const std::string& topic)> help;
+
     void attach(const Windows& windows);
     // The windows are going: waiting calls return their defaults from now on.
     void shutdown();
@@ -59,10 +91,14 @@ public:
     void progressSetPosition(int position) override;
     void progressEnd() override;
     app::SaveDialogResult showSaveDialog(const app::SaveDialogRequest& request) override;
+    bool showFormatOptionsSheet(app::FormatCode code, app::FormatSettings& values) override;
+    bool showExtraOptionsPage(int kind, std::int32_t& gifDelay, std::string& insideFormat) override;
+    bool showMailFormatDialog(int& code, bool& imageOptions) override;
 
     // The progress bar while a render shows it (tests); none otherwise.
     wxGauge* progressBar() const { return m_gauge; }
     int waitCursorDepth() const { return m_waitDepth; }
+    wxWindow* mainWindow() const { return m_windows.main; }
 
     // Runs `task` on the interface thread: at once there, else posted; with
     // `wait`, returns when it has run (or the port shut down, when it may
@@ -71,6 +107,7 @@ public:
 
 private:
     wxWindow* windowOf(app::UiWindow window) const;
+    app::SaveDialogResult runSaveDialog(const app::SaveDialogRequest& request);
 
     Windows m_windows;
     wxGauge* m_gauge = nullptr;

@@ -1,0 +1,77 @@
+#include "ui/wx/wx_dialogs.h"
+
+#include <wx/filename.h>
+#include <wx/html/helpctrl.h>
+
+#include <memory>
+
+#include "ui/format_pages.h"
+#include "ui/wx/wx_ui_port.h"
+
+namespace ui {
+
+WxDialogs::WxDialogs(WxUiPort& port) : m_port(port) {
+    help = [this](const std::string&) {};
+}
+
+WxDialogs::~WxDialogs() = default;
+
+wxWindow* WxDialogs::parent() const {
+    return m_port.mainWindow();
+}
+
+bool WxDialogs::runResolutionDialog(ResolutionDialogModel& model) {
+    return runResolutionWindow(parent(), m_port, model, help);
+}
+
+bool WxDialogs::runHatchDialog(HatchDialogModel& model) {
+    return runHatchWindow(parent(), m_port, model, help);
+}
+
+bool WxDialogs::runFullFormatSheet(app::FormatCode current, app::FormatSettings& values,
+                                   std::string& insideFormat) {
+    return runFullSheetWindow(parent(), m_port, fullSheetStartPage(current), values, insideFormat);
+}
+
+void WxDialogs::runTipOfTheDay(TipCycle& tips) {
+    runTipWindow(parent(), m_port, tips);
+}
+
+bool WxDialogs::showHelp(const std::filesystem::path& book, const std::string& topicName) {
+    if (!m_help || m_book != book) {
+        m_help = std::make_unique<wxHtmlHelpController>(wxHF_DEFAULT_STYLE, parent());
+        if (!m_help->AddBook(wxFileName(wxString::FromUTF8(book.string())), false)) {
+            m_help.reset();
+            return false;
+        }
+        m_book = book;
+    }
+    // Opened from a modal dialog, the viewer stays usable: the controller
+    // makes it modal too until it is closed.
+    if (topicName.empty())
+        return m_help->DisplayContents();
+    return m_help->Display(wxString::FromUTF8(topicName));
+}
+
+// The port's sheets and the mail dialog, on the interface thread.
+bool WxUiPort::showFormatOptionsSheet(app::FormatCode code, app::FormatSettings& values) {
+    auto done = std::make_shared<bool>(false);
+    onInterfaceThread([&, done] { *done = runSingleSheetWindow(m_windows.main, *this, code, values); }, true);
+    return *done;
+}
+
+bool WxUiPort::showExtraOptionsPage(int kind, std::int32_t& gifDelay, std::string& insideFormat) {
+    auto done = std::make_shared<bool>(false);
+    onInterfaceThread(
+        [&, done] { *done = runExtraPageWindow(m_windows.main, *this, kind, gifDelay, insideFormat); }, true);
+    return *done;
+}
+
+bool WxUiPort::showMailFormatDialog(int& code, bool& imageOptions) {
+    auto done = std::make_shared<bool>(false);
+    onInterfaceThread([&, done] { *done = runMailFormatWindow(m_windows.main, *this, code, imageOptions); },
+                      true);
+    return *done;
+}
+
+}  // namespace ui
