@@ -287,6 +287,13 @@ public:
         GetBookCtrl()->AddPage(panel, pageCaption(page));
     }
     void finish(int start) {
+        // Wide enough for every tab: a sheet whose tabs scroll hides its
+        // last pages behind arrows.
+        wxBookCtrlBase* book = GetBookCtrl();
+        int tabs = 0;
+        for (std::size_t i = 0; i < book->GetPageCount(); ++i)
+            tabs += book->GetTextExtent(book->GetPageText(i)).x + 40;
+        book->SetMinSize(wxSize(std::max(tabs, book->GetBestSize().x), -1));
         LayoutDialog();
         GetBookCtrl()->SetSelection(static_cast<std::size_t>(start));
     }

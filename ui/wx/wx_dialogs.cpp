@@ -2,6 +2,7 @@
 
 #include <wx/filename.h>
 #include <wx/html/helpctrl.h>
+#include <wx/sysopt.h>
 
 #include <memory>
 
@@ -39,6 +40,9 @@ void WxDialogs::runTipOfTheDay(TipCycle& tips) {
 
 bool WxDialogs::showHelp(const std::filesystem::path& book, const std::string& topicName) {
     if (!m_help || m_book != book) {
+        // The book's pages are HTML by their extension (.htm): the toolkit's
+        // own table says so, where the desktop's type database may not.
+        wxSystemOptions::SetOption("filesys.no-mimetypesmanager", 1);
         m_help = std::make_unique<wxHtmlHelpController>(wxHF_DEFAULT_STYLE, parent());
         if (!m_help->AddBook(wxFileName(wxString::FromUTF8(book.string())), false)) {
             m_help.reset();
