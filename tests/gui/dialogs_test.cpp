@@ -376,6 +376,61 @@ TEST_F(DialogWindowTest, MailFormatDialog) {
               mailed.end());
 }
 
+// The extra pages of the option sheet: the PDF's inside format when a PDF
+// is mailed with "Image Options", the animation delay for a stored animated
+// GIF (a code the list does not offer).
+TEST_F(DialogWindowTest, ExtraPagesOfTheMailRoute) {
+    start();
+    session->resolution.userResolution = 100;
+    store->writeDword(RegRoot::CurrentUser, "KodEmailFormat", 6);
+    dialogActions.push_back([&](wxDialog& d) {
+        EXPECT_EQ(control<wxChoice>(d, 1001)->GetSelection(), 5) << "the PDF";
+        EXPECT_TRUE(control<wxCheckBox>(d, 1002)->GetValue());
+        press(d, wxID_OK);
+    });
+    dialogActions.push_back([&](wxDialog& d) {
+        auto* book = dynamic_cast<wxPropertySheetDialog&>(d).GetBookCtrl();
+        ASSERT_EQ(book->GetPageCount(), 1u);
+        EXPECT_EQ(book->GetPageText(0), "Multipaged PDF");
+        EXPECT_EQ(control<wxChoice>(d, 1140)->GetStringSelection(), "BMP") << "no stored value: BMP";
+        shoot(&d, "sheet-extra-pdf");
+        choose(d, 1140, 1);  // JPG
+        press(d, wxID_OK);
+    });
+    dialogActions.push_back([&](wxDialog& d) {
+        auto* book = dynamic_cast<wxPropertySheetDialog&>(d).GetBookCtrl();
+        EXPECT_EQ(book->GetPageText(0), "JPG") << "then the inside format's own page";
+        press(d, wxID_OK);
+    });
+    command(cmd::kEmail);
+    waitForWriter();
+    EXPECT_EQ(store->readString(RegRoot::CurrentUser, "PDF_Bitmp_Format"), "JPG");
+    const auto mailed = programLog("xdg-email");
+    EXPECT_NE(std::find_if(mailed.begin(), mailed.end(),
+                           [](const std::string& a) { return a.ends_with("doc.pdf"); }),
+              mailed.end());
+
+    store->writeDword(RegRoot::CurrentUser, "KodEmailFormat", 8);
+    dialogActions.push_back([&](wxDialog& d) {
+        EXPECT_EQ(control<wxChoice>(d, 1001)->GetSelection(), wxNOT_FOUND) << "no entry for the animated GIF";
+        press(d, wxID_OK);
+    });
+    dialogActions.push_back([&](wxDialog& d) {
+        auto* book = dynamic_cast<wxPropertySheetDialog&>(d).GetBookCtrl();
+        EXPECT_EQ(book->GetPageText(0), "Animated GIF");
+        EXPECT_EQ(number(d, 1150), 100);
+        arrow(d, 1151, 1);
+        EXPECT_EQ(number(d, 1150), 101);
+        shoot(&d, "sheet-extra-animation");
+        typeInto(d, 1150, "7000");
+        press(d, wxID_OK);
+    });
+    dialogActions.push_back([&](wxDialog& d) { press(d, wxID_CANCEL); });  // the GIF page
+    command(cmd::kEmail);
+    waitForWriter();
+    EXPECT_EQ(dword("GIF_Delay"), 6000) << "a typed delay is kept within 0 to 6000";
+}
+
 TEST_F(DialogWindowTest, TipOfTheDayCyclesAndStoresTheStartupChoice) {
     start();
     dialogActions.push_back([&](wxDialog& d) {

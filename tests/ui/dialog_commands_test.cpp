@@ -206,6 +206,21 @@ TEST_F(DialogCommandsTest, HatchDialogBeyondTheLastPage) {
     EXPECT_EQ(dword("lvHatchDepress"), 0);
 }
 
+TEST_F(DialogCommandsTest, HatchDialogWithPagesButNoCurrentPage) {
+    capture({"0001.emf", "0002.emf"});
+    session.PageList.currentPage = -1;
+    const auto before = session.CurrentImage.load();
+    dialogs.hatch = [](HatchDialogModel& m) {
+        m.toggleVertical();
+        return true;
+    };
+    run(cmd::kHatchMenu);
+    EXPECT_EQ(dword("lvHatchLnVert"), 0);
+    EXPECT_EQ(session.PageList.currentPage, -1);
+    EXPECT_EQ(session.CurrentImage.load(), before) << "no page -1 rendered";
+    EXPECT_EQ(ui.waitCursorDepth(), 0);
+}
+
 // The full sheet's options reach the bytes of the file the Save command
 // writes next.
 TEST_F(DialogCommandsTest, FullSheetOptionsReachTheWrittenFile) {
