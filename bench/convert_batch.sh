@@ -23,17 +23,22 @@ mapfile -t pages < <(find "$folder" -maxdepth 1 -iname '*.emf' | sort)
 load() { cut -d' ' -f1-3 /proc/loadavg; }
 echo "$(nproc) processors; options: --dpi 96 $*"
 
-# Wall seconds and peak resident KiB of one run, as "SECONDS KIB"; the run's
-# standard output is kept in $out/.out.
+# Wall seconds, peak resident KiB and CPU seconds (user + system, all
+# threads: what other work on the machine does not inflate) of one run, as
+# "SECONDS KIB CPU"; the run's standard output is kept in $out/.out and its
+# errors in $out/.err.
 timed() {
-    /usr/bin/time -f '%e %M' -o "$out/.time" "$@" >"$out/.out" 2>"$out/.err" ||
-        { echo "failed: $*" >&2; cat "$out/.err" >&2; return 1; }
-    cat "$out/.time"
+    local status=0
+    /usr/bin/time -f '%e %M %U %S' -o "$out/.time" "$@" >"$out/.out" 2>"$out/.err" || status=$?
+    tail -n 1 "$out/.time" | awk '{ printf "%s %s %.2f\n", $1, $2, $3 + $4 }'
+    return "$status"
 }
 
-read -r seconds kib < <(timed "$convert" --dpi 96 -o "$out/all" "$@" "${pages[@]}")
-printf '%-44s %6.2f s  peak %5d MB   target <= 1.5 s           (load %s)\n' \
-    "all ${#pages[@]} pages, one process" "$seconds" $((kib / 1024)) "$(load)"
+result=$(timed "$convert" --dpi 96 -o "$out/all" "$@" "${pages[@]}") ||
+    echo "some pages failed: $(grep -c . "$out/.err") line(s) on standard error" >&2
+read -r seconds kib cpu <<<"$result"
+printf '%-40s %6.2f s (cpu %5.2f s)  peak %5d MB   target <= 1.5 s           (load %s)\n' \
+    "all ${#pages[@]} pages, one process" "$seconds" "$cpu" $((kib / 1024)) "$(load)"
 # The two pages of the most pixels, from the run's "PAGE -> FILE (WxH)" lines.
 mapfile -t largest < <(sed -n 's/^\(.*\) -> .* (\([0-9]*\)x\([0-9]*\))$/\2 \3 \1/p' "$out/.out" |
     awk '{ area = $1 * $2; $1 = $2 = ""; sub(/^  /, ""); print area, $0 }' | sort -rn | head -n 2 | cut -d' ' -f2-)
@@ -42,11 +47,11 @@ for format in png jpg tif bmp gif; do
     for page in "${largest[@]}"; do
         name=$(basename "$page")
         if result=$(timed "$convert" --dpi 96 --format "$format" -o "$out/large" "$@" "$page"); then
-            read -r seconds kib <<<"$result"
-            printf '%-44s %6.2f s  peak %5d MB   target <= 0.5 s, <= 200 MB (load %s)\n' \
-                "$name as $format" "$seconds" $((kib / 1024)) "$(load)"
+            read -r seconds kib cpu <<<"$result"
+            printf '%-40s %6.2f s (cpu %5.2f s)  peak %5d MB   target <= 0.5 s, <= 200 MB (load %s)\n' \
+                "$name as $format" "$seconds" "$cpu" $((kib / 1024)) "$(load)"
         else
-            printf '%-44s failed: %s\n' "$name as $format" "$(tail -n 1 "$out/.err")"
+            printf '%-40s failed: %s\n' "$name as $format" "$(tail -n 1 "$out/.err")"
         fi
         rm -rf "$out/large"
     done
@@ -65,8 +70,8 @@ median_ms() {
     printf '%s\n' "${times[@]}" | sort -n | awk '{ v[NR] = $1 } END {
         printf "%.1f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
-printf '%-44s %6s ms                target <= 8 ms            (load %s)\n' \
+printf '%-40s %6s ms                          target <= 8 ms            (load %s)\n' \
     "one process a file, median of ${#pages[@]}" \
     "$(median_ms "$convert" --dpi 96 -o "$out/each" "$@")" "$(load)"
-printf '%-44s %6s ms                (process start alone)     (load %s)\n' \
+printf '%-40s %6s ms                          (process start alone)     (load %s)\n' \
     "the same program with --help, median" "$(median_ms "$convert" --help)" "$(load)"
