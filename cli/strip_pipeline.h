@@ -1,7 +1,6 @@
 #pragma once
-// The strips of one page drawn on several threads and handed on in page
-// order, with at most a few finished strips waiting: the rows that reach the
-// consumer are those of drawing the strips one after another.
+// The converter's view of the renderer's strip threads (render/strip_threads.h):
+// the rows of every strip in page order, errors as text.
 
 #include <functional>
 #include <optional>

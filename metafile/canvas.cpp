@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
+#include <numbers>
 #include <optional>
 
 namespace metafile {
@@ -274,6 +276,23 @@ Region maskRegion(Mask& mask) {
     return Region::fromRows(a.y, rows);
 }
 
+// The first x in [x, end) whose byte is zero (covered: false) or non-zero
+// (covered: true), or end.
+int skipBytes(const std::uint8_t* row, int x, int end, bool covered) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
+    while (x + 8 <= end) {
+        std::uint64_t word;
+        std::memcpy(&word, row + x, sizeof word);
+        // A zero byte in the word, or a non-zero one.
+        const bool stop = covered ? ((word - kOnes) & ~word & kHighs) != 0 : word != 0;
+        if (stop)
+            break;
+        x += 8;
+    }
+    while (x < end && (row[x] != 0) == covered) ++x;
+    return x;
+}
+
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     std::int64_t q = a / b;
     if ((a % b != 0) && ((a < 0) != (b < 0)))
@@ -315,13 +334,15 @@ void Canvas::compositeMask(int x0, int y0, int w, int h, const std::uint8_t* mas
         auto paintSpan = [&](const Span& s) {
             const int a = std::max(s.x1, xStart), b = std::min(s.x2, xEnd);
             if (solidCopy) {
-                // Runs of covered pixels take the colour in one go.
+                // Runs of covered pixels take the colour in one go; the mask
+                // is searched eight bytes at a time.
+                const std::uint8_t* m = mrow - x0;
                 int x = a;
                 while (x < b) {
-                    while (x < b && mrow[x - x0] == 0) ++x;
+                    x = skipBytes(m, x, b, false);
                     const int run = x;
-                    while (x < b && mrow[x - x0] != 0) ++x;
-                    std::fill(drow + run, drow + x, solid);
+                    x = skipBytes(m, x, b, true);
+                    fillPixels(drow + run, static_cast<std::size_t>(x - run), solid);
                 }
                 return;
             }
@@ -354,11 +375,76 @@ void Canvas::fillFigures(std::span<const Figure> figures, bool winding, const Pa
     compositeMask(area->x, area->y, area->w, area->h, mask.data(), mask.stride(), paint, clip, rop2);
 }
 
+namespace {
+
+bool strokeInBands(Canvas& canvas, std::span<const Figure> figures, const StrokeStyle& style,
+                   const Area& area, double margin, const Paint& paint, const Region* clip, int rop2) {
+    // A few long lines over a large area (a hatch line across the page): a
+    // mask of the whole area would cost its pixels for every line. The same
+    // path is drawn instead into bands of rows, each mask only as wide as
+    // the lines reach within its rows; cairo places every edge from the same
+    // path, so the pixels are those of the one large mask.
+    constexpr int kBandRows = 128;
+    constexpr std::size_t kMostPoints = 16;
+    constexpr std::int64_t kLeastArea = 1 << 16;
+    if (std::int64_t{area.w} * area.h < kLeastArea)
+        return false;
+    std::vector<std::pair<PointD, PointD>> segments;
+    bool joins = false;
+    for (const auto& f : figures) {
+        std::vector<PointD> pts;
+        for (auto p : f.points) {
+            if (finite(p))
+                pts.push_back(p);
+        }
+        if (pts.size() > kMostPoints || segments.size() > kMostPoints)
+            return false;
+        if (pts.size() > 2 || (f.closed && pts.size() > 1))
+            joins = true;
+        for (std::size_t i = 0; i + 1 < pts.size(); ++i) segments.emplace_back(pts[i], pts[i + 1]);
+        if (f.closed && pts.size() > 1)
+            segments.emplace_back(pts.back(), pts.front());
+        if (pts.size() == 1)
+            segments.emplace_back(pts[0], pts[0]);
+    }
+    // How far the stroke reaches from its path: half the width (a square
+    // cap's corner half the diagonal), or the miter margin where lines join.
+    const double reach = joins ? margin : style.width * 0.5 * std::numbers::sqrt2 + 2;
+    for (int top = area.y; top < area.y + area.h; top += kBandRows) {
+        const int bottom = std::min(top + kBandRows, area.y + area.h);
+        double x1 = 1e300, x2 = -1e300;
+        for (auto [a, b] : segments) {
+            // The part of the segment within the band's rows and the reach.
+            if (!clipSegment(a, b, -1e300, top - reach, 1e300, bottom + reach))
+                continue;
+            x1 = std::min({x1, a.x, b.x});
+            x2 = std::max({x2, a.x, b.x});
+        }
+        const int left = static_cast<int>(std::max<double>(area.x, std::floor(x1 - reach)));
+        const int right = static_cast<int>(std::min<double>(area.x + area.w, std::ceil(x2 + reach) + 1));
+        if (left >= right)
+            continue;
+        const Area band{left, top, right - left, bottom - top};
+        Mask mask(band);
+        if (!mask.ok())
+            continue;
+        applyStyle(mask.cr(), style);
+        addStrokePath(mask.cr(), figures, area, margin);
+        cairo_stroke(mask.cr());
+        canvas.compositeMask(band.x, band.y, band.w, band.h, mask.data(), mask.stride(), paint, clip, rop2);
+    }
+    return true;
+}
+
+}  // namespace
+
 void Canvas::strokeFigures(std::span<const Figure> figures, const StrokeStyle& style, const Paint& paint,
                            const Region* clip, int rop2) {
     const double margin = style.width * std::max(style.miterLimit, 1.0) + 2;
     const auto area = visibleArea(boundsOf(figures), margin, width(), height(), clip);
     if (!area)
+        return;
+    if (strokeInBands(*this, figures, style, *area, margin, paint, clip, rop2))
         return;
     Mask mask(*area);
     if (!mask.ok())
@@ -471,6 +557,32 @@ void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint&
         } else {
             iFrom = std::max<std::int64_t>(iFrom, major0 - (limit - 1));
             iTo = std::min<std::int64_t>(iTo, major0 + 1);
+        }
+        // And only those whose minor coordinate does too: it moves
+        // monotonically with i, so the ends of that run are found by
+        // bisection (a line that merely passes the bitmap costs nothing).
+        if (iFrom < iTo) {
+            const std::int64_t minor0 = xMajor ? a.y : a.x, dMinor = xMajor ? dy : dx;
+            const std::int64_t minorLimit = xMajor ? height() : width();
+            auto minorAt = [&](std::int64_t i) { return minor0 + roundDiv(i * dMinor, n); };
+            // The first i in [lo, hi) where pred holds, pred monotonic (false then true).
+            auto firstTrue = [](std::int64_t lo, std::int64_t hi, auto pred) {
+                while (lo < hi) {
+                    const std::int64_t mid = lo + (hi - lo) / 2;
+                    if (pred(mid))
+                        hi = mid;
+                    else
+                        lo = mid + 1;
+                }
+                return lo;
+            };
+            if (dMinor >= 0) {
+                iFrom = firstTrue(iFrom, iTo, [&](std::int64_t i) { return minorAt(i) >= 0; });
+                iTo = firstTrue(iFrom, iTo, [&](std::int64_t i) { return minorAt(i) >= minorLimit; });
+            } else {
+                iFrom = firstTrue(iFrom, iTo, [&](std::int64_t i) { return minorAt(i) < minorLimit; });
+                iTo = firstTrue(iFrom, iTo, [&](std::int64_t i) { return minorAt(i) < 0; });
+            }
         }
         if (iFrom < iTo && !walker.solid()) {
             if (!m_budget.charge(WorkBudget::Kind::DashSteps,

@@ -18,8 +18,26 @@ std::optional<DibSection> DibSection::create(int width, int height) {
     return dib;
 }
 
+bool DibSection::reshape(int width, int height) {
+    if (width <= 0 || height <= 0 || std::int64_t{width} * height > kMaxPixels) {
+        return false;
+    }
+    try {
+        m_pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    m_width = width;
+    m_height = height;
+    return true;
+}
+
 void DibSection::fill(std::uint32_t value) {
-    std::fill(m_pixels.begin(), m_pixels.end(), value);
+    fillPixels(m_pixels.data(), m_pixels.size(), value);
+}
+
+void fillPixels(std::uint32_t* first, std::size_t count, std::uint32_t value) {
+    for (std::size_t i = 0; i < count; ++i) first[i] = value;
 }
 
 }  // namespace metafile

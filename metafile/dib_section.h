@@ -36,6 +36,11 @@ public:
     }
 
     void fill(std::uint32_t value);
+    // Makes the bitmap width x height, keeping its memory where it suffices
+    // (a strip's surface drawn again for the next strip). The pixels are not
+    // cleared: the caller paints every one. False, the bitmap unchanged,
+    // for a size that create refuses or when memory runs out.
+    bool reshape(int width, int height);
 
 private:
     DibSection(int width, int height) : m_width(width), m_height(height) {}
@@ -43,6 +48,9 @@ private:
     int m_height = 0;
     std::vector<std::uint32_t> m_pixels;
 };
+
+// Every pixel of [first, first + count) set to `value`, in vector code.
+void fillPixels(std::uint32_t* first, std::size_t count, std::uint32_t value);
 
 // 0x00RRGGBB pixel of a COLORREF.
 constexpr std::uint32_t pixelOf(std::uint32_t colorRef) {

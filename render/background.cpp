@@ -5,43 +5,106 @@
 #include <numbers>
 
 #include "app/session.h"
+#include "render/box_average.h"
 
 namespace render {
 namespace {
 
 using metafile::PointD;
 
+// The hatch lines numbered k in [-n, n], x = r.left - off + k s before the
+// turn: only those that can reach the strip's pixels are drawn. Turned by t
+// and scaled by f, line k is the set of points P with
+// P.x cos t - P.y sin t = f x, and its quarter turn the set with
+// -Q.y cos t - Q.x sin t = f x. Every point is truncated to whole pixels on
+// the way (off by less than two pixels) and the pen reaches `reach` pixels
+// beyond the line, so a line whose value lies more than that outside the
+// values over the strip's corners leaves the strip untouched and is skipped;
+// the others are drawn exactly as before, from end to end, and the device
+// draws only their part inside the strip.
+struct LineRange {
+    int first = 0, last = -1;
+};
+
+LineRange crossingLines(const metafile::RectL& r, int f, int s, int n, int off, double cosT, double sinT,
+                        bool quarter, int stripTop, int width, int height, double reach) {
+    // The strip's corners before the strip offset is taken off.
+    const double xs[2] = {0.0, double(width)}, ys[2] = {double(stripTop), double(stripTop) + height};
+    double lo = 1e300, hi = -1e300;
+    for (double x : xs) {
+        for (double y : ys) {
+            const double u = quarter ? -y * cosT - x * sinT : x * cosT - y * sinT;
+            lo = std::min(lo, u);
+            hi = std::max(hi, u);
+        }
+    }
+    const double margin = reach + 4;
+    const double base = double(r.left) - off;
+    const double kLo = std::ceil(((lo - margin) / f - base) / s),
+                 kHi = std::floor(((hi + margin) / f - base) / s);
+    LineRange range;
+    range.first = static_cast<int>(std::max<double>(kLo, -n));
+    range.last = static_cast<int>(std::min<double>(kHi, n));
+    return range;
+}
+
 // One family of hatch lines, and the other family turned a quarter turn.
 void drawHatch(metafile::Dc& dc, const metafile::RectL& r, int f, int s, int n, int off, int angle, int a,
-               bool vertical, bool horizontal) {
+               bool vertical, bool horizontal, double reach) {
     const double t = angle / (180 / std::numbers::pi);
+    const double cosine = std::cos(t), sine = std::sin(t);
+    const double cosQuarter = std::cos(std::numbers::pi / 2), sinQuarter = std::sin(std::numbers::pi / 2);
     auto turn = [&](double px, double py) -> PointD {
         if (angle == 0)
             return {f * px, f * py};
         if (angle == 90)
             return {f * py, -f * px};
-        return {std::trunc((px * std::cos(t) + py * std::sin(t)) * f),
-                std::trunc((py * std::cos(t) - px * std::sin(t)) * f)};
+        return {std::trunc((px * cosine + py * sine) * f), std::trunc((py * cosine - px * sine) * f)};
     };
     auto quarter = [&](PointD q) -> PointD {
         if (angle == 0)
             return {q.y, -q.x};
-        return {std::trunc(q.x * std::cos(std::numbers::pi / 2) + q.y * std::sin(std::numbers::pi / 2)),
-                std::trunc(q.y * std::cos(std::numbers::pi / 2) - q.x * std::sin(std::numbers::pi / 2))};
+        return {std::trunc(q.x * cosQuarter + q.y * sinQuarter),
+                std::trunc(q.y * cosQuarter - q.x * sinQuarter)};
     };
-    for (int k = -n; k <= n; ++k) {
+    // The exact directions of the special angles, as turn takes them.
+    const double cosT = angle == 0 ? 1 : angle == 90 ? 0 : cosine;
+    const double sinT = angle == 0 ? 0 : angle == 90 ? 1 : sine;
+    const int width = dc.canvas().width(), height = dc.canvas().height();
+    auto line = [&](int k, bool turned) {
         const double x = double(r.left) - off + double(k) * s;
-        const PointD p0 = turn(x, double(r.top) - n), p1 = turn(x, double(r.bottom) + n);
-        if (vertical) {
-            dc.moveTo({p0.x, p0.y - a});
-            dc.lineTo({p1.x, p1.y - a});
+        PointD p0 = turn(x, double(r.top) - n), p1 = turn(x, double(r.bottom) + n);
+        if (turned) {
+            p0 = quarter(p0);
+            p1 = quarter(p1);
         }
-        if (horizontal) {
-            const PointD q0 = quarter(p0), q1 = quarter(p1);
-            dc.moveTo({q0.x, q0.y - a});
-            dc.lineTo({q1.x, q1.y - a});
-        }
+        dc.moveTo({p0.x, p0.y - a});
+        dc.lineTo({p1.x, p1.y - a});
+    };
+    // One family after the other: both are drawn with the same pen, copied,
+    // so the order of the lines does not change a pixel.
+    if (vertical) {
+        const LineRange v = crossingLines(r, f, s, n, off, cosT, sinT, false, a, width, height, reach);
+        for (int k = v.first; k <= v.last; ++k) line(k, false);
     }
+    if (horizontal) {
+        const LineRange h = crossingLines(r, f, s, n, off, cosT, sinT, true, a, width, height, reach);
+        for (int k = h.first; k <= h.last; ++k) line(k, true);
+    }
+}
+
+// The whole strip in one colour, as FillRect of the page gives it: the page
+// rectangle covers every pixel of the strip.
+void fillStrip(metafile::Dc& dc, const metafile::RectL& page, std::uint32_t colorRef) {
+    metafile::DibSection& dib = dc.canvas().dib();
+    if (page.left <= 0 && page.top <= 0 && page.right >= dib.width() && page.bottom >= dib.height() &&
+        dc.effectiveClip() == nullptr && dc.transform() == metafile::Matrix{}) {
+        metafile::fillPixels(dib.row(0), dib.pixels().size(), metafile::pixelOf(colorRef) & 0x00FFFFFFu);
+        return;
+    }
+    metafile::Brush fill;
+    fill.color = colorRef;
+    dc.fillRect(page, fill);
 }
 
 }  // namespace
@@ -58,32 +121,29 @@ void drawBackground(const app::Session& session, metafile::Dc& dc, const metafil
     const int w = width < 0 ? o.lvHatchWidth : width;
     const int hatchAngle = angle < 0 ? o.lvHatchAngle : angle;
 
-    metafile::Brush fill;
     const int saved = dc.saveDc();
     if (session.DemoMode) {
-        fill.color = metafile::rgb(255, 235, 212);
-        dc.fillRect(page, fill);
+        fillStrip(dc, page, metafile::rgb(255, 235, 212));
         metafile::Pen grid;
         grid.color = metafile::rgb(255, 250, 230);
         grid.width = f;
         dc.setPen(grid);
-        drawHatch(dc, page, f, 10, n, off, 0, stripOffset, true, true);
+        drawHatch(dc, page, f, 10, n, off, 0, stripOffset, true, true, f + 2.0);
         dc.restoreDc(saved);
         return;
     }
     const int style = o.lvBkGrHathStyle;
     if (style >= 100 && style != 99) {
-        fill.color = metafile::rgb(255, 255, 255);
-        dc.fillRect(page, fill);
+        fillStrip(dc, page, metafile::rgb(255, 255, 255));
     } else {
-        fill.color = o.lvCurBkGrColor & 0xFFFFFF;
-        dc.fillRect(page, fill);
+        fillStrip(dc, page, o.lvCurBkGrColor & 0xFFFFFF);
         metafile::Pen pen;
         pen.color = o.lvHatchColor & 0xFFFFFF;
         pen.width = double(w) * f;
         dc.setPen(pen);
         if (style == 4) {
-            drawHatch(dc, page, f, s, n, off, hatchAngle, stripOffset, o.lvHatchLnVert, o.lvHatchLnHor);
+            drawHatch(dc, page, f, s, n, off, hatchAngle, stripOffset, o.lvHatchLnVert, o.lvHatchLnHor,
+                      std::max(pen.width, 1.0) + 2);
         } else if (style == 1) {
             // Rows of waves: the third legacy pattern.
             // Only the rows that reach this strip.

@@ -15,8 +15,10 @@
 #include "metafile/player.h"
 #include "render/background.h"
 #include "render/bitmap.h"
+#include "render/box_average.h"
 #include "render/date_stamp.h"
 #include "render/magick_guard.h"
+#include "render/strip_threads.h"
 
 namespace render {
 namespace {
@@ -118,8 +120,27 @@ std::string PageRenderer::stampText(const metafile::Metafile* page) const {
                : std::string();
 }
 
+metafile::DibSection* StripWorkspace::surface(int width, int height) {
+    if (m_surface) {
+        if (!m_surface->reshape(width, height))
+            return nullptr;
+    } else {
+        m_surface = metafile::DibSection::create(width, height);
+        if (!m_surface)
+            return nullptr;
+    }
+    return &*m_surface;
+}
+
 bool PageRenderer::renderStrip(const PageLayout& layout, int i, const metafile::Metafile* page,
                                const std::string& stamp, StripRows& out,
+                               metafile::PlaybackReport* report) const {
+    StripWorkspace workspace;
+    return renderStrip(layout, i, page, stamp, out, workspace, report);
+}
+
+bool PageRenderer::renderStrip(const PageLayout& layout, int i, const metafile::Metafile* page,
+                               const std::string& stamp, StripRows& out, StripWorkspace& workspace,
                                metafile::PlaybackReport* report) const {
     const app::Session& s = m_session;
     const int n = layout.plan.factor;
@@ -131,8 +152,8 @@ bool PageRenderer::renderStrip(const PageLayout& layout, int i, const metafile::
     out.count = 0;
     if (height < 1)
         return true;  // the rows divided evenly
-    auto strip = metafile::DibSection::create(static_cast<int>(columns * n), static_cast<int>(height));
-    if (!strip)
+    metafile::DibSection* strip = workspace.surface(static_cast<int>(columns * n), static_cast<int>(height));
+    if (strip == nullptr)
         return false;
     metafile::Dc dc(*strip);
     const metafile::RectL rect{0, static_cast<std::int32_t>(-offset), static_cast<std::int32_t>(columns * n),
@@ -152,27 +173,8 @@ bool PageRenderer::renderStrip(const PageLayout& layout, int i, const metafile::
     // The reduction: the N x N box average, truncated, of each block.
     out.count = height / n;
     out.pixels.resize(static_cast<std::size_t>(out.count * columns));
-    if (n == 1) {
-        for (long long y = 0; y < out.count; ++y)
-            std::copy_n(strip->row(static_cast<int>(y)), columns, out.pixels.begin() + y * columns);
-        return true;
-    }
-    const std::uint32_t area = static_cast<std::uint32_t>(n * n);
-    for (long long y = 0; y < out.count; ++y) {
-        std::uint32_t* q = out.pixels.data() + y * columns;
-        for (long long x = 0; x < columns; ++x) {
-            std::uint32_t r = 0, g = 0, b = 0;
-            for (int dy = 0; dy < n; ++dy) {
-                const std::uint32_t* row = strip->row(static_cast<int>(y * n + dy)) + x * n;
-                for (int dx = 0; dx < n; ++dx) {
-                    r += (row[dx] >> 16) & 0xFF;
-                    g += (row[dx] >> 8) & 0xFF;
-                    b += row[dx] & 0xFF;
-                }
-            }
-            q[x] = ((r / area) << 16) | ((g / area) << 8) | (b / area);
-        }
-    }
+    boxAverage(strip->row(0), strip->width(), static_cast<int>(out.count * n), n, columns, out.pixels.data(),
+               static_cast<std::ptrdiff_t>(columns), workspace.sums());
     return true;
 }
 
@@ -217,18 +219,20 @@ Magick::Image PageRenderer::renderRaster(double dpi, const metafile::Metafile* p
         ~ProgressEnd() { ui.progressEnd(); }
     } progressEnd{m_ui};
     const std::string stamp = stampText(page);
-    StripRows strip;
-    for (int i = 0; i < layout->plan.strips; ++i) {
-        m_ui.progressSetPosition(i);
-        if (!renderStrip(*layout, i, page, stamp, strip))
-            return Magick::Image();
-        if (strip.count == 0)
-            break;
-        // 5. Transfer: a row at a time, each synchronised at once.
-        if (!copyRows(strip, image) && layout->plan.factor > 1)
-            m_ui.showMessage("q == (PixelPacket *) NULL", "", app::MessageButtons::Ok,
-                             app::MessageIcon::None);
-    }
+    const StripsOutcome outcome =
+        drawStrips(*this, *layout, page, stamp, stripThreads > 0 ? stripThreads : defaultStripThreads(),
+                   nullptr, [&](int index, const StripRows& strip) {
+                       m_ui.progressSetPosition(index);
+                       if (strip.count == 0)
+                           return false;
+                       // 5. Transfer: a row at a time, each synchronised at once.
+                       if (!copyRows(strip, image) && layout->plan.factor > 1)
+                           m_ui.showMessage("q == (PixelPacket *) NULL", "", app::MessageButtons::Ok,
+                                            app::MessageIcon::None);
+                       return true;
+                   });
+    if (outcome == StripsOutcome::NoSurface)
+        return Magick::Image();
     return image;
 }
 

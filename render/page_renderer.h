@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "metafile/dib_section.h"
 #include "render/magick.h"
 
 namespace metafile {
@@ -58,6 +59,22 @@ struct StripRows {
     const std::uint32_t* row(long long y) const { return pixels.data() + y * columns; }
 };
 
+// The working memory of one drawing thread: the strip's drawing surface
+// and the reduction's sums, kept from strip to strip of a page so that
+// neither is allocated, cleared and faulted in again for every strip.
+class StripWorkspace {
+public:
+    // The surface made width x height, its pixels left as they were (every
+    // strip paints its background over all of them); nullptr when memory
+    // for it cannot be had.
+    metafile::DibSection* surface(int width, int height);
+    std::vector<std::uint16_t>& sums() { return m_sums; }
+
+private:
+    std::optional<metafile::DibSection> m_surface;
+    std::vector<std::uint16_t> m_sums;
+};
+
 class PageRenderer {
 public:
     PageRenderer(app::Session& session, app::UserInterfacePort& ui);
@@ -67,6 +84,9 @@ public:
     std::function<void(Magick::Image& image, double dpi)> applyEncodingOptions;
     // The date and time of the stamp; the local date and time by default.
     std::function<std::string()> dateStamp;
+    // The threads renderPage draws a page's strips on; 0 (the default) is
+    // one a processor. The image is the same whatever the number.
+    int stripThreads = 0;
 
     Magick::Image renderPage(double dpi, const metafile::Metafile* page);
 
@@ -83,6 +103,10 @@ public:
     // receives the playback's report.
     bool renderStrip(const PageLayout& layout, int index, const metafile::Metafile* page,
                      const std::string& stamp, StripRows& out,
+                     metafile::PlaybackReport* report = nullptr) const;
+    // The same with the thread's working memory, kept for the next strip.
+    bool renderStrip(const PageLayout& layout, int index, const metafile::Metafile* page,
+                     const std::string& stamp, StripRows& out, StripWorkspace& workspace,
                      metafile::PlaybackReport* report = nullptr) const;
 
 private:

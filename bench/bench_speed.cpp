@@ -1,0 +1,389 @@
+// The renderer's speed on the Professional preset and the backgrounds, each
+// case in a child process of its own so that its peak memory is its own:
+//   floor          fill + 7 x 7 box average of 17367 x 24556 pixels in
+//                  strips, one core (what any supersampled A4 page costs)
+//   render         the A4 document page at 300 dpi x 7, renderPage
+//   jpeg, gif      the same with the format's encoding and the encoded
+//                  preview read back, as the program does it
+//   strips-j1/j2   the strips on one and two threads into one image (the
+//                  converter's -j), with the image's checksum compared
+//   hatch-*        the default hatch (width 0) and others at 80 and 300 dpi
+//                  x 7, beside the plain page at the same resolution
+// Each case runs --repeat times (3); the table shows the median CPU time
+// (user + system of the child, all threads), the median wall time and the
+// child's peak resident memory. A case still running after --timeout
+// seconds (120) is stopped and shown as such.
+//
+// Usage: bench_speed [--repeat N] [--timeout S] [--only NAME-PREFIX]
+//        bench_speed --case NAME   (one case, in this process)
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/console_ui.h"
+#include "app/session.h"
+#include "app/settings_store.h"
+#include "cli/strip_pipeline.h"
+#include "metafile/metafile.h"
+#include "output/formats.h"
+#include "platform/folders.h"
+#include "platform/registry/registry.h"
+#include "render/box_average.h"
+#include "render/page_renderer.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kPage = fs::path(SCRIVLET_SHARED_DIR) / "corpus" / "emf" / "docpages" /
+                       "lo74_chernigovka_17459_p02.emf";  // 210 x 287 mm, the closest to A4
+
+double cpuSeconds(const rusage& u) {
+    return double(u.ru_utime.tv_sec) + double(u.ru_stime.tv_sec) +
+           (double(u.ru_utime.tv_usec) + double(u.ru_stime.tv_usec)) / 1e6;
+}
+
+// A machine in a temporary folder: settings, work folder, formats.
+struct Machine {
+    fs::path home;
+    std::unique_ptr<platform::Registry> registry;
+    std::unique_ptr<platform::PlatformFolders> folders;
+    std::unique_ptr<app::SettingsStore> store;
+    app::Session session;
+    app::ConsoleUi ui;
+    std::unique_ptr<output::FormatService> formats;
+
+    Machine() {
+        std::string pattern = (fs::temp_directory_path() / "scrivlet-speed-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            std::abort();
+        home = pattern;
+        registry =
+            std::make_unique<platform::Registry>(platform::RegistryLocation::inFolder(home / "registry"));
+        folders = std::make_unique<platform::PlatformFolders>(platform::PlatformFolders::under(home));
+        store = std::make_unique<app::SettingsStore>(*registry);
+        formats = std::make_unique<output::FormatService>(session, *store, *folders, ui);
+        session.RenderOptions.KodAntialias = 7;
+        session.RenderOptions.lvBkGrHathStyle = 100;
+    }
+    ~Machine() {
+        std::error_code ec;
+        fs::remove_all(home, ec);
+    }
+};
+
+// FNV-1a over the image's pixels, to compare two renders.
+std::uint64_t checksum(const Magick::Image& image) {
+    const Magick::PixelPacket* p = image.getConstPixels(0, 0, image.columns(), image.rows());
+    std::uint64_t h = 1469598103934665603ull;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(p);
+    const std::size_t n = image.columns() * image.rows() * sizeof(Magick::PixelPacket);
+    for (std::size_t i = 0; i < n; ++i) h = (h ^ bytes[i]) * 1099511628211ull;
+    return h;
+}
+
+// The floor: every strip of an A4 page at 300 dpi x 7 filled white and
+// reduced, on one thread, with the strip allocated once.
+int runFloor() {
+    constexpr int kColumns = 17367, kRows = 24556, kFactor = 7, kStripRows = 80 * kFactor;
+    std::vector<std::uint32_t> strip(std::size_t(kColumns) * kStripRows);
+    std::vector<std::uint32_t> out(std::size_t(kColumns / kFactor) * (kStripRows / kFactor));
+    std::vector<std::uint16_t> scratch;
+    std::uint64_t sum = 0;
+    for (int top = 0; top < kRows; top += kStripRows) {
+        const int rows = std::min(kStripRows, kRows - top);
+        metafile::fillPixels(strip.data(), std::size_t(kColumns) * rows, 0xFFFFFFu);
+        render::boxAverage(strip.data(), kColumns, rows, kFactor, kColumns / kFactor, out.data(),
+                           kColumns / kFactor, scratch);
+        sum += out[std::size_t(rows / kFactor - 1) * (kColumns / kFactor)];
+    }
+    return sum == 0 ? 1 : 0;
+}
+
+int renderCase(double dpi, const std::function<void(app::Session&)>& configure,
+               const std::function<void(output::FormatService&, render::PageRenderer&)>& encoding = {}) {
+    auto page = metafile::Metafile::fromFile(kPage);
+    if (!page) {
+        std::fprintf(stderr, "cannot read %s\n", kPage.c_str());
+        return 2;
+    }
+    Machine m;
+    configure(m.session);
+    render::PageRenderer renderer(m.session, m.ui);
+    if (encoding)
+        encoding(*m.formats, renderer);
+    const Magick::Image image = renderer.renderPage(dpi, &*page);
+    return image.columns() > 0 ? 0 : 1;
+}
+
+// The converter's route: the strips on `threads` threads into one image.
+int stripsCase(int threads) {
+    auto page = metafile::Metafile::fromFile(kPage);
+    if (!page)
+        return 2;
+    Machine m;
+    render::PageRenderer renderer(m.session, m.ui);
+    const auto layout = renderer.layoutPage(300, &*page);
+    if (!layout)
+        return 1;
+    Magick::Image image(
+        Magick::Geometry(static_cast<std::size_t>(layout->columns), static_cast<std::size_t>(layout->rows)),
+        Magick::Color("white"));
+    image.modifyImage();
+    std::string error;
+    const bool ok = cli::forEachStrip(
+        renderer, *layout, &*page, std::string(), threads, nullptr,
+        [&image](const render::StripRows& rows) -> std::optional<std::string> {
+            if (!render::copyRows(rows, image))
+                return std::string("no row");
+            return std::nullopt;
+        },
+        error);
+    if (!ok)
+        return 1;
+    std::printf("checksum %016llx\n", static_cast<unsigned long long>(checksum(image)));
+    return 0;
+}
+
+struct Hatch {
+    int width = 0, spacing = 8, angle = 0;
+};
+
+std::function<void(app::Session&)> hatched(Hatch h) {
+    return [h](app::Session& s) {
+        s.RenderOptions.lvBkGrHathStyle = 4;
+        s.RenderOptions.lvHatchWidth = h.width;
+        s.RenderOptions.lvHatchDepress = h.spacing;
+        s.RenderOptions.lvHatchAngle = h.angle;
+    };
+}
+
+void plain(app::Session&) {}
+
+struct Case {
+    std::string name;
+    std::string what;
+    std::function<int()> run;
+};
+
+std::vector<Case> cases() {
+    std::vector<Case> list;
+    list.push_back({"floor", "fill + 7x7 box average, 17367 x 24556, one core", runFloor});
+    list.push_back({"render", "A4 page 300 dpi x7, render only", [] { return renderCase(300, plain); }});
+    auto encoded = [](bool jpeg) {
+        return [jpeg] {
+            return renderCase(
+                300,
+                [jpeg](app::Session& s) {
+                    s.CurrentFormat = {jpeg, !jpeg, false, false, false};
+                },
+                [](output::FormatService& formats, render::PageRenderer& renderer) {
+                    renderer.applyEncodingOptions = [&formats](Magick::Image& image, double dpi) {
+                        formats.applyEncodingOptions(image, dpi);
+                    };
+                });
+        };
+    };
+    list.push_back({"jpeg", "same + JPEG encode and preview", encoded(true)});
+    list.push_back({"gif", "same + GIF encode and preview", encoded(false)});
+    list.push_back({"strips-j1", "strips on 1 thread (converter -j 1)", [] { return stripsCase(1); }});
+    list.push_back({"strips-j2", "strips on 2 threads (converter -j 2)", [] { return stripsCase(2); }});
+    for (int dpi : {80, 300}) {
+        const std::string at = std::to_string(dpi);
+        list.push_back(
+            {"plain-" + at, "no background, " + at + " dpi x7", [dpi] { return renderCase(dpi, plain); }});
+        const Hatch hatches[] = {{0, 8, 0},  {0, 8, 30}, {0, 8, 45},  {0, 8, 90},
+                                 {3, 8, 60}, {0, 2, 15}, {10, 20, 75}};
+        for (const Hatch& h : hatches) {
+            const std::string name = "hatch-" + at + "-w" + std::to_string(h.width) + "-s" +
+                                     std::to_string(h.spacing) + "-a" + std::to_string(h.angle);
+            list.push_back({name,
+                            "hatch width " + std::to_string(h.width) + " spacing " +
+                                std::to_string(h.spacing) + " angle " + std::to_string(h.angle),
+                            [dpi, h] { return renderCase(dpi, hatched(h)); }});
+        }
+        list.push_back({"demo-" + at, "demonstration grid, " + at + " dpi x7",
+                        [dpi] { return renderCase(dpi, [](app::Session& s) { s.DemoMode = true; }); }});
+    }
+    return list;
+}
+
+struct Sample {
+    bool finished = false;
+    double wall = 0, cpu = 0, peakMb = 0;
+    std::string output;
+};
+
+Sample runChild(const std::string& self, const std::string& name, int timeout) {
+    Sample sample;
+    const fs::path log =
+        fs::temp_directory_path() / ("scrivlet-speed-" + std::to_string(::getpid()) + ".out");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const fs::path times = log.string() + ".times";
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, times.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<std::string> args = {self, "--case", name};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const auto start = std::chrono::steady_clock::now();
+    if (posix_spawn(&pid, self.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+        posix_spawn_file_actions_destroy(&actions);
+        return sample;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    rusage usage{};
+    bool killed = false;
+    while (true) {
+        const pid_t done = ::wait4(pid, &status, WNOHANG, &usage);
+        if (done == pid)
+            break;
+        const double elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (!killed && elapsed > timeout) {
+            ::kill(pid, SIGKILL);
+            killed = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    sample.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    sample.cpu = cpuSeconds(usage);
+    {
+        // The last line of the child's standard error holds its own times.
+        std::ifstream in(times);
+        std::string line, last;
+        while (std::getline(in, line)) {
+            if (!line.empty())
+                last = line;
+        }
+        double cpu = 0, wall = 0;
+        if (std::sscanf(last.c_str(), "%lf %lf", &cpu, &wall) == 2) {
+            sample.cpu = cpu;
+            sample.wall = wall;
+        }
+        std::error_code ec;
+        fs::remove(times, ec);
+    }
+    sample.peakMb = double(usage.ru_maxrss) / 1024.0;
+    sample.finished = !killed && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    std::ifstream in(log);
+    std::getline(in, sample.output);
+    std::error_code ec;
+    fs::remove(log, ec);
+    return sample;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+std::string loadAverage() {
+    std::ifstream in("/proc/loadavg");
+    std::string a, b, c;
+    in >> a >> b >> c;
+    return a + " " + b + " " + c;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int repeat = 3, timeout = 120;
+    std::string only, single;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string key = argv[i];
+        if (key == "--repeat")
+            repeat = std::max(1, std::atoi(argv[i + 1]));
+        else if (key == "--timeout")
+            timeout = std::max(1, std::atoi(argv[i + 1]));
+        else if (key == "--only")
+            only = argv[i + 1];
+        else if (key == "--case")
+            single = argv[i + 1];
+    }
+    const auto list = cases();
+    if (!single.empty()) {
+        Magick::InitializeMagick(nullptr);
+        for (const auto& c : list) {
+            if (c.name != single)
+                continue;
+            // The case's own time, without the process start and the
+            // image library's initialisation.
+            rusage before{}, after{};
+            getrusage(RUSAGE_SELF, &before);
+            const auto start = std::chrono::steady_clock::now();
+            const int code = c.run();
+            const double wall =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            getrusage(RUSAGE_SELF, &after);
+            std::fprintf(stderr, "%.4f %.4f\n", cpuSeconds(after) - cpuSeconds(before), wall);
+            return code;
+        }
+        std::fprintf(stderr, "no case %s\n", single.c_str());
+        return 2;
+    }
+    if (!fs::exists(kPage)) {
+        std::printf("skipped: %s is missing\n", kPage.c_str());
+        return 0;
+    }
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    std::printf("load average before: %s, %u processors, %d runs a case\n", loadAverage().c_str(),
+                std::thread::hardware_concurrency(), repeat);
+    std::printf("%-22s %9s %9s %9s  %s\n", "case", "cpu s", "wall s", "peak MB", "what");
+    double floorCpu = 0;
+    for (const auto& c : list) {
+        if (!only.empty() && c.name.rfind(only, 0) != 0 && c.name != "floor")
+            continue;
+        std::vector<double> cpu, wall, peak;
+        bool finished = true;
+        std::string output;
+        for (int r = 0; r < repeat && finished; ++r) {
+            const Sample s = runChild(self, c.name, timeout);
+            finished = s.finished;
+            cpu.push_back(s.cpu);
+            wall.push_back(s.wall);
+            peak.push_back(s.peakMb);
+            output = s.output;
+            if (s.wall > 20)
+                break;  // one run is enough for a slow case
+        }
+        if (c.name == "floor")
+            floorCpu = median(cpu);
+        if (!finished) {
+            std::printf("%-22s %9s %9.1f %9.1f  %s (stopped or failed)\n", c.name.c_str(), ">", wall.back(),
+                        *std::max_element(peak.begin(), peak.end()), c.what.c_str());
+            continue;
+        }
+        std::printf("%-22s %9.3f %9.3f %9.1f  %s", c.name.c_str(), median(cpu), median(wall),
+                    *std::max_element(peak.begin(), peak.end()), c.what.c_str());
+        if (c.name == "render" && floorCpu > 0)
+            std::printf(" [%.2f x floor]", median(cpu) / floorCpu);
+        if (!output.empty())
+            std::printf(" [%s]", output.c_str());
+        std::printf("\n");
+        std::fflush(stdout);
+    }
+    std::printf("load average after: %s\n", loadAverage().c_str());
+    return 0;
+}
