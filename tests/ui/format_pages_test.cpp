@@ -23,6 +23,8 @@ TEST(FormatPages, SheetsAndTheirPages) {
                      captions[static_cast<std::size_t>(page)]);
     }
     EXPECT_STREQ(pageCaption(fullSheetPages()[5]), "Multipaged PDF");
+    EXPECT_EQ(fullSheetStartPage(static_cast<FormatCode>(0)), 0);
+    EXPECT_EQ(fullSheetStartPage(static_cast<FormatCode>(6)), 0);
     EXPECT_STREQ(pageCaption(FormatPage::AnimatedGIF), "Animated GIF");
     EXPECT_EQ(singlePageOf(FormatCode::BMP), std::nullopt) << "BMP shows no sheet";
     EXPECT_EQ(singlePageOf(FormatCode::TIF), FormatPage::TIF);

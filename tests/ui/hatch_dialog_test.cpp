@@ -112,6 +112,7 @@ TEST(HatchDialogModel, SpinsStepWithinTheirRanges) {
     EXPECT_EQ(m.stepSpin(hatch::kAngleSpin, 1, 500), 90)
         << "a typed number beyond the range comes back into it";
     EXPECT_EQ(HatchDialogModel::spinRange(hatch::kSpacingSpin), (std::pair{0, 100}));
+    EXPECT_EQ(m.stepSpin(hatch::kHorizontal, 1, 0), std::nullopt) << "not a spin";
 }
 
 TEST(HatchDialogModel, SwatchesAnswerOnlyWithTheBackgroundShown) {
@@ -246,6 +247,36 @@ TEST(HatchPreview, SpacingZeroDrawsAllLinesOnOnePlace) {
     // The one vertical line lies on x = 162, under the frame.
     for (int x = 163; x < 316; x += 7)
         for (int y = 12; y < 166; y += 7) ASSERT_EQ(at(d, x, y), metafile::pixelOf(kBack)) << x << "," << y;
+}
+
+// Turned lines cover the whole preview (the 2n + 1 lines reach past its
+// diagonal) and run slanted.
+TEST(HatchPreview, TurnedLinesCoverThePreviewAndSlant) {
+    for (int angle : {30, 45, 60, 89}) {
+        HatchValues v;
+        v.angle = angle;
+        v.horizontal = false;
+        v.backgroundColour = kBack;
+        v.hatchColour = kHatch;
+        const auto d = paint(v);
+        for (int by = 12; by + 16 <= 166; by += 16) {
+            for (int bx = 163; bx + 16 <= 316; bx += 16) {
+                bool line = false;
+                for (int y = by; y < by + 16 && !line; ++y)
+                    for (int x = bx; x < bx + 16 && !line; ++x)
+                        line = at(d, x, y) == metafile::pixelOf(kHatch);
+                ASSERT_TRUE(line) << "angle " << angle << ": no line in the block at " << bx << "," << by;
+            }
+        }
+        std::vector<int> row50, row53;
+        for (int x = 163; x < 316; ++x) {
+            if (at(d, x, 50) == metafile::pixelOf(kHatch))
+                row50.push_back(x);
+            if (at(d, x, 53) == metafile::pixelOf(kHatch))
+                row53.push_back(x);
+        }
+        EXPECT_NE(row50, row53) << "angle " << angle << ": the lines slant";
+    }
 }
 
 TEST(HatchPreview, TurnedHatchStaysInsideThePreview) {
