@@ -3,6 +3,8 @@
 # ThreadSanitizer: the capture worker, the writer runs and the commands share
 # the session across threads; the converter draws pages and strips on several;
 # the registry and the spooler are written by several processes at once.
+# Then the window tests on a virtual display: the worker and the writer
+# threads reach the windows through the interface port.
 #
 #   scripts/tsan.sh [jobs]
 #
@@ -16,8 +18,8 @@ programs=(app_tests capture_tests render_tests output_tests platform_tests cli_t
 # Warnings are held to errors by the release build; instrumented builds
 # give false ones in the standard library.
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENABLE_TSAN=ON \
-  -DENABLE_GUI=OFF -DENABLE_BENCH=OFF -DENABLE_WERROR=OFF >/dev/null
-cmake --build build/tsan -j "$jobs" --target "${programs[@]}"
+  -DENABLE_GUI=ON -DENABLE_BENCH=OFF -DENABLE_WERROR=OFF >/dev/null
+cmake --build build/tsan -j "$jobs" --target "${programs[@]}" window_tests
 
 # Only the tests of the programs built above run: the others (the other
 # test programs, the fuzz replays, the C interface and the scripts) are
@@ -37,3 +39,9 @@ others=$(ctest --test-dir build/tsan -N -V -L core 2>/dev/null | awk -v programs
 OMP_NUM_THREADS=1 MAGICK_THREAD_LIMIT=1 \
   TSAN_OPTIONS="halt_on_error=1 abort_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" \
   ctest --test-dir build/tsan --output-on-failure --timeout 600 -j "$jobs" -L core -E "$others"
+
+# The toolkit's own libraries (GTK, GLib, fontconfig) are not instrumented:
+# their suppressions are kept apart, each explained there.
+OMP_NUM_THREADS=1 MAGICK_THREAD_LIMIT=1 \
+  TSAN_OPTIONS="halt_on_error=1 abort_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan-window.supp" \
+  ctest --test-dir build/tsan --output-on-failure --timeout 900 -R '^window_tests$'

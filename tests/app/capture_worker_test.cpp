@@ -215,9 +215,22 @@ TEST_F(CaptureWorkerTest, EachPageIsInvalidatedAndTheFirstShownWithItsInformatio
 TEST_F(CaptureWorkerTest, DestructionStoresThePlacementAndEmptiesTheWorkFolder) {
     fs::create_directories(work() / "sub");
     writeFile(work() / "~CurImg.jpg", "x");
+    // Every page's metafile is let go, the first one too.
+    session.DemoMode = true;
+    writePage(dir / "install" / "emf" / "page1.emf", 10);
+    writePage(dir / "install" / "emf" / "page2.emf", 20);
+    ASSERT_EQ(run(), 2);
+    const std::weak_ptr first = session.PageList.record(0).metafile;
+    const std::weak_ptr second = session.PageList.record(1).metafile;
+    ASSERT_FALSE(first.expired());
     mainWindowDestroyed(session, store, folders, {false, 10, 20, 810, 620});
+    EXPECT_TRUE(first.expired());
+    EXPECT_TRUE(second.expired());
     EXPECT_EQ(store.readDword(platform::RegRoot::CurrentUser, "lvKodMainWinMax"), 0);
+    EXPECT_EQ(store.readDword(platform::RegRoot::CurrentUser, "lvWinLeft"), 10);
+    EXPECT_EQ(store.readDword(platform::RegRoot::CurrentUser, "lvWinTop"), 20);
     EXPECT_EQ(store.readDword(platform::RegRoot::CurrentUser, "lvWinRight"), 810);
+    EXPECT_EQ(store.readDword(platform::RegRoot::CurrentUser, "lvWinBottom"), 620);
     EXPECT_FALSE(fs::exists(work() / "~CurImg.jpg"));
     EXPECT_TRUE(fs::exists(work() / "sub"));
     mainWindowDestroyed(session, store, folders, {true, 0, 0, 0, 0});
@@ -240,6 +253,14 @@ TEST_F(CaptureWorkerTest, ThumbnailsAreCentredInTheStripsClientArea) {
     EXPECT_EQ(p0.y, 30);
     EXPECT_EQ(p1.x, 15);
     EXPECT_EQ(p1.y, 30 + 130 + 24);
+    // The strip's scroll range grows by ten with each page.
+    std::vector<int> maxima;
+    for (const auto& e : ui.events()) {
+        const auto* r = std::get_if<testing_support::ScrollRangeSet>(&e);
+        if (r != nullptr && r->window == UiWindow::ThumbnailStrip)
+            maxima.push_back(r->maximum);
+    }
+    EXPECT_EQ(maxima, (std::vector<int>{10, 20}));
 }
 
 }  // namespace
