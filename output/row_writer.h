@@ -46,10 +46,6 @@ public:
 std::unique_ptr<RowWriter> openPngRowWriter(int fd, const RowImage& image, const std::string& scratchFolder,
                                             int threads = 1);
 
-// The zlib level of the PNG row writer: chosen for speed, as the pages it
-// takes are the largest.
-inline constexpr int kPngRowLevel = 1;
-
 // A JPEG file of `settings` on `fd`. Colour rows go to libjpeg as they are;
 // for a grey file each batch of rows is made an image of its own and handed
 // to `greyStep` (the format's options, which make it grey), whose grey
