@@ -93,7 +93,14 @@ std::optional<std::string> AtomicOutput::write(std::span<const unsigned char> by
 std::optional<std::string> AtomicOutput::commit() {
     if (m_fd < 0)
         return std::string("nothing to commit");
-    if (::fsync(m_fd) != 0 || ::close(m_fd) != 0) {
+    // An earlier file is replaced only once the new bytes are on the disk,
+    // so that a crash leaves one of the two whole. A new name waits for no
+    // disk: what a crash could cost there is a file made again by running
+    // the conversion again (and on a busy disk the wait costs more than the
+    // conversion of a small page).
+    struct stat st {};
+    const bool replacing = ::lstat(m_target.c_str(), &st) == 0;
+    if ((replacing && ::fsync(m_fd) != 0) || ::close(m_fd) != 0) {
         m_fd = -1;
         std::string error = "cannot write " + m_target.string() + ": " + reason();
         discard();

@@ -29,8 +29,9 @@ public:
     const std::filesystem::path& target() const { return m_target; }
 
     std::optional<std::string> write(std::span<const unsigned char> bytes);
-    // Flushes, closes and renames over the target; an error text on failure
-    // (the temporary file is removed and the target left as it was).
+    // Closes and renames over the target (an existing target only after the
+    // new bytes are flushed to the disk); an error text on failure (the
+    // temporary file is removed and the target left as it was).
     std::optional<std::string> commit();
 
 private:

@@ -15,6 +15,10 @@ if(TARGET Dotlift)
 endif()
 # lib/scrivlet finds its own libraries beside it and the C library in lib/.
 set_target_properties(${scrivlet_folder_targets} SLPrnSupprt PROPERTIES INSTALL_RPATH "$ORIGIN:$ORIGIN/..")
+# The converter links none of them: without a run path each of its system
+# libraries is found at once, not after a look in two folders (and the
+# build tree's copy gets no run path held open for the installed one).
+set_target_properties(scrivlet-convert PROPERTIES INSTALL_RPATH "")
 install(TARGETS ${scrivlet_folder_targets} RUNTIME DESTINATION ${SCRIVLET_INSTALL_FOLDER})
 install(TARGETS SLPrnSupprt LIBRARY DESTINATION ${SCRIVLET_INSTALL_FOLDER})
 install(FILES ${CMAKE_SOURCE_DIR}/resources/sScrivlet2.dot DESTINATION ${SCRIVLET_INSTALL_FOLDER})
