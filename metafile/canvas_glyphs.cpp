@@ -162,8 +162,9 @@ std::vector<PointD> Canvas::glyphAdvances(const GlyphRun& run) const {
 int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* clip, int rop2) {
     if (run.characters.empty() || run.positions.size() != run.characters.size())
         return 0;
-    // Held until the font and the context that drew with it are released.
-    std::lock_guard lock(cairoFontLock());
+    // Held until the fonts and the context that drew with them are
+    // released; the mask is composited after, while other threads draw text.
+    std::unique_lock lock(cairoFontLock());
     auto font = openFont(run.style, run.matrix);
     if (!font)
         return 0;
@@ -252,6 +253,9 @@ int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* cl
         cairo_set_scaled_font(cr.get(), other.get());
         cairo_show_glyphs(cr.get(), more.data(), static_cast<int>(more.size()));
     }
+    cr.reset();
+    font.reset();
+    lock.unlock();
     cairo_surface_flush(surface.get());
     compositeMask(ax1, ay1, ax2 - ax1, ay2 - ay1, cairo_image_surface_get_data(surface.get()),
                   cairo_image_surface_get_stride(surface.get()), paint, clip, rop2);
