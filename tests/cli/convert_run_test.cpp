@@ -132,6 +132,39 @@ TEST_F(ConvertTest, StreamedPagesDecodeToTheWholeImagePixels) {
     }
 }
 
+// A page of several compressed pieces (about a million pixels each): the
+// streamed PNG, plain or interlaced, decodes to the pixels of the page
+// assembled as one image and encoded by the image library, and a second run
+// over the first file gives the same bytes.
+TEST_F(ConvertTest, StreamedPngOfSeveralPiecesDecodesToTheWholeImagePixels) {
+    const auto a = page("a.emf", kA4W, kA4H, 7);
+    for (const char* interlace : {"--no-interlace", "--interlace"}) {
+        SCOPED_TRACE(interlace);
+        std::vector<std::vector<unsigned char>> decoded;
+        for (const int stream : {kAlwaysStream, kNeverStream}) {
+            const std::string out = (dir / ("p" + std::to_string(stream))).string();
+            const auto result = convert({"-o", out, "--dpi", "150", interlace, a.string()}, stream);
+            ASSERT_EQ(result.status, kAllWritten) << result.err;
+            const fs::path file = fs::path(out) / "a.png";
+            std::size_t w = 0, h = 0;
+            decoded.push_back(pixels(file, &w, &h));
+            EXPECT_EQ(w * h, 1241u * 1754u) << "ceil(21000 x 150 / 2540) x ceil(29700 x 150 / 2540)";
+            if (stream == kAlwaysStream) {
+                const std::string first = readFile(file);
+                std::size_t idat = 0;
+                for (std::size_t at = first.find("IDAT"); at != std::string::npos;
+                     at = first.find("IDAT", at + 4))
+                    ++idat;
+                EXPECT_GE(idat, 3u) << "several pieces";
+                ASSERT_EQ(convert({"-o", out, "--dpi", "150", interlace, a.string()}, stream).status,
+                          kAllWritten);
+                EXPECT_TRUE(readFile(file) == first) << "the same page again, other bytes";
+            }
+        }
+        EXPECT_TRUE(decoded[0] == decoded[1]) << "streamed and whole pages differ";
+    }
+}
+
 // A page in a format whose colours come from the whole page, larger than
 // the image library takes as one image, is refused with the limit before it
 // is drawn; nothing is written and the run fails. True-colour formats write
