@@ -115,8 +115,10 @@ std::uint32_t adler32Of(std::uint32_t adler, const unsigned char* data, std::siz
 }
 
 struct Piece {
-    std::uint32_t columns = 0;         // of its pass
-    std::vector<unsigned char> rgb;    // its rows packed, and one byte more
+    std::uint32_t columns = 0;  // of its pass
+    // Its rows as the file holds them: each a filter byte and the pixels
+    // packed (filtered in place when compressed), and one byte more.
+    std::vector<unsigned char> rgb;
     std::vector<unsigned char> above;  // the row before its first; none for a pass's first
     std::uint32_t rows = 0;
     bool last = false;  // the stream's last
@@ -136,48 +138,39 @@ struct Kept {
     bool last = false;
 };
 
-// One thread's compressor: filters a piece's rows and codes them.
+// One thread's compressor: filters a piece's rows where they lie and codes
+// them.
 class Deflater {
 public:
     void compress(Piece& piece) {
         const std::size_t packed = static_cast<std::size_t>(piece.columns) * 3;
         const std::size_t rowBytes = packed + 1;
         piece.rawLength = rowBytes * piece.rows;
-        if (m_room < piece.rawLength) {
-            m_filtered = std::make_unique_for_overwrite<unsigned char[]>(piece.rawLength);
-            m_room = piece.rawLength;
-        }
-        if (piece.above.empty())
-            m_zeros.assign(packed, 0);  // above a pass's first row: zeros
-        const unsigned char* previous = piece.above.empty() ? m_zeros.data() : piece.above.data();
-        for (std::uint32_t y = 0; y < piece.rows; ++y) {
-            const unsigned char* current = piece.rgb.data() + y * packed;
-            unsigned char* out = m_filtered.get() + y * rowBytes;
-            out[0] = kFilterUp;
-            subtract(current, previous, out + 1, packed);
-            previous = current;
-        }
-        piece.adler = adler32Of(1, m_filtered.get(), piece.rawLength);
-        encodeRuns(m_filtered.get(), piece.rawLength, piece.last, piece.deflated);
+        // From the last row up, so that the row above is still as drawn.
+        unsigned char* const first = piece.rgb.data() + 1;
+        for (std::uint32_t y = piece.rows; y-- > 1;)
+            subtract(first + y * rowBytes, first + (y - 1) * rowBytes, packed);
+        // Above a pass's first row are zeros: nothing to take off.
+        if (!piece.above.empty())
+            subtract(first, piece.above.data(), packed);
+        piece.adler = adler32Of(1, piece.rgb.data(), piece.rawLength);
+        encodeRuns(piece.rgb.data(), piece.rawLength, piece.last, piece.deflated);
     }
 
 private:
-    static void subtract(const unsigned char* __restrict row, const unsigned char* __restrict above,
-                         unsigned char* __restrict out, std::size_t length) {
+    // `row` less `above`, byte by byte, in place.
+    static void subtract(unsigned char* __restrict row, const unsigned char* __restrict above,
+                         std::size_t length) {
         // Blocks of a fixed length, which the compiler turns into vector
         // instructions.
         constexpr std::size_t kBlock = 32;
         std::size_t i = 0;
         for (; i + kBlock <= length; i += kBlock) {
             for (std::size_t k = 0; k < kBlock; ++k)
-                out[i + k] = static_cast<unsigned char>(row[i + k] - above[i + k]);
+                row[i + k] = static_cast<unsigned char>(row[i + k] - above[i + k]);
         }
-        for (; i < length; ++i) out[i] = static_cast<unsigned char>(row[i] - above[i]);
+        for (; i < length; ++i) row[i] = static_cast<unsigned char>(row[i] - above[i]);
     }
-
-    std::unique_ptr<unsigned char[]> m_filtered;
-    std::size_t m_room = 0;
-    std::vector<unsigned char> m_zeros;
 };
 
 // One pass's rows as they are gathered into pieces.
@@ -294,12 +287,14 @@ private:
             // The rows left in the pass, at most a piece's: a small page
             // fills no buffer of a whole piece.
             const std::size_t rows = std::min(state.pieceRows, state.rows - state.taken);
-            if (piece.rgb.size() < packed * rows + 1)
-                piece.rgb.resize(packed * rows + 1);
+            if (piece.rgb.size() < (packed + 1) * rows + 1)
+                piece.rgb.resize((packed + 1) * rows + 1);
             piece.above = state.lastRow;
         }
         Piece& piece = *state.filling;
-        unsigned char* out = piece.rgb.data() + piece.rows * packed;
+        unsigned char* const start = piece.rgb.data() + piece.rows * (packed + 1);
+        start[0] = kFilterUp;  // after the row before spilled its spare byte here
+        unsigned char* const out = start + 1;
         packRow(row + state.pass.x0, state.pass.dx, state.columns, out);
         ++piece.rows;
         ++state.taken;
