@@ -108,6 +108,12 @@ wxImage shoot(wxWindow* window, const std::string& name) {
     return image;
 }
 
+// The screen pixels of `window` once its paints are done, kept nowhere.
+wxImage look(wxWindow* window) {
+    pumpFor(0.3);
+    return grab(window);
+}
+
 // The whole screen, for windows of the toolkit's own whose client area the
 // program does not know (the file chooser); only when pictures are asked for.
 void shootScreen(const std::string& name) {
@@ -507,23 +513,627 @@ TEST_F(DialogWindowTest, HelpBookOpensAtItsTopicsOrAMessage) {
     ASSERT_NE(help, nullptr);
     ASSERT_NE(help->GetFrame(), nullptr);
     shoot(help->GetFrame(), "help-index");
-    // The resolution dialog's Help button opens its topic; over a modal
-    // dialog the viewer is modal until it is closed.
-    wxString opened, title;
-    dialogActions.push_back([&](wxDialog& d) {
-        d.CallAfter([&] {
-            opened = help->GetHelpWindow()->GetHtmlWindow()->GetOpenedPage();
-            title = help->GetHelpWindow()->GetHtmlWindow()->GetOpenedPageTitle();
-            shoot(help->GetFrame(), "help-dim");
-            help->GetFrame()->Close();
+    // Each dialog's Help button opens its topic; over a modal dialog the
+    // viewer is modal until it is closed.
+    struct Row {
+        int command;
+        int button;
+        const char* page;
+        const char* title;
+        const char* picture;
+    };
+    const Row rows[] = {
+        {cmd::kResolutionDialog, res::kHelp, "dim.htm", "Image Resolution and Dimension", "help-dim"},
+        {cmd::kHatchMenu, ui::hatch::kHelp, "hatch.htm", "Background and Hatch Settings", nullptr},
+        {cmd::kFormatSheet, wxID_HELP, "options.htm", "Image Format and Quality", nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.page);
+        wxString opened, title;
+        dialogActions.push_back([&](wxDialog& d) {
+            d.CallAfter([&] {
+                opened = help->GetHelpWindow()->GetHtmlWindow()->GetOpenedPage();
+                title = help->GetHelpWindow()->GetHtmlWindow()->GetOpenedPageTitle();
+                if (row.picture != nullptr)
+                    shoot(help->GetFrame(), row.picture);
+                help->GetFrame()->Close();
+            });
+            press(d, row.button);
+            press(d, wxID_CANCEL);
         });
-        press(d, res::kHelp);
-        press(d, wxID_CANCEL);
+        command(row.command);
+        pumpFor(0.3);
+        EXPECT_TRUE(opened.EndsWith(row.page)) << opened;
+        EXPECT_EQ(title, row.title) << "the page read as HTML";
+    }
+}
+
+// A step on a dialog's controls, as a table row lists them.
+struct Step {
+    enum Kind { Arrow, Type, Radio, Toggle } kind;
+    int id;
+    int delta = 0;
+    const char* text = "";
+};
+void perform(wxWindow& dialog, const Step& step) {
+    switch (step.kind) {
+        case Step::Arrow:
+            arrow(dialog, step.id, step.delta);
+            break;
+        case Step::Type:
+            typeInto(dialog, step.id, step.text);
+            break;
+        case Step::Radio:
+            chooseRadio(dialog, step.id);
+            break;
+        case Step::Toggle:
+            toggle(dialog, step.id);
+            break;
+    }
+}
+
+// The couplings of the resolution dialog through its controls: each row opens
+// the dialog on a page of 30 x 40 mm with the user's 100 ppi at 100 % and the
+// printer's 300 ppi, works its controls, reads the fields and closes it; what
+// OK stores is read back from the registry (7: not written).
+TEST_F(DialogWindowTest, ResolutionDialogCouplingsRoundUpThroughTheControls) {
+    start();
+    session->PrinterDpi = 300;
+    const int screen = session->ScreenDpi;
+    const int screenWidthPx = static_cast<int>(std::ceil(30 * screen * ui::kInchesPerMm));
+    struct Row {
+        const char* name;
+        std::vector<Step> steps;
+        // Width and height in mm and pixels, the scale and the resolution
+        // field after the steps.
+        int widthMm, heightMm, widthPx, heightPx, scale, resolution;
+        bool ok;
+        int CheckN, ResCur, ScaleCur;
+    };
+    const Row rows[] = {
+        {"untouched", {}, 30, 40, 119, 158, 100, 100, true, 2, 1000, 100},
+        {"the printer's resolution",
+         {{Step::Radio, res::kPrinter}},
+         30,
+         40,
+         355,
+         473,
+         100,
+         100,
+         true,
+         1,
+         3000,
+         100},
+        {"the screen's resolution",
+         {{Step::Radio, res::kDisplay}},
+         30,
+         40,
+         screenWidthPx,
+         static_cast<int>(std::ceil(40 * screen * ui::kInchesPerMm)),
+         100,
+         100,
+         true,
+         0,
+         screen * 10,
+         100},
+        // s = ceil(2900 / 30) = 97; 40 mm at 97 % is 38.8 mm.
+        {"the width in mm down",
+         {{Step::Arrow, res::kWidthMmSpin, -1}},
+         29,
+         39,
+         115,
+         154,
+         97,
+         100,
+         true,
+         2,
+         1000,
+         97},
+        {"the width in mm up stops at the page's width",
+         {{Step::Arrow, res::kWidthMmSpin, 1}},
+         30,
+         40,
+         119,
+         158,
+         100,
+         100,
+         true,
+         2,
+         1000,
+         100},
+        // s = ceil(3900 / 40) = 98; 30 mm at 98 % is 29.4 mm.
+        {"the height in mm down",
+         {{Step::Arrow, res::kHeightMmSpin, -1}},
+         30,
+         39,
+         119,
+         154,
+         98,
+         100,
+         true,
+         2,
+         1000,
+         98},
+        // r = 159 / (40 / 25.4) = 100.97: the field shows 100, ResCur 1009.
+        {"the height in pixels up",
+         {{Step::Arrow, res::kHeightPxSpin, 1}},
+         30,
+         40,
+         120,
+         159,
+         100,
+         100,
+         true,
+         2,
+         1009,
+         100},
+        {"a typed scale, then its arrow",
+         {{Step::Type, res::kScaleField, 0, "50"}, {Step::Arrow, res::kScaleSpin, 1}},
+         16,
+         21,
+         63,
+         83,
+         51,
+         100,
+         true,
+         2,
+         1000,
+         51},
+        {"a typed scale alone",
+         {{Step::Type, res::kScaleField, 0, "50"}},
+         30,
+         40,
+         119,
+         158,
+         50,
+         100,
+         true,
+         2,
+         1000,
+         50},
+        // 236 px over 30 mm: 199.81 ppi.
+        {"a typed pixel width",
+         {{Step::Type, res::kWidthPxField, 0, "236"}},
+         30,
+         40,
+         236,
+         158,
+         100,
+         100,
+         true,
+         2,
+         1998,
+         100},
+        {"a typed resolution above the printer's",
+         {{Step::Type, res::kResolutionField, 0, "500"}},
+         30,
+         40,
+         119,
+         158,
+         100,
+         500,
+         true,
+         2,
+         3000,
+         100},
+        // A millimetre field of 0 gives a scale of 1 and no resolution.
+        {"a typed width of 0 mm, then the pixel arrow",
+         {{Step::Type, res::kWidthMmField, 0, "0"}, {Step::Arrow, res::kWidthPxSpin, 1}},
+         0,
+         40,
+         120,
+         158,
+         100,
+         100,
+         true,
+         2,
+         1000,
+         1},
+        {"the printer, cancelled",
+         {{Step::Radio, res::kPrinter}},
+         30,
+         40,
+         355,
+         473,
+         100,
+         100,
+         false,
+         7,
+         7,
+         7},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        session->resolution.CheckN = session->resolutionDialog.CheckN = 2;
+        session->resolution.userResolution = session->resolutionDialog.userResolution = 100;
+        session->RenderOptions.ScaleCur = session->resolutionDialog.ScaleCur = 100;
+        for (const char* name : {"CheckN", "ResCur", "ScaleCur"})
+            store->writeDword(RegRoot::CurrentUser, name, 7);
+        bool ran = false;
+        dialogActions.push_back([&](wxDialog& d) {
+            ran = true;
+            for (const Step& step : row.steps) perform(d, step);
+            EXPECT_EQ(number(d, res::kWidthMmField), row.widthMm);
+            EXPECT_EQ(number(d, res::kHeightMmField), row.heightMm);
+            EXPECT_EQ(number(d, res::kWidthPxField), row.widthPx);
+            EXPECT_EQ(number(d, res::kHeightPxField), row.heightPx);
+            EXPECT_EQ(number(d, res::kScaleField), row.scale);
+            EXPECT_EQ(number(d, res::kResolutionField), row.resolution);
+            press(d, row.ok ? wxID_OK : wxID_CANCEL);
+        });
+        command(cmd::kResolutionDialog);
+        pumpFor(0.1);
+        ASSERT_TRUE(ran);
+        EXPECT_EQ(dword("CheckN"), row.CheckN);
+        EXPECT_EQ(dword("ResCur"), row.ResCur);
+        EXPECT_EQ(dword("ScaleCur"), row.ScaleCur);
+    }
+}
+
+// The hatch preview on the screen, row by row: the dialog's fields and boxes
+// worked, the pixels read at the lines' documented places (spacing 8: x = 168,
+// 176, ... and y = 16, 24, ...; spacing 10: x = 170, 180, ... and y = 20,
+// 30, ...) and between them. Every row is cancelled.
+TEST_F(DialogWindowTest, HatchPreviewPixelsThroughTheControls) {
+    start();
+    struct Pixel {
+        int x, y;
+        bool line;  // the hatch colour, else the background colour
+    };
+    struct Row {
+        const char* name;
+        std::vector<Step> steps;
+        std::vector<Pixel> pixels;
+    };
+    namespace h = ui::hatch;
+    const Row rows[] = {
+        {"both families at 8",
+         {},
+         {{168, 50, true},
+          {312, 50, true},
+          {204, 16, true},
+          {204, 160, true},
+          {169, 50, false},
+          {204, 50, false}}},
+        {"vertical lines only", {{Step::Toggle, h::kHorizontal}}, {{168, 50, true}, {204, 16, false}}},
+        {"horizontal lines only", {{Step::Toggle, h::kVertical}}, {{168, 50, false}, {204, 16, true}}},
+        {"no lines",
+         {{Step::Toggle, h::kHorizontal}, {Step::Toggle, h::kVertical}},
+         {{168, 50, false}, {204, 16, false}}},
+        {"a typed spacing of 10",
+         {{Step::Type, h::kSpacingField, 0, "10"}},
+         {{170, 53, true},
+          {310, 53, true},
+          {168, 53, false},
+          {205, 20, true},
+          {205, 160, true},
+          {205, 16, false}}},
+        {"spacing 10 by its arrow",
+         {{Step::Arrow, h::kSpacingSpin, 1}, {Step::Arrow, h::kSpacingSpin, 1}},
+         {{170, 53, true}, {168, 53, false}}},
+        {"a typed width of 3",
+         {{Step::Type, h::kWidthField, 0, "3"}},
+         {{167, 50, true}, {168, 50, true}, {169, 50, true}, {171, 50, false}}},
+        {"the background off: the preview stays",
+         {{Step::Toggle, h::kShowBackground}},
+         {{168, 50, true}, {169, 50, false}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        bool ran = false;
+        dialogActions.push_back([&](wxDialog& d) {
+            ran = true;
+            for (const Step& step : row.steps) perform(d, step);
+            d.Refresh();
+            const wxImage shown = look(&d);
+            for (const Pixel& p : row.pixels) {
+                if (p.line)
+                    EXPECT_TRUE(pixelIs(shown, p.x, p.y, 62, 62, 168)) << p.x << "," << p.y;
+                else
+                    EXPECT_TRUE(pixelIs(shown, p.x, p.y, 128, 255, 128)) << p.x << "," << p.y;
+            }
+            EXPECT_TRUE(pixelIs(shown, 162, 90, 0, 0, 255)) << "the frame";
+            EXPECT_TRUE(pixelIs(shown, 316, 90, 0, 0, 255)) << "the frame";
+            EXPECT_FALSE(pixelIs(shown, 320, 50, 62, 62, 168)) << "no line beyond the preview";
+            press(d, wxID_CANCEL);
+        });
+        command(cmd::kHatchMenu);
+        ASSERT_TRUE(ran);
+    }
+    EXPECT_EQ(dword("lvHatchDepress"), -1) << "Cancel writes nothing";
+}
+
+// The colour picker of a swatch cancelled: the working colour is the
+// committed one again, so OK writes no colour.
+TEST_F(DialogWindowTest, HatchColourPickerCancelled) {
+    start();
+    std::vector<std::uint32_t> offered;
+    std::deque<std::optional<std::uint32_t>> picks = {0x00FF00, std::nullopt};
+    program->port().colourHook = [&](std::uint32_t initial) {
+        offered.push_back(initial);
+        const auto pick = picks.front();
+        picks.pop_front();
+        return pick;
+    };
+    dialogActions.push_back([&](wxDialog& d) {
+        for (int i = 0; i < 2; ++i) {
+            wxMouseEvent down(wxEVT_LEFT_DOWN);
+            down.SetPosition(wxPoint(20, 15));  // the background swatch
+            d.ProcessWindowEvent(down);
+        }
+        const wxImage shown = look(&d);
+        EXPECT_TRUE(pixelIs(shown, 20, 15, 128, 255, 128)) << "the committed colour again";
+        press(d, wxID_OK);
     });
-    command(cmd::kResolutionDialog);
-    pumpFor(0.3);
-    EXPECT_TRUE(opened.EndsWith("dim.htm")) << opened;
-    EXPECT_EQ(title, "Image Resolution and Dimension") << "the page read as HTML";
+    command(cmd::kHatchMenu);
+    EXPECT_EQ(offered, (std::vector<std::uint32_t>{8454016u, 0x00FF00u})) << "the previous working colour";
+    EXPECT_EQ(dword("lvCurBkGrColor"), -1);
+}
+
+// The options set on the pages reach the bytes of the files that Save writes
+// next: some rows through the full sheet (Ctrl+C), the others through the
+// single page that Save shows with "Invoke Image Options". Rows build on
+// the settings the rows before them stored.
+TEST_F(DialogWindowTest, FormatOptionsReachTheWrittenFiles) {
+    start();
+    // Pages in colour: the green background with its blue lines.
+    session->RenderOptions.lvBkGrHathStyle = 4;
+    fs::create_directories(dir / "out");
+    struct Row {
+        const char* name;
+        bool fullSheet;  // else the single page of Save
+        int type;        // the file type chosen in the save dialog
+        const char* extension;
+        std::vector<Step> steps;
+        std::function<void(wxDialog&)> slide;
+        std::function<void(const std::string&)> check;
+        const char* picture;
+    };
+    using namespace testing_support;
+    const Row rows[] = {
+        {"JPG grey at quality 30, not progressive",
+         true,
+         1,
+         ".jpg",
+         {{Step::Toggle, 1102}, {Step::Toggle, 1103}},
+         [](wxDialog& d) { slide(d, 1101, 30); },
+         [](const std::string& b) {
+             const JpegHeader h = readJpeg(b);
+             EXPECT_EQ(h.components, 1);
+             EXPECT_FALSE(h.progressive);
+             EXPECT_EQ(h.firstLumaQuantiser, 27) << "quality 30";
+         },
+         nullptr},
+        {"JPG in colour at quality 90, progressive",
+         false,
+         1,
+         ".jpg",
+         {{Step::Toggle, 1102}, {Step::Toggle, 1103}},
+         [](wxDialog& d) { slide(d, 1101, 90); },
+         [](const std::string& b) {
+             const JpegHeader h = readJpeg(b);
+             EXPECT_EQ(h.components, 3);
+             EXPECT_TRUE(h.progressive);
+             EXPECT_EQ(h.firstLumaQuantiser, 3) << "quality 90";
+         },
+         "sheet-single-jpg"},
+        {"GIF grey of 16 colours, dithered, not interlaced",
+         false,
+         2,
+         ".gif",
+         {{Step::Radio, 1111}, {Step::Toggle, 1114}, {Step::Toggle, 1115}},
+         [](wxDialog& d) { slide(d, 1113, 16); },
+         [](const std::string& b) {
+             const GifHeader h = readGif(b);
+             EXPECT_LE(h.globalColourTableSize, 16);
+             EXPECT_FALSE(h.interlaced);
+         },
+         "sheet-single-gif"},
+        {"GIF interlaced again",
+         true,
+         2,
+         ".gif",
+         {{Step::Toggle, 1115}},
+         {},
+         [](const std::string& b) { EXPECT_TRUE(readGif(b).interlaced); },
+         nullptr},
+        {"PNG indexed of 8 colours, not interlaced",
+         false,
+         3,
+         ".png",
+         {{Step::Radio, 1121}, {Step::Toggle, 1126}},
+         [](wxDialog& d) { slide(d, 1124, 8); },
+         [](const std::string& b) {
+             const PngHeader h = readPng(b);
+             EXPECT_EQ(h.colourType, 3);
+             EXPECT_LE(h.paletteEntries, 8);
+             EXPECT_EQ(h.interlace, 0);
+         },
+         nullptr},
+        {"PNG true colour, interlaced",
+         true,
+         3,
+         ".png",
+         {{Step::Radio, 1120}, {Step::Toggle, 1126}},
+         {},
+         [](const std::string& b) {
+             // No reduction: the library may still store the page's few
+             // colours as an exact palette, but not the 8 of the row before.
+             const PngHeader h = readPng(b);
+             EXPECT_TRUE(h.colourType == 2 || (h.colourType == 3 && h.paletteEntries > 8)) << h.colourType;
+             EXPECT_EQ(h.interlace, 1);
+         },
+         nullptr},
+        {"TIF indexed of 16 colours without LZW",
+         true,
+         5,
+         ".tif",
+         {{Step::Radio, 1134}, {Step::Toggle, 1132}},
+         [](wxDialog& d) { slide(d, 1131, 16); },
+         [](const std::string& b) {
+             const TiffTags t = readTiff(b);
+             EXPECT_EQ(t.get(kPhotometric), 3);
+             EXPECT_EQ(t.get(kCompression), 1);
+         },
+         nullptr},
+        {"TIF black and white with LZW",
+         false,
+         5,
+         ".tif",
+         {{Step::Radio, 1136}, {Step::Toggle, 1132}},
+         {},
+         [](const std::string& b) {
+             const TiffTags t = readTiff(b);
+             EXPECT_EQ(t.get(kBitsPerSample), 1);
+             EXPECT_EQ(t.get(kCompression), 5);
+         },
+         "sheet-single-tif"},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        bool driven = false;
+        auto drive = [&](wxDialog& d) {
+            driven = true;
+            for (const Step& step : row.steps) perform(d, step);
+            if (row.slide)
+                row.slide(d);
+            if (row.picture != nullptr)
+                shoot(&d, row.picture);
+            press(d, wxID_OK);
+        };
+        if (row.fullSheet) {
+            dialogActions.push_back(drive);
+            command(cmd::kFormatSheet);
+            ASSERT_TRUE(driven);
+        } else {
+            dialogActions.push_back(drive);
+        }
+        const std::string base = "Row" + std::to_string(++n);
+        program->port().fileDialogHook = [&](wxFileDialog&, ui::WxUiPort::SaveChecks& checks) {
+            checks.path = (dir / "out" / (base + row.extension)).string();
+            checks.type = row.type;
+            checks.invokeImageOptions = !row.fullSheet;
+            return wxID_OK;
+        };
+        command(cmd::kSave);
+        waitForWriter();
+        ASSERT_TRUE(driven);
+        const fs::path written = dir / "out" / (base + "age1" + row.extension);
+        ASSERT_TRUE(fs::exists(written)) << written;
+        row.check(fileBytes(written));
+    }
+}
+
+// The check boxes of the save dialogs, worked in the toolkit's dialog while
+// it shows, reach SaveFile_Opt and StartFile_Opt: after OK; after Cancel
+// nothing is written (7: the value before).
+TEST_F(DialogWindowTest, SaveDialogCheckBoxesReachTheirSettings) {
+    start();
+    session->resolution.userResolution = 100;  // no question about the PDF's resolution
+    fs::create_directories(dir / "out");
+    struct Row {
+        const char* name;
+        int command;
+        int boxes;
+        bool clearOptions, clearStart, ok;
+        int SaveFile_Opt, StartFile_Opt;
+        const char* file;
+        const char* picture;
+    };
+    const Row rows[] = {
+        {"Save, kept", cmd::kSave, 1, false, false, true, 1, 7, "Kept.jpg", "save-dialog-options"},
+        {"Save, cleared", cmd::kSave, 1, true, false, true, 0, 7, "Cleared.jpg", nullptr},
+        {"Save, cleared and cancelled", cmd::kSave, 1, true, false, false, 7, 7, "None.jpg", nullptr},
+        {"PDF, start cleared", cmd::kPdf, 2, false, true, true, 1, 0, "Book.pdf", "save-dialog-plus"},
+        {"PDF, both cleared", cmd::kPdf, 2, true, true, true, 0, 0, "Book2.pdf", nullptr},
+        {"PDF, cancelled", cmd::kPdf, 2, true, true, false, 7, 7, "Book3.pdf", nullptr},
+        {"HTML, options cleared", cmd::kHtml, 2, true, false, true, 0, 1, "Site.html", nullptr},
+        {"HTML, both kept", cmd::kHtml, 2, false, false, true, 1, 1, "Site2.html", nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        session->options.SaveFile_Opt = session->options.StartFile_Opt = true;
+        store->writeDword(RegRoot::CurrentUser, "SaveFile_Opt", 7);
+        store->writeDword(RegRoot::CurrentUser, "StartFile_Opt", 7);
+        int calls = 0;
+        std::vector<wxString> labels;
+        program->port().fileDialogHook = [&](wxFileDialog& dialog, ui::WxUiPort::SaveChecks& checks) {
+            ++calls;
+            EXPECT_EQ(checks.count, row.boxes);
+            dialog.CallAfter([&] {
+                pumpUntil([&] { return dialog.IsShown() && dialog.GetExtraControl() != nullptr; }, 5);
+                std::vector<wxCheckBox*> boxes;
+                if (wxWindow* extra = dialog.GetExtraControl())
+                    for (wxWindow* child : extra->GetChildren())
+                        if (auto* box = dynamic_cast<wxCheckBox*>(child))
+                            boxes.push_back(box);
+                for (wxCheckBox* box : boxes) {
+                    labels.push_back(box->GetLabel());
+                    EXPECT_TRUE(box->GetValue()) << "ticked after the stored 1";
+                }
+                auto click = [](wxCheckBox* box) {
+                    box->SetValue(!box->GetValue());
+                    wxCommandEvent event(wxEVT_CHECKBOX, box->GetId());
+                    event.SetEventObject(box);
+                    event.SetInt(box->GetValue() ? 1 : 0);
+                    box->ProcessWindowEvent(event);
+                };
+                if (row.clearOptions && !boxes.empty())
+                    click(boxes[0]);
+                if (row.clearStart && boxes.size() > 1)
+                    click(boxes[1]);
+                if (row.picture != nullptr)
+                    shootScreen(row.picture);
+                dialog.EndModal(row.ok ? wxID_OK : wxID_CANCEL);
+            });
+            const int answer = dialog.ShowModal();
+            checks.path = (dir / "out" / row.file).string();
+            checks.type = 1;
+            return answer;
+        };
+        command(row.command);
+        waitForWriter();
+        EXPECT_EQ(calls, 1);
+        std::vector<wxString> expected = {"Invoke Image Options"};
+        if (row.boxes == 2)
+            expected.push_back("Start file after creation");
+        EXPECT_EQ(labels, expected);
+        EXPECT_EQ(dword("SaveFile_Opt"), row.SaveFile_Opt);
+        EXPECT_EQ(dword("StartFile_Opt"), row.StartFile_Opt);
+    }
+}
+
+// The first file's name exists: the replace question; No shows the dialog
+// again. The name asked about is always the one numbered 0001 (the
+// demonstration's pages are numbered "age1", "age2", ...).
+TEST_F(DialogWindowTest, SaveAsksBeforeReplacingTheFirstFile) {
+    start();
+    fs::create_directories(dir / "out");
+    std::ofstream(dir / "out" / "Twice0001.jpg") << "old";
+    std::ofstream(dir / "out" / "Twiceage1.jpg") << "old";
+    int calls = 0;
+    program->port().fileDialogHook = [&](wxFileDialog&, ui::WxUiPort::SaveChecks& checks) {
+        checks.path = (dir / "out" / "Twice.jpg").string();
+        checks.invokeImageOptions = false;
+        return ++calls == 1 ? wxID_OK : wxID_CANCEL;
+    };
+    answers.push_back(app::MessageAnswer::No);
+    command(cmd::kSave);
+    waitForWriter();
+    EXPECT_EQ(calls, 2) << "No shows the dialog again";
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], (dir / "out" / "Twice0001.jpg").string() + " already exists. Replace?");
+    EXPECT_EQ(fileBytes(dir / "out" / "Twiceage1.jpg"), "old");
+
+    calls = 0;
+    messages.clear();
+    answers.push_back(app::MessageAnswer::Yes);
+    command(cmd::kSave);
+    waitForWriter();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(fileBytes(dir / "out" / "Twiceage1.jpg").substr(0, 2), "\xFF\xD8") << "replaced by a JPEG";
 }
 
 }  // namespace

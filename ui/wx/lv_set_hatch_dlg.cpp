@@ -93,7 +93,7 @@ public:
         ok->SetDefault();
         buttons->Add(ok, 0, wxRIGHT, 6);
         buttons->Add(new wxButton(this, wxID_CANCEL, "Cancel"), 0, wxRIGHT, 6);
-        auto* helpButton = new wxButton(this, wxID_HELP, "Help");
+        auto* helpButton = new wxButton(this, hatch::kHelp, "Help");
         helpButton->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
             if (m_help)
                 m_help(topic::kHatch);
