@@ -457,6 +457,35 @@ TEST_F(DialogWindowTest, TipOfTheDayCyclesAndStoresTheStartupChoice) {
     EXPECT_EQ(dword("lvStartHelpCheck"), 1);
 }
 
+// Each of the six tips, shown in turn by "Next Tip", ends above the bottom of
+// its box: the last rows of the box hold only the box's colour.
+TEST_F(DialogWindowTest, EveryTipFitsItsBox) {
+    start();
+    store->writeDword(RegRoot::CurrentUser, "lvNumTipOfTheDay", 0);
+    dialogActions.push_back([&](wxDialog& d) {
+        const wxSize c = d.GetClientSize();
+        const wxRect box(15, 15, c.x - 30, c.y - 15 - 50);
+        for (int k = 0; k < 6; ++k) {
+            SCOPED_TRACE(k);
+            EXPECT_EQ(dword("lvNumTipOfTheDay"), k);
+            const wxImage shown = shoot(&d, "tip-" + std::to_string(k));
+            int ink = 0, below = 0;
+            for (int y = box.y + 23; y < box.GetBottom(); ++y)
+                for (int x = box.x; x < box.GetRight(); ++x) {
+                    const bool ground = pixelIs(shown, x, y, 224, 224, 248);
+                    ink += !ground;
+                    below += !ground && y > box.GetBottom() - 14;
+                }
+            EXPECT_GT(ink, 500) << "the tip is drawn";
+            EXPECT_EQ(below, 0) << "nothing in the box's last rows";
+            press(d, ui::tips::kNextTip);
+        }
+        EXPECT_EQ(dword("lvNumTipOfTheDay"), 0) << "after tip 5, tip 0";
+        d.EndModal(wxID_CANCEL);  // closed without "Close": nothing stored
+    });
+    program->commands().tipOfTheDay();
+}
+
 TEST_F(DialogWindowTest, SplashShowsAndGoesByItself) {
     start();
     program->commands().splash();

@@ -43,9 +43,13 @@ constexpr int kPdfList = 1140;
 constexpr int kDelay = 1150, kDelaySpin = 1151;
 }  // namespace id
 
+// A read-only number box: the slider beside it is what the keyboard moves,
+// so the box is left out of the tab order.
 wxTextCtrl* numberBox(wxWindow* parent, int boxId, int value) {
-    return new wxTextCtrl(parent, boxId, wxString::Format("%d", value), wxDefaultPosition, wxSize(60, -1),
-                          wxTE_READONLY | wxTE_CENTRE);
+    auto* box = new wxTextCtrl(parent, boxId, wxString::Format("%d", value), wxDefaultPosition,
+                               wxSize(60, -1), wxTE_READONLY | wxTE_CENTRE);
+    box->DisableFocusFromKeyboard();
+    return box;
 }
 
 wxCheckBox* check(wxWindow* parent, int checkId, const char* label, bool& value) {

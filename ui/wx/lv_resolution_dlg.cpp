@@ -99,6 +99,10 @@ private:
     wxTextCtrl* field(wxWindow* parent, int id, bool readOnly) {
         auto* text = new wxTextCtrl(parent, id, "", wxDefaultPosition, wxSize(70, -1),
                                     wxTE_RIGHT | (readOnly ? wxTE_READONLY : 0));
+        // The screen's and the printer's numbers are only shown: tabbing
+        // goes from the radio buttons to the fields that can be changed.
+        if (readOnly)
+            text->DisableFocusFromKeyboard();
         if (!readOnly)
             text->Bind(wxEVT_TEXT, [this, id, text](wxCommandEvent&) {
                 if (m_showing)

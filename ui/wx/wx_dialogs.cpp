@@ -1,7 +1,9 @@
 #include "ui/wx/wx_dialogs.h"
 
+#include <wx/fileconf.h>
 #include <wx/filename.h>
 #include <wx/html/helpctrl.h>
+#include <wx/sstream.h>
 #include <wx/sysopt.h>
 
 #include <memory>
@@ -44,6 +46,16 @@ bool WxDialogs::showHelp(const std::filesystem::path& book, const std::string& t
         // own table says so, where the desktop's type database may not.
         wxSystemOptions::SetOption("filesys.no-mimetypesmanager", 1);
         m_help = std::make_unique<wxHtmlHelpController>(wxHF_DEFAULT_STYLE, parent());
+        // Large enough for the topics' titles in the contents pane and a
+        // page beside them without scrolling sideways.
+        if (!m_helpLayout) {
+            wxStringInputStream empty(wxEmptyString);
+            m_helpLayout = std::make_unique<wxFileConfig>(empty);
+            m_helpLayout->Write("/help/hcW", 960);
+            m_helpLayout->Write("/help/hcH", 640);
+            m_helpLayout->Write("/help/hcSashPos", 330);
+        }
+        m_help->UseConfig(m_helpLayout.get(), "/help");
         if (!m_help->AddBook(wxFileName(wxString::FromUTF8(book.string())), false)) {
             m_help.reset();
             return false;

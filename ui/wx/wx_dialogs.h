@@ -13,6 +13,7 @@
 
 class wxWindow;
 class wxHtmlHelpController;
+class wxConfigBase;
 
 namespace ui {
 
@@ -40,6 +41,9 @@ private:
     wxWindow* parent() const;
 
     WxUiPort& m_port;
+    // The viewer's size and the width of its contents pane, kept in memory
+    // only; declared before the viewer, which writes to it as it goes.
+    std::unique_ptr<wxConfigBase> m_helpLayout;
     std::unique_ptr<wxHtmlHelpController> m_help;
     std::filesystem::path m_book;
 };
