@@ -38,6 +38,23 @@ dpkg -x "$deb" "$root"
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$root/usr/share/applications/scrivlet.desktop" || fail "the desktop entry does not validate"
 fi
+# The desktop tells the file types apart by the installed types and the
+# system's own: a spool file is ours even though another type claims *.spl.
+if command -v update-mime-database >/dev/null && command -v gio >/dev/null &&
+  [[ -f /usr/share/mime/packages/freedesktop.org.xml ]]; then
+  mkdir -p "$work/mime/mime/packages"
+  cp /usr/share/mime/packages/freedesktop.org.xml "$root/usr/share/mime/packages/scrivlet.xml" \
+    "$work/mime/mime/packages/"
+  update-mime-database "$work/mime/mime" >/dev/null 2>&1
+  cp "$root/usr/lib/scrivlet/emf/page1.emf" "$work/mime/page.emf"
+  cp "$work/mime/page.emf" "$work/mime/page-without-name"
+  printf '\x00\x00\x01\x00\x10\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00' >"$work/mime/job.SPL"
+  for pair in page.emf:image/emf page-without-name:image/emf job.SPL:application/x-scrivlet-emf-spool; do
+    type=$(XDG_DATA_DIRS=$work/mime XDG_DATA_HOME=$work/mime/none \
+      gio info -a standard::content-type "$work/mime/${pair%%:*}" 2>/dev/null | sed -n 's/.*content-type: //p')
+    [[ $type == "${pair#*:}" ]] || fail "${pair%%:*} is taken as '$type', not ${pair#*:}"
+  done
+fi
 # No run path points into the build.
 for binary in "$root"/usr/lib/scrivlet/* "$root"/usr/lib/libscrivlet-emf.so.1; do
   [[ -f $binary ]] || continue

@@ -415,6 +415,31 @@ TEST_F(MainWindowTest, SaveWritesEveryOpenedPage) {
     EXPECT_TRUE(messages.empty()) << messages.front();
 }
 
+TEST_F(MainWindowTest, ACloseRequestUnderARunningDialogEndsTheDialogFirst) {
+    // A later instance asks this one to close while Tip of the Day is up:
+    // the dialog is cancelled and the window closes after it, not under it.
+    startProgram({"quick"});
+    bool dialogStillRunning = false;
+    dialogActions.push_back([&](wxDialog& dialog) {
+        program->requestClose();
+        dialogStillRunning = !program->closed();
+        EXPECT_FALSE(dialog.IsModal()) << "asked to end its own loop";
+    });
+    program->commands().tipOfTheDay();
+    EXPECT_TRUE(dialogStillRunning);
+    EXPECT_FALSE(program->port().modalRunning());
+    ASSERT_TRUE(pumpUntil([this] { return program->closed(); }, 5)) << "closed once the dialog had ended";
+}
+
+TEST_F(MainWindowTest, ACloseRequestBySignalIsCarriedOutWhileTheWindowIsIdle) {
+    startProgram({"quick"});
+    ui::MainProgram::signalCloseRequest();
+    // No event but the program's own timer: the request is still seen.
+    ASSERT_TRUE(pumpUntil([this] { return program->closed(); }, 5));
+    EXPECT_GT(store->readDword(platform::RegRoot::CurrentUser, "lvWinRight"), 0)
+        << "an orderly close stores the placement";
+}
+
 }  // namespace
 }  // namespace gui_test
 

@@ -1,10 +1,12 @@
 #include "ui/wx/main_program.h"
 
+#include <signal.h>
 #include <wx/app.h>
 #include <wx/dcmemory.h>
 #include <wx/display.h>
 #include <wx/gdicmn.h>
 #include <wx/icon.h>
+#include <wx/timer.h>
 
 #include <cmath>
 #include <csignal>
@@ -60,9 +62,26 @@ int measureScreenDpi() {
 
 }  // namespace
 
+namespace {
+
+volatile std::sig_atomic_t g_closeSignalled = 0;
+
+}  // namespace
+
+class MainProgram::CloseTimer : public wxTimer {
+public:
+    explicit CloseTimer(MainProgram& program) : m_program(program) {}
+    void Notify() override { m_program.pollCloseRequest(); }
+
+private:
+    MainProgram& m_program;
+};
+
 MainProgram::MainProgram(const WindowedStart& start) : m_start(start) {}
 
 MainProgram::~MainProgram() {
+    if (m_closeTimer)
+        m_closeTimer->Stop();
     m_port.shutdown();
     if (m_worker)
         m_worker->join();
@@ -107,6 +126,8 @@ bool MainProgram::start(const std::vector<std::string>& arguments) {
     m_frame->SetIcon(programIcon());
     if (wxTheApp != nullptr)
         wxTheApp->SetTopWindow(m_frame);
+    m_closeTimer = std::make_unique<CloseTimer>(*this);
+    m_closeTimer->Start(100);
     // 7. The demonstration.
     if (!arguments.empty() && arguments[0] == "quick")
         session.DemoMode = true;
@@ -167,12 +188,34 @@ bool MainProgram::start(const std::vector<std::string>& arguments) {
 }
 
 void MainProgram::requestClose() {
-    if (m_frame != nullptr && !m_closed)
-        m_frame->Close();
+    if (m_frame == nullptr || m_closed)
+        return;
+    if (m_port.modalRunning()) {
+        m_closePending = true;
+        m_port.endModals();
+        return;
+    }
+    m_closePending = false;
+    m_frame->Close();
+}
+
+void MainProgram::signalCloseRequest() {
+    g_closeSignalled = 1;
+}
+
+void MainProgram::pollCloseRequest() {
+    if (g_closeSignalled != 0) {
+        g_closeSignalled = 0;
+        m_closePending = true;
+    }
+    if (m_closePending && !m_port.modalRunning())
+        requestClose();
 }
 
 void MainProgram::windowDestroyed(const app::WindowPlacement& placement) {
     m_closed = true;
+    if (m_closeTimer)
+        m_closeTimer->Stop();
     // The worker and a writer use the pages: they end before the pages go.
     m_port.shutdown();
     if (m_worker)
@@ -196,10 +239,11 @@ public:
         m_program.tipOfTheDay = [this] { m_program.commands().tipOfTheDay(); };
         m_program.splash = [this] { m_program.commands().splash(); };
         // The close request of a later instance.
-        SetSignalHandler(SIGTERM, [](int) {
-            if (auto* app = dynamic_cast<ScrivletApp*>(wxTheApp))
-                app->m_program.requestClose();
-        });
+        struct sigaction action {};
+        action.sa_handler = [](int) { MainProgram::signalCloseRequest(); };
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigaction(SIGTERM, &action, nullptr);
         return m_program.start(m_arguments);
     }
     int OnExit() override {

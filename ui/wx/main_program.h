@@ -70,8 +70,15 @@ public:
     // The start-up steps; false when the main window cannot be made.
     bool start(const std::vector<std::string>& arguments);
     // Closes the main window as the close message does (the earlier-
-    // instance request lands here).
+    // instance request lands here). While a modal window runs, the program's
+    // dialogs are cancelled and the close waits until none is left (a
+    // message box for its answer): the main window is never destroyed under
+    // a dialog that is still running.
     void requestClose();
+    // A close request from a signal handler (async-signal-safe): carried
+    // out on the interface thread within a tenth of a second, also when no
+    // other event comes.
+    static void signalCloseRequest();
 
     lvFrameWin* frame() const { return m_frame; }
     MainCommands& commands() { return *m_commands; }
@@ -86,6 +93,10 @@ public:
 
 private:
     void windowDestroyed(const app::WindowPlacement& placement);
+    // Carries out a close request that came by signal or waited for a modal
+    // window (polled on the interface thread).
+    void pollCloseRequest();
+    class CloseTimer;
 
     WindowedStart m_start;
     WxUiPort m_port;
@@ -102,6 +113,8 @@ private:
     bool m_earlierClosed = false;
     std::atomic<bool> m_workerDone{true};
     bool m_closed = false;
+    bool m_closePending = false;
+    std::unique_ptr<CloseTimer> m_closeTimer;
 };
 
 // The whole program with its window: -1 when no display could be opened

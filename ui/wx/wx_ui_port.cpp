@@ -177,7 +177,7 @@ app::MessageAnswer WxUiPort::showMessage(const std::string& text, const std::str
                 box.SetOKCancelLabels("&Retry", "Cancel");
             if (buttons == MessageButtons::AbortRetryIgnore)
                 box.SetYesNoCancelLabels("&Abort", "&Retry", "&Ignore");
-            *answer = answerOf(buttons, box.ShowModal());
+            *answer = answerOf(buttons, showModal(box, false));
         },
         true);
     return *answer;
@@ -284,7 +284,21 @@ app::SaveDialogResult WxUiPort::showSaveDialog(const app::SaveDialogRequest& req
 int WxUiPort::runModal(wxDialog& dialog) {
     if (dialogShown)
         dialog.CallAfter([this, &dialog] { dialogShown(dialog); });
-    return dialog.ShowModal();
+    return showModal(dialog, true);
+}
+
+int WxUiPort::showModal(wxDialog& dialog, bool endable) {
+    m_modals.emplace_back(&dialog, endable);
+    const int answer = dialog.ShowModal();
+    std::erase_if(m_modals, [&](const auto& modal) { return modal.first == &dialog; });
+    return answer;
+}
+
+void WxUiPort::endModals() {
+    for (auto it = m_modals.rbegin(); it != m_modals.rend(); ++it) {
+        if (it->second && it->first->IsModal())
+            it->first->EndModal(wxID_CANCEL);
+    }
 }
 
 }  // namespace ui

@@ -12,6 +12,8 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "app/ui_port.h"
 
@@ -66,6 +68,12 @@ public:
 
     // Runs `dialog` modally and tells dialogShown.
     int runModal(wxDialog& dialog);
+    // Modal windows of the program running now (dialogs, choosers, message
+    // boxes). A close request must not destroy the main window under them:
+    // endModals cancels those that can be cancelled (the program's dialogs
+    // and the choosers); a message box waits for its answer.
+    bool modalRunning() const { return !m_modals.empty(); }
+    void endModals();
     // The system colour picker, fully opened, with `initial` (COLORREF)
     // preselected; the colour chosen, none on Cancel.
     std::optional<std::uint32_t> chooseColour(wxWindow* parent, std::uint32_t initial);
@@ -106,6 +114,9 @@ public:
     void onInterfaceThread(std::function<void()> task, bool wait);
 
 private:
+    // Shows `dialog` modally, known to endModals while it runs (`endable`:
+    // whether a close request may cancel it).
+    int showModal(wxDialog& dialog, bool endable);
     wxWindow* windowOf(app::UiWindow window) const;
     app::SaveDialogResult runSaveDialog(const app::SaveDialogRequest& request);
 
@@ -116,6 +127,7 @@ private:
     std::condition_variable m_done;
     bool m_closing = false;
     app::UiRect m_rects[3] = {};
+    std::vector<std::pair<wxDialog*, bool>> m_modals;  // innermost last; bool: endable
 };
 
 }  // namespace ui
