@@ -1,16 +1,18 @@
 // The PNG row writer, written for speed. The rows of each pass (the whole
 // image, or the seven passes of an interlaced one, taken from the rows as
-// they come) are cut into pieces of a fixed number of rows; each piece is
-// filtered ("up": each byte less the one above, which makes blank and
-// repeated rows zeros) and deflated on its own by the run coder (runs of a
-// repeated byte only, as zlib's run-length strategy finds them, with
-// Huffman codes of the piece's own counts: about zlib level 1's size, many
-// times faster), ending on a byte boundary with an empty stored block as a
-// sync flush writes it, the stream's last piece with the stream's end. Pieces are compressed on several
-// threads and joined, in pass and row order, into one zlib stream whose checksum is the pieces' checksums
-// combined. A non-interlaced page's pieces go to the file as they are done; an interlaced page's wait,
-// compressed, in an unnamed scratch file until its passes can be written in order. A piece's bytes depend on
-// its rows alone, so the file is the same bytes whatever the number of threads.
+// they come) are filtered as they come ("up": each byte less the one above,
+// which makes blank and repeated rows zeros) and gathered into pieces of a
+// fixed number of rows. Each piece is deflated on its own by the run coder
+// (runs of a repeated byte only, as zlib's run-length strategy finds them,
+// with Huffman codes of the piece's own counts: about zlib level 1's size,
+// many times faster), ending on a byte boundary with an empty stored block
+// as a sync flush writes it, the stream's last piece with the stream's end.
+// Pieces are compressed on several threads and joined, in pass and row
+// order, into one zlib stream whose checksum is the pieces' checksums
+// combined. A non-interlaced page's pieces go to the file as they are done;
+// an interlaced page's wait, compressed, in an unnamed scratch file until
+// its passes can be written in order. A piece's bytes depend on its rows
+// alone, so the file is the same bytes whatever the number of threads.
 
 #include <unistd.h>
 #include <zlib.h>
@@ -117,9 +119,8 @@ std::uint32_t adler32Of(std::uint32_t adler, const unsigned char* data, std::siz
 struct Piece {
     std::uint32_t columns = 0;  // of its pass
     // Its rows as the file holds them: each a filter byte and the pixels
-    // packed (filtered in place when compressed), and one byte more.
+    // packed and filtered.
     std::vector<unsigned char> rgb;
-    std::vector<unsigned char> above;  // the row before its first; none for a pass's first
     std::uint32_t rows = 0;
     bool last = false;  // the stream's last
     // Filled by the compression.
@@ -138,40 +139,29 @@ struct Kept {
     bool last = false;
 };
 
-// One thread's compressor: filters a piece's rows where they lie and codes
-// them.
+// One thread's compressor: codes a piece's filtered rows.
 class Deflater {
 public:
     void compress(Piece& piece) {
-        const std::size_t packed = static_cast<std::size_t>(piece.columns) * 3;
-        const std::size_t rowBytes = packed + 1;
-        piece.rawLength = rowBytes * piece.rows;
-        // From the last row up, so that the row above is still as drawn.
-        unsigned char* const first = piece.rgb.data() + 1;
-        for (std::uint32_t y = piece.rows; y-- > 1;)
-            subtract(first + y * rowBytes, first + (y - 1) * rowBytes, packed);
-        // Above a pass's first row are zeros: nothing to take off.
-        if (!piece.above.empty())
-            subtract(first, piece.above.data(), packed);
+        piece.rawLength = (static_cast<std::size_t>(piece.columns) * 3 + 1) * piece.rows;
         piece.adler = adler32Of(1, piece.rgb.data(), piece.rawLength);
         encodeRuns(piece.rgb.data(), piece.rawLength, piece.last, piece.deflated);
     }
-
-private:
-    // `row` less `above`, byte by byte, in place.
-    static void subtract(unsigned char* __restrict row, const unsigned char* __restrict above,
-                         std::size_t length) {
-        // Blocks of a fixed length, which the compiler turns into vector
-        // instructions.
-        constexpr std::size_t kBlock = 32;
-        std::size_t i = 0;
-        for (; i + kBlock <= length; i += kBlock) {
-            for (std::size_t k = 0; k < kBlock; ++k)
-                row[i + k] = static_cast<unsigned char>(row[i + k] - above[i + k]);
-        }
-        for (; i < length; ++i) row[i] = static_cast<unsigned char>(row[i] - above[i]);
-    }
 };
+
+// `row` less `above`, byte by byte, into `out`.
+void subtract(const unsigned char* __restrict row, const unsigned char* __restrict above,
+              unsigned char* __restrict out, std::size_t length) {
+    // Blocks of a fixed length, which the compiler turns into vector
+    // instructions.
+    constexpr std::size_t kBlock = 32;
+    std::size_t i = 0;
+    for (; i + kBlock <= length; i += kBlock) {
+        for (std::size_t k = 0; k < kBlock; ++k)
+            out[i + k] = static_cast<unsigned char>(row[i + k] - above[i + k]);
+    }
+    for (; i < length; ++i) out[i] = static_cast<unsigned char>(row[i] - above[i]);
+}
 
 // One pass's rows as they are gathered into pieces.
 struct PassState {
@@ -181,8 +171,11 @@ struct PassState {
     std::uint32_t pieceRows = 1;
     std::uint32_t taken = 0;
     std::unique_ptr<Piece> filling;
-    std::vector<unsigned char> lastRow;  // packed
-    std::vector<Kept> kept;              // interlaced: its pieces in order
+    // The pass's row before and the one being taken, packed (with one spare
+    // byte), swapped after each row: small enough to stay in the cache.
+    std::vector<unsigned char> lastRow;
+    std::vector<unsigned char> row;
+    std::vector<Kept> kept;  // interlaced: its pieces in order
 };
 
 class PngPieceWriter : public RowWriter {
@@ -287,20 +280,26 @@ private:
             // The rows left in the pass, at most a piece's: a small page
             // fills no buffer of a whole piece.
             const std::size_t rows = std::min(state.pieceRows, state.rows - state.taken);
-            if (piece.rgb.size() < (packed + 1) * rows + 1)
-                piece.rgb.resize((packed + 1) * rows + 1);
-            piece.above = state.lastRow;
+            if (piece.rgb.size() < (packed + 1) * rows)
+                piece.rgb.resize((packed + 1) * rows);
         }
         Piece& piece = *state.filling;
-        unsigned char* const start = piece.rgb.data() + piece.rows * (packed + 1);
-        start[0] = kFilterUp;  // after the row before spilled its spare byte here
-        unsigned char* const out = start + 1;
-        packRow(row + state.pass.x0, state.pass.dx, state.columns, out);
+        unsigned char* const out = piece.rgb.data() + piece.rows * (packed + 1);
+        out[0] = kFilterUp;
+        // Packed beside, then filtered into the piece: above a pass's first
+        // row are zeros, so that row goes in as it is.
+        state.row.resize(packed + 1);
+        packRow(row + state.pass.x0, state.pass.dx, state.columns, state.row.data());
+        if (state.taken == 0) {
+            std::memcpy(out + 1, state.row.data(), packed);
+        } else {
+            subtract(state.row.data(), state.lastRow.data(), out + 1, packed);
+        }
+        std::swap(state.row, state.lastRow);
         ++piece.rows;
         ++state.taken;
         if (piece.rows < state.pieceRows && state.taken < state.rows)
             return true;
-        state.lastRow.assign(out, out + packed);
         piece.last = state.taken == state.rows && p + 1 == m_passes.size();
         m_order.push_back(p);
         return submit(std::move(state.filling));
