@@ -173,6 +173,11 @@ TEST_F(DialogCommandsTest, HatchDialogWritesWhatChanged) {
     EXPECT_EQ(dword("lvKodPreset"), 0);
     EXPECT_EQ(session.options.lvKodPreset, 0);
     EXPECT_GE(count<testing_support::Invalidated>(), 2) << "the view and the thumbnails";
+    bool viewErased = false;
+    for (const auto& e : ui.events())
+        if (const auto* i = std::get_if<testing_support::Invalidated>(&e))
+            viewErased |= i->window == app::UiWindow::PageView && !i->area && i->erase;
+    EXPECT_TRUE(viewErased) << "the whole page view, erased";
     // The page shows the new hatch: a pure red line somewhere in it.
     const auto image = session.CurrentImage.load();
     bool red = false;

@@ -41,10 +41,20 @@ TEST(FormatPages, ColourSlidersAndDelay) {
 
 TEST(FormatPages, ColourControlsFollowTheType) {
     app::FormatSettings v;
-    const std::tuple<FormatPage, int, bool> cases[] = {
-        {FormatPage::PNG, 0, false}, {FormatPage::PNG, 1, true}, {FormatPage::PNG, 2, true},
-        {FormatPage::TIF, 0, false}, {FormatPage::TIF, 1, true}, {FormatPage::TIF, 2, true},
-        {FormatPage::TIF, 3, false}, {FormatPage::GIF, 0, true}, {FormatPage::GIF, 1, true}};
+    const std::tuple<FormatPage, int, bool> cases[] = {{FormatPage::PNG, 0, false},
+                                                       {FormatPage::PNG, 1, true},
+                                                       {FormatPage::PNG, 2, true},
+                                                       {FormatPage::TIF, 0, false},
+                                                       {FormatPage::TIF, 1, true},
+                                                       {FormatPage::TIF, 2, true},
+                                                       {FormatPage::TIF, 3, false},
+                                                       {FormatPage::GIF, 0, true},
+                                                       {FormatPage::GIF, 1, true},
+                                                       // Pages without colours have nothing to enable.
+                                                       {FormatPage::JPG, 1, false},
+                                                       {FormatPage::BMP, 1, false},
+                                                       {FormatPage::PDF, 1, false},
+                                                       {FormatPage::AnimatedGIF, 1, false}};
     for (const auto& [page, type, enabled] : cases) {
         v.PNG_TrueIndexGray = v.TIF_TrueIndexGray = v.GIF_IndexGray = type;
         EXPECT_EQ(colourControlsEnabled(page, v), enabled) << pageCaption(page) << " type " << type;

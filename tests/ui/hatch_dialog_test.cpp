@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "metafile/dc.h"
@@ -194,6 +195,33 @@ TEST(HatchPreview, LinesAtTheDocumentedPlaces) {
     EXPECT_EQ(at(d, 10, 54), blue);
     EXPECT_EQ(at(d, 5, 10), face);
     EXPECT_EQ(at(d, 25, 32), face);
+}
+
+// The face-coloured bands take away every line that runs beyond the
+// preview, up to the client area's edges, whatever the lines' width, spacing
+// and angle; only the preview and the two swatches show anything else.
+TEST(HatchPreview, NothingButFaceOutsideThePreviewAndSwatches) {
+    const std::tuple<int, int, int> lines[] = {{0, 8, 0}, {6, 1, 0}, {3, 5, 30}, {20, 40, 89}};
+    for (const auto& [width, spacing, angle] : lines) {
+        HatchValues v;
+        v.backgroundColour = kBack;
+        v.hatchColour = kHatch;
+        v.width = width;
+        v.spacing = spacing;
+        v.angle = angle;
+        const auto d = paint(v);
+        const std::uint32_t face = metafile::pixelOf(kFace);
+        int outside = 0;
+        for (int y = 0; y < d.height(); ++y)
+            for (int x = 0; x < d.width(); ++x) {
+                if (kPreviewRect.contains(x, y) || kBackgroundSwatch.contains(x, y) ||
+                    kHatchSwatch.contains(x, y))
+                    continue;
+                ++outside;
+                ASSERT_EQ(at(d, x, y), face) << x << "," << y << " width " << width << " angle " << angle;
+            }
+        EXPECT_GT(outside, 30000);
+    }
 }
 
 TEST(HatchPreview, FamiliesWidthsAndSpacings) {

@@ -356,6 +356,41 @@ TEST(ResolutionDialogModel, AMillimetreFieldOfZeroGivesNoResolution) {
     EXPECT_EQ(m.field(res::kResolutionField), 80);
 }
 
+// Typed pixels make the choice user-defined and enable the resolution row,
+// but leave the radio buttons as they were; a pixel arrow checks
+// "User-defined" as well.
+TEST(ResolutionDialogModel, TypedPixelsEnableTheResolutionRow) {
+    for (int field : {res::kWidthPxField, res::kHeightPxField}) {
+        ResolutionDialogModel m(a4(0));
+        ASSERT_FALSE(m.enabled(res::kResolutionField));
+        m.typed(field, "1000");
+        EXPECT_TRUE(m.enabled(res::kResolutionField)) << field;
+        EXPECT_TRUE(m.enabled(res::kResolutionSpin)) << field;
+        EXPECT_EQ(m.choice(), 2) << field;
+        EXPECT_EQ(m.checkedRadio(), res::kDisplay) << field;
+    }
+    ResolutionDialogModel m(a4(1));
+    EXPECT_TRUE(m.stepSpin(res::kHeightPxSpin, -1));
+    EXPECT_TRUE(m.enabled(res::kResolutionField));
+    EXPECT_EQ(m.checkedRadio(), res::kUserDefined);
+}
+
+// The coupling of a spin whose control has moved by itself (a held arrow,
+// the wheel): its field takes the position, then the others follow.
+TEST(ResolutionDialogModel, ASpinsOwnPositionReachesItsField) {
+    ResolutionDialogModel m(a4());
+    m.spinChanged(res::kScaleSpin, 50);
+    EXPECT_EQ(m.field(res::kScaleField), 50);
+    EXPECT_EQ(m.scale(), 50);
+    EXPECT_EQ(m.field(res::kWidthMmField), 105);
+    EXPECT_EQ(m.field(res::kHeightMmField), 149);
+    m.spinChanged(res::kWidthPxSpin, 400);
+    EXPECT_EQ(m.field(res::kWidthPxField), 400);
+    // 400 px over 105 mm: 96.76 ppi.
+    EXPECT_EQ(m.field(res::kResolutionField), 96);
+    EXPECT_EQ(resCurOf(m.resolution()), 967);
+}
+
 TEST(ResolutionDialogModel, TypedPixelsNeverGiveAResolutionBelowOne) {
     ResolutionDialogModel m(a4());
     m.typed(res::kWidthPxField, "0");
