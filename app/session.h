@@ -27,11 +27,12 @@ class Image;
 
 namespace app {
 
-// What the last render left for others (`RenderStatus`).
+// What the last render left for others (`RenderStatus`): written by the
+// render on the worker's thread, read by the window's info line and dialogs.
 struct RenderStatusRecord {
-    std::int32_t pageWidthMm = 0;
-    std::int32_t pageHeightMm = 0;
-    std::int32_t encodedSizeKb = 0;
+    std::atomic<std::int32_t> pageWidthMm{0};
+    std::atomic<std::int32_t> pageHeightMm{0};
+    std::atomic<std::int32_t> encodedSizeKb{0};
 };
 
 struct Session {
