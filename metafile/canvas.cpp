@@ -3,6 +3,7 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -283,10 +284,13 @@ int skipBytes(const std::uint8_t* row, int x, int end, bool covered) {
     while (x + 8 <= end) {
         std::uint64_t word;
         std::memcpy(&word, row + x, sizeof word);
-        // A zero byte in the word, or a non-zero one.
-        const bool stop = covered ? ((word - kOnes) & ~word & kHighs) != 0 : word != 0;
-        if (stop)
-            break;
+        // The zero bytes of the word flagged in their top bits (the lowest
+        // flag is always a zero byte: a borrow only runs upwards), or the
+        // word itself for its non-zero bytes; the lowest is the first byte
+        // of the little-endian word.
+        const std::uint64_t stop = covered ? (word - kOnes) & ~word & kHighs : word;
+        if (stop != 0)
+            return x + std::countr_zero(stop) / 8;
         x += 8;
     }
     while (x < end && (row[x] != 0) == covered) ++x;
@@ -537,6 +541,8 @@ void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint&
     if (points.size() < 2 || rop2 == 11)
         return;
     DashWalker walker(dash.pattern);
+    const bool solidCopy = paint.kind == Paint::Kind::Solid && rop2 == 13;
+    const std::uint32_t solid = paint.pixel & 0x00FFFFFFu;
     const std::size_t count = closed ? points.size() : points.size() - 1;
     for (std::size_t s = 0; s < count; ++s) {
         const PointL a = points[s];
@@ -588,6 +594,31 @@ void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint&
             if (!m_budget.charge(WorkBudget::Kind::DashSteps,
                                  walker.seek(dash.position + static_cast<long>(iFrom)) + (iTo - iFrom)))
                 return;
+        }
+        if (solidCopy && walker.solid() && clip == nullptr) {
+            // A solid line copied onto the bitmap: the minor coordinate
+            // a + round(i d / n) carried from step to step as a quotient
+            // and a remainder of (2 i d + n) / 2n, without a division per
+            // pixel.
+            const std::int64_t d = xMajor ? dy : dx, den = 2 * n, minor0 = xMajor ? a.y : a.x;
+            const std::int64_t num = 2 * iFrom * d + n;
+            std::int64_t q = floorDiv(num, den), r = num - q * den;
+            const std::int64_t stepQ = floorDiv(2 * d, den), stepR = 2 * d - stepQ * den;
+            for (std::int64_t i = iFrom; i < iTo; ++i) {
+                const std::int64_t minor = minor0 + q;
+                const std::int64_t x = xMajor ? major0 + i * majorStep : minor;
+                const std::int64_t y = xMajor ? minor : major0 + i * majorStep;
+                if (x >= 0 && y >= 0 && x < width() && y < height())
+                    m_dib.row(static_cast<int>(y))[x] = solid;
+                q += stepQ;
+                r += stepR;
+                if (r >= den) {
+                    r -= den;
+                    ++q;
+                }
+            }
+            dash.position += static_cast<long>(n);
+            continue;
         }
         for (std::int64_t i = iFrom; i < iTo; ++i) {
             const bool on = walker.solid() || walker.on();

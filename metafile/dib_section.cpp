@@ -36,7 +36,7 @@ void DibSection::fill(std::uint32_t value) {
     fillPixels(m_pixels.data(), m_pixels.size(), value);
 }
 
-void fillPixels(std::uint32_t* first, std::size_t count, std::uint32_t value) {
+void fillPixelsLong(std::uint32_t* first, std::size_t count, std::uint32_t value) {
     for (std::size_t i = 0; i < count; ++i) first[i] = value;
 }
 

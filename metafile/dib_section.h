@@ -50,7 +50,16 @@ private:
 };
 
 // Every pixel of [first, first + count) set to `value`, in vector code.
-void fillPixels(std::uint32_t* first, std::size_t count, std::uint32_t value);
+void fillPixelsLong(std::uint32_t* first, std::size_t count, std::uint32_t value);
+
+// The same; short runs (a line's pixels in one row of a mask) without a call.
+inline void fillPixels(std::uint32_t* first, std::size_t count, std::uint32_t value) {
+    if (count > 32) {
+        fillPixelsLong(first, count, value);
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i) first[i] = value;
+}
 
 // 0x00RRGGBB pixel of a COLORREF.
 constexpr std::uint32_t pixelOf(std::uint32_t colorRef) {
