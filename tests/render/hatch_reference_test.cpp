@@ -229,6 +229,16 @@ TEST(HatchAgainstReference, EveryPixelOfTheStripAsTheWholePageDrawsIt) {
         {1, 3, 10, 33, 99},
         {2, 0, 7, 52, 51},
         {3, 2, 9, 80, 303},
+        // Wide lines of one family overlapping or close together, at the
+        // strip's edges and across its bands.
+        {2, 4, 5, 37, 170},
+        {3, 6, 10, 53, 399},
+        {1, 8, 9, 85, 555},
+        {3, 2, 2, 0, 17},
+        {2, 5, 7, 90, 61},
+        {1, 2, 3, 45, 0},
+        {3, 3, 4, 22, 450},
+        {2, 12, 6, 67, 129},
         {3, 0, 8, 30, 144, true, false},
         {2, 3, 8, 60, 288, false, true},
         {1, 0, 0, 0, 0, true, true, true},
