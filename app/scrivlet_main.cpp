@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/console_ui.h"
@@ -134,6 +135,14 @@ int runDemonstration(app::Session& session, app::SettingsStore& store,
 
 }  // namespace
 
+namespace {
+
+constexpr const char* kUsage =
+    "usage: Scrivlet [quick] [--headless]      capture, or with quick the demonstration pages\n"
+    "       Scrivlet [--headless] [--] FILE...  enhanced metafiles and EMF spool files as the pages\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
     Magick::InitializeMagick(nullptr);
     const auto location = platform::RegistryLocation::fromEnvironment();
@@ -148,11 +157,27 @@ int main(int argc, char** argv) {
         session.DemoMode = true;
     }
     bool headlessAsked = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--headless") == 0)
+    bool options = true;
+    for (int i = session.DemoMode ? 2 : 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (options && arg == "--") {
+            options = false;
+        } else if (options && (arg == "--help" || arg == "-h")) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (options && arg == "--headless") {
             headlessAsked = true;
-        else if (!(i == 1 && session.DemoMode))
+        } else if (options && arg.size() > 1 && arg.front() == '-') {
+            std::fprintf(stderr, "Scrivlet: unknown option %s (a file of that name: put -- before it)\n%s",
+                         argv[i], kUsage);
+            return 2;
+        } else if (session.DemoMode) {
+            std::fprintf(stderr, "Scrivlet: quick shows the demonstration pages and takes no files (%s)\n%s",
+                         argv[i], kUsage);
+            return 2;
+        } else {
             session.OpenedFiles.emplace_back(argv[i]);  // "Scrivlet FILE...": the files are the pages
+        }
     }
     if (!session.OpenedFiles.empty())
         session.macroExchange.DocumentName = session.OpenedFiles.front().filename().string();

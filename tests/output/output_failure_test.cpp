@@ -348,5 +348,49 @@ TEST(ProgramRun, FilesGivenOnTheCommandLineAreThePages) {
     EXPECT_EQ(run.out.find("capture printer"), std::string::npos) << run.out;
 }
 
+TEST(ProgramRun, TheCommandLineIsCheckedBeforeAnythingIsWritten) {
+    const fs::path program = fs::path(SCRIVLET_PROGRAM_DIR) / "Scrivlet";
+    if (!fs::exists(program))
+        GTEST_SKIP() << "the main program is not built";
+    TempDir dir;
+    metafile::EmfWriter w({0, 0, 2540, 2540}, {1000, 1000}, {254, 254});
+    w.rectangle({0, 0, 30, 30});
+    const auto bytes = w.finish();
+    writeFile(dir / "a.emf", std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    writeFile(dir / "-dash.emf", std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* says;     // in standard output or error
+        const char* written;  // the one file written, or none
+    };
+    const Case cases[] = {
+        {{"-x", "a.emf"}, 2, "unknown option -x", nullptr},
+        {{"--headless", "--frobnicate"}, 2, "unknown option --frobnicate", nullptr},
+        {{"quick", "a.emf"}, 2, "takes no files", nullptr},
+        {{"--help"}, 0, "usage: Scrivlet", nullptr},
+        {{"--headless", "--", (dir / "-dash.emf").string()}, 0, "", "-dash0001.jpg"},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(dir / "out");
+        std::vector<std::string> args = {program.string()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProgramResult run = runProgram(
+            args,
+            {"SCRIVLET_REGISTRY=" + (dir / "registry").string(), "SCRIVLET_HOME=" + (dir / "home").string(),
+             "SCRIVLET_OUTPUT=" + (dir / "out").string()},
+            dir.path());
+        const std::string label = c.args.front() + " " + c.args.back();
+        EXPECT_EQ(run.status, c.status) << label << run.out << run.err;
+        EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << label << run.out << run.err;
+        std::vector<std::string> written;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(dir / "out", ec))
+            written.push_back(e.path().filename().string());
+        EXPECT_EQ(written, c.written ? std::vector<std::string>{c.written} : std::vector<std::string>{})
+            << label;
+    }
+}
+
 }  // namespace
 }  // namespace output
