@@ -1133,6 +1133,61 @@ TEST_F(DialogWindowTest, SaveDialogCheckBoxesReachTheirSettings) {
     }
 }
 
+// The controls the Tab key visits, in the order it visits them: the enabled,
+// shown children depth first in their order, those that take the focus from
+// the keyboard.
+void collectTabStops(wxWindow& parent, std::vector<int>& ids) {
+    for (wxWindow* child : parent.GetChildren()) {
+        if (child->IsTopLevel() || !child->IsShown() || !child->IsEnabled())
+            continue;
+        if (child->GetChildren().empty()) {
+            if (child->CanAcceptFocusFromKeyboard())
+                ids.push_back(child->GetId());
+        } else {
+            collectTabStops(*child, ids);
+        }
+    }
+}
+
+// Each dialog's tab order follows its layout from the top left: the
+// read-only numbers are passed over, OK, Cancel and Help come last.
+TEST_F(DialogWindowTest, TabOrderFollowsTheLayout) {
+    start();
+    session->resolution.CheckN = session->resolutionDialog.CheckN = 2;
+    struct Row {
+        const char* name;
+        std::function<void()> open;
+        std::vector<int> stops;
+    };
+    const Row rows[] = {
+        {"resolution",
+         [&] { command(cmd::kResolutionDialog); },
+         {res::kDisplay, res::kPrinter, res::kUserDefined, res::kResolutionField, res::kResolutionSpin,
+          res::kWidthMmField, res::kWidthMmSpin, res::kHeightMmField, res::kHeightMmSpin, res::kWidthPxField,
+          res::kWidthPxSpin, res::kHeightPxField, res::kHeightPxSpin, res::kScaleField, res::kScaleSpin,
+          wxID_OK, wxID_CANCEL, res::kHelp}},
+        {"hatch",
+         [&] { command(cmd::kHatchMenu); },
+         {ui::hatch::kShowBackground, ui::hatch::kHorizontal, ui::hatch::kVertical, ui::hatch::kWidthField,
+          ui::hatch::kWidthSpin, ui::hatch::kSpacingField, ui::hatch::kSpacingSpin, ui::hatch::kAngleField,
+          ui::hatch::kAngleSpin, wxID_OK, wxID_CANCEL, ui::hatch::kHelp}},
+        {"e-mail format", [&] { command(cmd::kEmail); }, {1001, 1002, wxID_OK, wxID_CANCEL}},
+        {"tip of the day",
+         [&] { program->commands().tipOfTheDay(); },
+         {ui::tips::kShowAtStartup, ui::tips::kNextTip, wxID_OK}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<int> stops;
+        dialogActions.push_back([&](wxDialog& d) {
+            collectTabStops(d, stops);
+            d.EndModal(wxID_CANCEL);
+        });
+        row.open();
+        EXPECT_EQ(stops, row.stops);
+    }
+}
+
 // The first file's name exists: the replace question; No shows the dialog
 // again. The name asked about is always the one numbered 0001 (the
 // demonstration's pages are numbered "age1", "age2", ...).
