@@ -1222,27 +1222,3 @@ TEST_F(DialogWindowTest, SaveAsksBeforeReplacingTheFirstFile) {
 
 }  // namespace
 }  // namespace gui_test
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || *display == '\0') {
-        std::printf("SKIP: no display (run through tests/gui/with_xvfb.sh)\n");
-        return 77;
-    }
-    Magick::InitializeMagick(nullptr);
-    wxApp::SetInstance(new wxApp);
-    int count = argc;
-    if (!wxEntryStart(count, argv)) {
-        std::printf("SKIP: the display %s cannot be opened\n", display);
-        return 77;
-    }
-    int status = 0;
-    {
-        wxGUIEventLoop loop;
-        wxEventLoopActivator active(&loop);
-        status = RUN_ALL_TESTS();
-    }
-    wxEntryCleanup();
-    return status;
-}
