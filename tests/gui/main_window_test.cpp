@@ -8,12 +8,14 @@
 #include <wx/uiaction.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <set>
 
 #include "platform/spooler/spooler.h"
 #include "render/bitmap.h"
 #include "render/magick.h"
 #include "render/page_renderer.h"
+#include "tests/gui/other_window.h"
 #include "tests/gui/window_fixture.h"
 #include "tests/support/run_program.h"
 
@@ -438,6 +440,151 @@ TEST_F(MainWindowTest, ACloseRequestBySignalIsCarriedOutWhileTheWindowIsIdle) {
     ASSERT_TRUE(pumpUntil([this] { return program->closed(); }, 5));
     EXPECT_GT(store->readDword(platform::RegRoot::CurrentUser, "lvWinRight"), 0)
         << "an orderly close stores the placement";
+}
+
+// Exit and back to Word: the window titled exactly as the stored Word
+// title gets the focus; the main window closes in every case.
+TEST_F(MainWindowTest, ExitBringsTheWordWindowForwardByItsExactTitle) {
+    const std::string wordTitle = "Report 7.doc - Word processor";
+    const struct {
+        const char* stored;  // CurWordWinName; none when null
+        bool forward;
+    } rows[] = {
+        {nullptr, false},  // no title read (first: nothing stored yet)
+        {"Report 7.doc - Word processor", true},
+        {"Report 7.doc", false},                   // a prefix is not the title
+        {"report 7.doc - word processor", false},  // nor another case
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.stored ? row.stored : "(none)");
+        OtherWindow word(wordTitle);
+        if (row.stored != nullptr)
+            store->writeString(platform::RegRoot::CurrentUser, "CurWordWinName", row.stored);
+        startProgram({"quick"});
+        ASSERT_FALSE(word.hasFocus());
+        click(frame()->button(4), wxPoint(20, 16));  // "Exit and back to Word"
+        ASSERT_TRUE(pumpUntil([this] { return program->closed(); }, 5)) << "the window closes all the same";
+        EXPECT_EQ(word.hasFocus(), row.forward);
+        EXPECT_EQ(session->PageList.count(), 0) << "the pages are let go";
+        closeProgram();
+        reopen();
+    }
+}
+
+// The info line is drawn only on a client area wider than 630 pixels.
+TEST_F(MainWindowTest, InfoLineNeedsAClientWiderThan630Pixels) {
+    startProgram({"quick"});
+    // Pixels of the info line's box that are none of its three fills: the
+    // text's.
+    auto inked = [this](int clientWidth) {
+        frame()->SetClientSize(clientWidth, 500);
+        pumpFor(0.3);
+        frame()->Refresh();
+        frame()->Update();
+        pumpFor(0.2);
+        const wxImage shot = grab(frame());
+        const int bottom = shot.GetHeight();
+        int count = 0;
+        for (int y = bottom - 21; y < bottom - 5; ++y) {
+            for (int x = 15 + ui::kButtonWidth; x < 15 + ui::kButtonWidth + 300; ++x) {
+                if (!pixelIs(shot, x, y, 224, 224, 248) && !pixelIs(shot, x, y, 215, 215, 247) &&
+                    !pixelIs(shot, x, y, 207, 207, 245))
+                    ++count;
+            }
+        }
+        return count;
+    };
+    const struct {
+        int width;
+        bool text;
+    } rows[] = {{700, true}, {631, true}, {630, false}, {600, false}, {631, true}};
+    for (const auto& row : rows) {
+        const int count = inked(row.width);
+        ASSERT_EQ(frame()->GetClientSize().x, row.width);
+        if (row.text)
+            EXPECT_GT(count, 50) << row.width;
+        else
+            EXPECT_EQ(count, 0) << row.width;
+    }
+}
+
+// The wheel through the display server, as a mouse sends it: over the
+// strip 50 pixels down and 100 up per message, over the page view the
+// view's line of 100.
+TEST_F(MainWindowTest, TheWheelScrollsWhatIsUnderThePointer) {
+    if (std::system("command -v xdotool >/dev/null") != 0)
+        GTEST_SKIP() << "xdotool is missing (scripts/packages.txt)";
+    startProgram({"quick"});
+    session->DemoMode = false;
+    frame()->SetSize(0, 0, 700, 450);
+    frame()->Raise();
+    pumpFor(0.3);
+    auto& view = program->view();
+    auto wheel = [](int button) {
+        ASSERT_EQ(std::system(("xdotool click " + std::to_string(button)).c_str()), 0);
+        pumpFor(0.2);
+    };
+    const int stripMax = frame()->strip()->scrollMax();
+    ASSERT_GT(stripMax, 0) << "three pages overflow the strip";
+    pointer(frame()->strip(), wxPoint(60, 100));
+    wheel(5);
+    EXPECT_EQ(view.stripY, std::min(50, stripMax));
+    wheel(5);
+    EXPECT_EQ(view.stripY, std::min(100, stripMax));
+    wheel(4);
+    EXPECT_EQ(view.stripY, 0);
+    EXPECT_EQ(view.viewY, 0) << "the strip's wheel leaves the page alone";
+    ASSERT_TRUE(view.vBar) << "the page is taller than the view";
+    pointer(frame()->pageView(), wxPoint(100, 100));
+    wheel(5);
+    EXPECT_EQ(view.viewY, std::min(100, view.vMax));
+    EXPECT_EQ(view.stripY, 0);
+    wheel(4);
+    EXPECT_EQ(view.viewY, 0);
+}
+
+// The strip's thumb follows the real pointer while the button is held and
+// stays where it was let go.
+TEST_F(MainWindowTest, DraggingTheStripsThumbScrollsTheThumbnails) {
+    startProgram({"quick"});
+    frame()->SetSize(0, 0, 700, 450);
+    frame()->Raise();
+    pumpFor(0.3);
+    auto* strip = frame()->strip();
+    ASSERT_GT(strip->scrollMax(), 0);
+    ASSERT_TRUE(strip->bar().shown());
+    const wxSize client = strip->GetClientSize();
+    const wxRect thumb = strip->bar().thumbRect(client, false);
+    const wxPoint grip(thumb.x + thumb.width / 2, thumb.y + 3);
+    wxUIActionSimulator sim;
+    sim.MouseMove(strip->ClientToScreen(grip));
+    pumpFor(0.1);
+    sim.MouseDown();
+    pumpFor(0.1);
+    const struct { int by; } steps[] = {{20}, {60}, {30}, {400}};
+    int last = -1;
+    for (const auto& step : steps) {
+        sim.MouseMove(strip->ClientToScreen(grip + wxPoint(0, step.by)));
+        pumpFor(0.15);
+        const int y = program->view().stripY;
+        const int start = strip->bar().thumbStart(client, false);
+        if (step.by == 400) {
+            EXPECT_EQ(y, strip->scrollMax()) << "dragged past the end: the last position";
+        } else {
+            EXPECT_NEAR(start, thumb.y + step.by, 2) << "the thumb under the pointer";
+            EXPECT_GT(y, 0);
+        }
+        if (step.by == 30) {
+            EXPECT_LT(y, last) << "back up with the pointer";
+        }
+        last = y;
+    }
+    sim.MouseUp();
+    pumpFor(0.1);
+    const int released = program->view().stripY;
+    sim.MouseMove(strip->ClientToScreen(grip));
+    pumpFor(0.15);
+    EXPECT_EQ(program->view().stripY, released) << "a move after letting go does not scroll";
 }
 
 }  // namespace

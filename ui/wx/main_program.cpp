@@ -25,6 +25,7 @@
 #include "ui/view_rules.h"
 #include "ui/wx/desktop_clipboard.h"
 #include "ui/wx/lv_frame_win.h"
+#include "ui/wx/window_activation.h"
 #include "ui/wx/wx_dialogs.h"
 
 namespace ui {
@@ -141,15 +142,10 @@ bool MainProgram::start(const std::vector<std::string>& arguments) {
     m_renderer->applyEncodingOptions = [this](Magick::Image& image, double dpi) {
         m_formats->applyEncodingOptions(image, dpi);
     };
-    m_commands = std::make_unique<MainCommands>(
-        MainCommandsContext{session, store, m_start.folders, *m_spooler, m_port, *m_renderer, *m_formats,
-                            m_view, [this] { requestClose(); },
-                            [](const std::string&) {
-                                // Another program's window cannot be raised from here on every
-                                // desktop; the window manager keeps Word where it is.
-                                return false;
-                            },
-                            [this] { return captureRunning(); }});
+    m_commands = std::make_unique<MainCommands>(MainCommandsContext{
+        session, store, m_start.folders, *m_spooler, m_port, *m_renderer, *m_formats, m_view,
+        [this] { requestClose(); }, [](const std::string& title) { return activateTopLevelWindow(title); },
+        [this] { return captureRunning(); }});
     m_commands->setOpener(opener);
     m_dialogs = std::make_unique<WxDialogs>(m_port);
     m_dialogs->help = [this](const std::string& topicName) { m_commands->help(topicName); };

@@ -55,7 +55,10 @@ void ThumbnailStrip::scroll(ScrollKind kind, int thumb) {
     if (next == m_view.stripY)
         return;
     m_view.stripY = next;
-    m_bar.setPosition(stripBarPosition(next, scrollMax(), m_view.stripSpan));
+    // A dragged thumb stays under the pointer: the position turned back
+    // from pixels rounds up a second time and would run a step ahead.
+    m_bar.setPosition(kind == ScrollKind::Thumb ? thumb
+                                                : stripBarPosition(next, scrollMax(), m_view.stripSpan));
     Refresh(false);
 }
 
