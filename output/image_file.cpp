@@ -1,13 +1,18 @@
 #include "output/image_file.h"
 
-#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <optional>
 #include <system_error>
+#include <vector>
 
 #include "app/ui_port.h"
 #include "output/jpeg_encoder.h"
@@ -26,41 +31,65 @@ OutputError failure(const fs::path& path, std::string reason) {
     return OutputError{path.string(), std::move(reason)};
 }
 
-// Closes a descriptor and removes the temporary file unless released.
-class TemporaryFile {
-public:
-    TemporaryFile(int fd, fs::path name) : m_fd(fd), m_name(std::move(name)) {}
-    ~TemporaryFile() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_name.empty())
-            ::unlink(m_name.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    int fd() const { return m_fd; }
-    const fs::path& name() const { return m_name; }
-    // Closes the descriptor; the errno of a failed close, else 0.
-    int close() {
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result == 0 ? 0 : errno;
-    }
-    void keep() { m_name.clear(); }
-
-private:
-    int m_fd;
-    fs::path m_name;
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+struct ImageInfoDestroyer {
+    void operator()(MagickCore::ImageInfo* info) const { MagickCore::DestroyImageInfo(info); }
 };
 
-std::atomic<unsigned> g_temporaryCounter{0};
+// The library writes into memory by growing a buffer it does not clear, and
+// libtiff leaves a byte unwritten wherever it puts a directory or a value on
+// an even offset: in memory those bytes would be whatever the buffer held
+// before, so the same page would give different files. Written into an
+// anonymous file instead, the bytes skipped read back as zeros. The reason
+// when it fails (the library's failures throw).
+std::optional<std::string> encodeThroughFile(Magick::Image& image, const std::string& encoder,
+                                             Magick::Blob& blob) {
+    const int fd = ::memfd_create("scrivlet-image", MFD_CLOEXEC);
+    if (fd < 0)
+        return "cannot make a file in memory: " + osReason(errno);
+    std::unique_ptr<std::FILE, FileCloser> file(::fdopen(fd, "w+b"));
+    if (!file) {
+        const int error = errno;
+        ::close(fd);
+        return "cannot make a file in memory: " + osReason(error);
+    }
+    image.magick(encoder);  // also detaches the image from its copies
+    MagickCore::Image* core = image.image();
+    // The image's own file name would otherwise choose the format.
+    MagickCore::CopyMagickString(core->filename, (encoder + ":").c_str(), MaxTextExtent);
+    std::unique_ptr<MagickCore::ImageInfo, ImageInfoDestroyer> info(
+        MagickCore::CloneImageInfo(image.constImageInfo()));
+    if (!info)
+        throw std::bad_alloc();
+    info->file = file.get();  // written through, left open by the library
+    info->adjoin = MagickCore::MagickFalse;
+    MagickCore::CopyMagickString(info->magick, encoder.c_str(), MaxTextExtent);
+    const bool written = MagickCore::WriteImage(info.get(), core) != MagickCore::MagickFalse;
+    Magick::throwException(&core->exception, image.quiet());
+    if (!written)
+        return "the image library cannot write " + encoder + " images";
+    if (std::fflush(file.get()) != 0)
+        return osReason(errno);
+    struct stat status {};
+    if (::fstat(fd, &status) != 0)
+        return osReason(errno);
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(status.st_size));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return osReason(n < 0 ? errno : EIO);
+        done += static_cast<std::size_t>(n);
+    }
+    blob.update(bytes.data(), bytes.size());
+    return std::nullopt;
+}
 
 }  // namespace
-
-std::string OutputError::message() const {
-    return "cannot write " + path + ": " + reason;
-}
 
 std::string encoderFor(const fs::path& file) {
     std::string extension = file.extension().string();
@@ -101,48 +130,19 @@ OutputResult<Magick::Blob> encodeImage(Magick::Image& image, const std::string& 
             return platform::unexpected(failure(path, error));
         return blob;
     }
-    if (auto reason = render::magickCall([&] { image.write(&blob, encoder); }))
+    std::optional<std::string> fileFailure;
+    if (auto reason = render::magickCall([&] {
+            if (encoder == "TIFF")
+                fileFailure = encodeThroughFile(image, encoder, blob);
+            else
+                image.write(&blob, encoder);
+        }))
         return platform::unexpected(failure(path, *reason));
+    if (fileFailure)
+        return platform::unexpected(failure(path, *fileFailure));
     if (blob.length() == 0)
         return platform::unexpected(failure(path, "the image library cannot write " + encoder + " images"));
     return blob;
-}
-
-OutputResult<std::uintmax_t> replaceFile(const fs::path& file, std::span<const std::byte> bytes) {
-    if (file.filename().empty())
-        return platform::unexpected(failure(file, "no file name"));
-    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    // A name of our own beside the file: hidden, unique in this process, and
-    // created only when it does not exist yet (O_EXCL does not follow links).
-    int fd = -1;
-    fs::path temporary;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = folder / (".~" + file.filename().string() + "." + std::to_string(::getpid()) + "." +
-                              std::to_string(g_temporaryCounter.fetch_add(1)));
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return platform::unexpected(failure(file, osReason(errno)));
-    }
-    if (fd < 0)
-        return platform::unexpected(failure(file, osReason(EEXIST)));
-    TemporaryFile out(fd, temporary);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(out.fd(), bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return platform::unexpected(failure(file, osReason(n < 0 ? errno : EIO)));
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(out.fd()) != 0 && errno != EINVAL && errno != EROFS)
-        return platform::unexpected(failure(file, osReason(errno)));
-    if (const int error = out.close(); error != 0)
-        return platform::unexpected(failure(file, osReason(error)));
-    if (::rename(out.name().c_str(), file.c_str()) != 0)
-        return platform::unexpected(failure(file, osReason(errno)));
-    out.keep();
-    return static_cast<std::uintmax_t>(done);
 }
 
 OutputResult<std::uintmax_t> writeImageFile(Magick::Image& image, const fs::path& file) {

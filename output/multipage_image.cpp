@@ -32,9 +32,16 @@ std::optional<std::string> MultipageImageWriter::addPage(Magick::Image page) {
     if (auto reason = render::magickCall([&] {
             // Every page at the top left of the file's canvas.
             page.page(Magick::Geometry(0, 0, 0, 0));
-            page.write(&blob, m_gif ? "GIF" : "TIFF");
+            if (m_gif)
+                page.write(&blob, "GIF");
         }))
         return reason;
+    if (m_tiff) {
+        auto encoded = encodeImage(page, "TIFF", std::filesystem::path());
+        if (!encoded)
+            return encoded.error().reason;
+        blob = std::move(*encoded);
+    }
     const std::span bytes(static_cast<const std::byte*>(blob.data()), blob.length());
     if (auto failure = m_gif ? m_gif->addFrame(bytes) : m_tiff->addPage(bytes))
         return failure;

@@ -8,6 +8,7 @@
 #include "output/pdf_export.h"
 #include "output/save_command.h"
 #include "tests/output/writer_fixture.h"
+#include "tests/support/freed_memory.h"
 
 namespace output {
 namespace {
@@ -45,6 +46,43 @@ TEST(MultipageImage, NoPagesOrAnUnwritablePlaceLeaveTheOldFile) {
     EXPECT_FALSE(failure->empty());
     ASSERT_FALSE(writer.finish(dir / "old.tif").has_value());
     EXPECT_EQ(readFrames(dir / "old.tif").size(), 1u) << "replaced whole";
+}
+
+// The same pages give the same file, whatever memory the writing reuses:
+// pages of odd sizes in every TIF type, so that values and directories fall
+// on odd offsets and are aligned with bytes the writer skips.
+TEST(MultipageImage, TheSamePagesGiveTheSameFile) {
+    Magick::InitializeMagick(nullptr);
+    testing_support::TempDir dir;
+    const auto write = [&](int mode, const fs::path& file, unsigned char fill) {
+        MultipageImageWriter writer(mode, 250);
+        for (int type = 0; type < 4; ++type) {
+            Magick::Image page(Magick::Geometry(13 + 2 * type, 7), Magick::Color("yellow"));
+            page.fillColor("navy");
+            page.draw(Magick::DrawableRectangle(0, 0, 5, 3));
+            if (mode == kMultipageTif) {
+                page.type(type == 0   ? Magick::TrueColorType
+                          : type == 1 ? Magick::PaletteType
+                          : type == 2 ? Magick::GrayscaleType
+                                      : Magick::BilevelType);
+                page.compressType(type % 2 ? Magick::LZWCompression : Magick::NoCompression);
+            }
+            page.density(Magick::Geometry(96 + type, 96 + type));
+            testing_support::leaveFreedMemory(fill);
+            EXPECT_FALSE(writer.addPage(page));
+        }
+        EXPECT_FALSE(writer.finish(file));
+    };
+    for (const int mode : {kMultipageTif, kMultipageGif}) {
+        SCOPED_TRACE(mode);
+        const fs::path first = dir / ("first" + std::string(multipageExtension(mode)));
+        const fs::path second = dir / ("second" + std::string(multipageExtension(mode)));
+        write(mode, first, 0x5A);
+        write(mode, second, 0xC3);
+        EXPECT_EQ(readFrames(first).size(), 4u);
+        EXPECT_TRUE(testing_support::readFile(first) == testing_support::readFile(second))
+            << "the two files differ";
+    }
 }
 
 // Stored KodEmailFormat 7 and 8: the e-mail command writes one multipage TIF
