@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <new>
 
-#include "cli/atomic_output.h"
 #include "cli/strip_pipeline.h"
 #include "metafile/metafile.h"
 #include "output/image_file.h"
@@ -104,7 +103,7 @@ std::optional<std::string> PageConverter::wholeRefusal(long long columns, long l
 
 PageOutcome PageConverter::convert(const metafile::Metafile& page, const fs::path& target, int stripThreads) {
     PageOutcome outcome;
-    if (auto refusal = replaceRefusal(target)) {
+    if (auto refusal = output::replaceRefusal(target)) {
         outcome.error = target.string() + " " + *refusal;
         return outcome;
     }
@@ -160,7 +159,8 @@ std::optional<std::string> PageConverter::writeWhole(const metafile::Metafile& p
     if (!encoded)
         return encoded.error().message();
     auto written = output::replaceFile(
-        target, std::span(static_cast<const std::byte*>(encoded->data()), encoded->length()));
+        target, std::span(static_cast<const std::byte*>(encoded->data()), encoded->length()),
+        output::AtLink::Refuse);
     if (!written)
         return written.error().message();
     return std::nullopt;
@@ -170,9 +170,9 @@ std::optional<std::string> PageConverter::writeStreamed(const metafile::Metafile
                                                         const render::PageLayout& layout,
                                                         const fs::path& target, int threads,
                                                         PageOutcome& outcome) {
-    auto out = AtomicOutput::begin(target);
+    auto out = output::AtomicFile::begin(target, output::AtLink::Refuse);
     if (!out)
-        return target.string() + ": " + out.error();
+        return out.error().message();
     std::string reason;
     auto writer = openRowWriter(out->fd(), layout, target, threads, reason);
     if (!writer)
@@ -191,7 +191,9 @@ std::optional<std::string> PageConverter::writeStreamed(const metafile::Metafile
         return error;
     if (auto failure = writer->finish())
         return "cannot write " + target.string() + ": " + *failure;
-    return out->commit();
+    if (auto failure = out->commit())
+        return failure->message();
+    return std::nullopt;
 }
 
 std::unique_ptr<output::RowWriter> PageConverter::openRowWriter(int fd, const render::PageLayout& layout,

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/expected.h"
+#include "output/atomic_file.h"
 #include "render/magick.h"
 
 namespace app {
@@ -17,16 +17,6 @@ class UserInterfacePort;
 }
 
 namespace output {
-
-struct OutputError {
-    std::string path;
-    std::string reason;
-    // "cannot write PATH: REASON"
-    std::string message() const;
-};
-
-template <class T>
-using OutputResult = platform::Expected<T, OutputError>;
 
 // The library's encoder for a file name, by its extension without regard to
 // case (".jpg" and ".jpeg" JPEG, ".tif" and ".tiff" TIFF, otherwise the
@@ -38,13 +28,8 @@ std::string encoderFor(const std::filesystem::path& file);
 OutputResult<Magick::Blob> encodeImage(Magick::Image& image, const std::string& encoder,
                                        const std::filesystem::path& path);
 
-// Replaces `file` with `bytes`: written beside it under a temporary name and
-// renamed over it, so that a reader sees the old file or the whole new one.
-// A symbolic link at `file` is replaced, never written through. Returns the
-// number of bytes written.
-OutputResult<std::uintmax_t> replaceFile(const std::filesystem::path& file, std::span<const std::byte> bytes);
-
-// encodeImage by the name's extension, then replaceFile.
+// encodeImage by the name's extension, then replaceFile (a link at `file` is
+// replaced, never written through).
 OutputResult<std::uintmax_t> writeImageFile(Magick::Image& image, const std::filesystem::path& file);
 
 // Tells the user about a failed write: a message box with the path and the

@@ -1,4 +1,4 @@
-#include "cli/atomic_output.h"
+#include "output/atomic_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 
 #include "tests/support/temp_dir.h"
 
-namespace cli {
+namespace output {
 namespace {
 
 namespace fs = std::filesystem;
@@ -17,8 +17,8 @@ using testing_support::readFile;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
-std::span<const unsigned char> bytes(const std::string& text) {
-    return {reinterpret_cast<const unsigned char*>(text.data()), text.size()};
+std::span<const std::byte> bytes(const std::string& text) {
+    return std::as_bytes(std::span(text.data(), text.size()));
 }
 
 // Only the named files: no temporary file left beside them.
@@ -30,16 +30,18 @@ std::vector<std::string> listing(const fs::path& folder) {
     return names;
 }
 
-TEST(AtomicOutput, ReplacesAnExistingFileOnlyAtCommit) {
+TEST(AtomicFile, ReplacesAnExistingFileOnlyAtCommit) {
     TempDir dir;
     const fs::path target = dir / "page.png";
     writeFile(target, "old");
     struct stat st {};
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
     const ino_t before = st.st_ino;
-    auto out = AtomicOutput::begin(target);
-    ASSERT_TRUE(out) << out.error();
-    ASSERT_FALSE(out->write(bytes("new contents")));
+    auto out = AtomicFile::begin(target);
+    ASSERT_TRUE(out) << out.error().message();
+    ASSERT_FALSE(out->write(bytes("new ")));
+    ASSERT_FALSE(out->write(bytes("contents")));
+    EXPECT_EQ(out->written(), 12u);
     EXPECT_EQ(readFile(target), "old") << "the old file stays until the commit";
     EXPECT_EQ(listing(dir.path()).size(), 2u) << "the new file is written beside it";
     ASSERT_FALSE(out->commit());
@@ -48,56 +50,104 @@ TEST(AtomicOutput, ReplacesAnExistingFileOnlyAtCommit) {
     ::stat(target.c_str(), &st);
     EXPECT_NE(st.st_ino, before) << "replaced by a rename, not rewritten in place";
     EXPECT_NE(st.st_mode & 0044, 0u) << "readable as a file made with the usual mask";
+    const auto again = out->commit();
+    ASSERT_TRUE(again) << "a committed file is not committed twice";
+    EXPECT_EQ(readFile(target), "new contents");
 }
 
-TEST(AtomicOutput, AnUncommittedFileLeavesNothing) {
+TEST(AtomicFile, AnUncommittedFileLeavesNothing) {
     TempDir dir;
     {
-        auto out = AtomicOutput::begin(dir / "page.png");
+        auto out = AtomicFile::begin(dir / "page.png");
         ASSERT_TRUE(out);
         ASSERT_FALSE(out->write(bytes("half")));
+        auto moved = std::move(*out);
+        ASSERT_FALSE(moved.write(bytes(" and more")));
+        EXPECT_EQ(moved.written(), 13u);
     }
     EXPECT_TRUE(listing(dir.path()).empty());
 }
 
-TEST(AtomicOutput, RefusesLinksAndFoldersAndLeavesTheirTargets) {
-    TempDir dir;
-    writeFile(dir / "victim.txt", "precious");
-    fs::create_symlink(dir / "victim.txt", dir / "link.png");
-    fs::create_symlink(dir / "nowhere", dir / "dangling.png");
-    fs::create_directory(dir / "folder.png");
-    for (const char* name : {"link.png", "dangling.png", "folder.png"}) {
-        const auto out = AtomicOutput::begin(dir / name);
-        ASSERT_FALSE(out) << name;
-        EXPECT_FALSE(replaceRefusal(dir / name)->empty()) << name;
+// A link, a dangling link and a folder at the final name: refused and left as
+// they are, or (the default) replaced by the new file without writing
+// through the link.
+TEST(AtomicFile, LinksAndFoldersAreRefusedOrReplacedButNeverWrittenThrough) {
+    struct Case {
+        const char* name;
+        AtLink links;
+        const char* refusal;  // empty: replaced
+    };
+    const Case cases[] = {
+        {"link.png", AtLink::Refuse, "symbolic link"},
+        {"dangling.png", AtLink::Refuse, "symbolic link"},
+        {"folder.png", AtLink::Refuse, "not a regular file"},
+        {"link.png", AtLink::Replace, ""},
+        {"dangling.png", AtLink::Replace, ""},
+        {"new.png", AtLink::Refuse, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + (c.links == AtLink::Refuse ? ", refused" : ", replaced"));
+        TempDir dir;
+        writeFile(dir / "victim.txt", "precious");
+        fs::create_symlink(dir / "victim.txt", dir / "link.png");
+        fs::create_symlink(dir / "nowhere", dir / "dangling.png");
+        fs::create_directory(dir / "folder.png");
+        const auto written = replaceFile(dir / c.name, bytes("image"), c.links);
+        if (*c.refusal) {
+            ASSERT_FALSE(written);
+            EXPECT_NE(written.error().reason.find(c.refusal), std::string::npos) << written.error().reason;
+            EXPECT_EQ(written.error().path, (dir / c.name).string());
+            EXPECT_TRUE(replaceRefusal(dir / c.name));
+            EXPECT_EQ(fs::symlink_status(dir / c.name).type(), c.name == std::string("folder.png")
+                                                                   ? fs::file_type::directory
+                                                                   : fs::file_type::symlink);
+        } else {
+            ASSERT_TRUE(written) << written.error().message();
+            EXPECT_EQ(*written, 5u);
+            EXPECT_EQ(fs::symlink_status(dir / c.name).type(), fs::file_type::regular);
+            EXPECT_EQ(readFile(dir / c.name), "image");
+        }
+        EXPECT_EQ(readFile(dir / "victim.txt"), "precious");
+        EXPECT_FALSE(fs::exists(dir / "nowhere"));
+        EXPECT_EQ(listing(dir.path()).size(), c.name == std::string("new.png") ? 5u : 4u)
+            << "no temporary file left";
     }
-    EXPECT_NE(replaceRefusal(dir / "link.png")->find("symbolic link"), std::string::npos);
-    EXPECT_EQ(readFile(dir / "victim.txt"), "precious");
-    EXPECT_FALSE(fs::exists(dir / "nowhere"));
-    EXPECT_FALSE(replaceRefusal(dir / "new.png")) << "a new name may be written";
 }
 
-TEST(AtomicOutput, ALinkMadeBeforeTheCommitIsNotWrittenThrough) {
+TEST(AtomicFile, ALinkMadeBeforeTheCommitIsNotWrittenThrough) {
     TempDir dir;
     writeFile(dir / "victim.txt", "precious");
-    auto out = AtomicOutput::begin(dir / "page.png");
+    auto out = AtomicFile::begin(dir / "page.png", AtLink::Refuse);
     ASSERT_TRUE(out);
     ASSERT_FALSE(out->write(bytes("image")));
     fs::create_symlink(dir / "victim.txt", dir / "page.png");
     const auto error = out->commit();
     ASSERT_TRUE(error);
-    EXPECT_NE(error->find("symbolic link"), std::string::npos) << *error;
+    EXPECT_NE(error->message().find("symbolic link"), std::string::npos) << error->message();
     EXPECT_EQ(readFile(dir / "victim.txt"), "precious");
     EXPECT_TRUE(fs::is_symlink(dir / "page.png"));
     EXPECT_EQ(listing(dir.path()), (std::vector<std::string>{"page.png", "victim.txt"}));
 }
 
-TEST(AtomicOutput, AFolderThatCannotBeWrittenIsAnError) {
+TEST(AtomicFile, AFolderThatCannotBeWrittenIsAnErrorWithThePathAndReason) {
     TempDir dir;
-    const auto out = AtomicOutput::begin(dir / "missing" / "page.png");
-    ASSERT_FALSE(out);
-    EXPECT_NE(out.error().find("cannot write in"), std::string::npos) << out.error();
+    writeFile(dir / "plain", "a file");
+    struct Case {
+        fs::path target;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {dir / "missing" / "page.png", "No such file or directory"},
+        {dir / "plain" / "page.png", "Not a directory"},
+        {dir / "", "no file name"},
+    };
+    for (const Case& c : cases) {
+        const auto out = AtomicFile::begin(c.target);
+        ASSERT_FALSE(out) << c.target;
+        EXPECT_EQ(out.error().message(), "cannot write " + c.target.string() + ": " + c.reason);
+    }
+    EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"plain"});
 }
 
 }  // namespace
-}  // namespace cli
+}  // namespace output
