@@ -6,6 +6,7 @@
 
 #include "app/emf_spool_writer.h"
 #include "app/headless_capture.h"
+#include "metafile/metafile.h"
 #include "platform/clipboard.h"
 #include "render/bitmap.h"
 #include "render/page_renderer.h"
@@ -143,6 +144,44 @@ TEST_F(CaptureWorkerTest, NoPrinterStillClearsAndRestores) {
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(refreshes, 1);
     EXPECT_EQ(session.ViewState.load(), 0);
+}
+
+// Files opened with the program: only they are listed, in their order, a
+// file that is no page is named in one warning, and the first page is shown.
+TEST_F(CaptureWorkerTest, OpenedFilesAreListedAndTheFirstIsShown) {
+    writePage(dir / "in" / "b.emf", 20);
+    writePage(dir / "in" / "a.emf", 10);
+    writePage(dir / "in" / "c.emf", 30);
+    writeFile(dir / "in" / "notes.txt", "not a page");
+    writePage(work() / "9999.emf", 40);  // left from an earlier run
+    session.OpenedFiles = {dir / "in" / "b.emf", dir / "in" / "notes.txt", dir / "in" / "a.emf",
+                           dir / "in" / "c.emf"};
+    EXPECT_EQ(run(), 3);
+    EXPECT_EQ(session.PageList.currentPage.load(), 0);
+    EXPECT_EQ(session.shownPage.load(), 0);
+    EXPECT_EQ(session.ViewState.load(), 2);
+    ASSERT_TRUE(session.CurrentImage.load());
+    const auto shown = session.CurrentImage.load();
+    ASSERT_TRUE(ui.messages().size() == 1u);
+    EXPECT_NE(ui.messages()[0].text.find("notes.txt: not an enhanced metafile"), std::string::npos)
+        << ui.messages()[0].text;
+    EXPECT_EQ(ui.messages()[0].icon, MessageIcon::Warning);
+    // The pages keep the order of the files: each thumbnail is its own
+    // file's, the shown page the first file's.
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(session.PageList.record(i).thumbnail) << i;
+    const auto pixels = [](Magick::Image image) {
+        Magick::Blob blob;
+        image.write(&blob, "RGB", 8);
+        return std::string(static_cast<const char*>(blob.data()), blob.length());
+    };
+    const auto renderedOf = [&](const char* name) {
+        auto metafile = metafile::Metafile::fromFile(dir / "in" / name);
+        EXPECT_TRUE(metafile) << name;
+        return pixels(renderer->renderPage(80, &*metafile));
+    };
+    EXPECT_TRUE(pixels(*shown) == renderedOf("b.emf")) << "the first opened file is shown";
+    EXPECT_FALSE(renderedOf("b.emf") == renderedOf("a.emf"));
+    EXPECT_TRUE(fs::exists(dir / "in" / "b.emf")) << "opened files stay where they are";
 }
 
 TEST_F(CaptureWorkerTest, TheListHoldsTwoThousandPages) {

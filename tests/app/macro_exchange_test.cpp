@@ -47,6 +47,33 @@ TEST(MacroIni, LinesAreTakenWithoutTheirEndsAndCut) {
     }
 }
 
+// The printer macro file's first line, as the capture and the printer
+// support read it: without its line end, up to a NUL, cut to the stored
+// text's length.
+TEST(MacroIni, ThePrinterLineIsTheFirstLineWithoutItsEnd) {
+    testing_support::TempDir dir;
+    struct Case {
+        const char* label;
+        std::string text;
+        std::optional<std::string> line;
+    };
+    const std::vector<Case> cases = {
+        {"crlf", "Capture on LPT1:\r\nsecond\r\n", "Capture on LPT1:"},
+        {"unix", "Capture on LPT1:\nsecond\n", "Capture on LPT1:"},
+        {"no line end", "Capture on LPT1:", "Capture on LPT1:"},
+        {"only a CR at the end", "Capture\r", "Capture"},
+        {"a CR inside is kept", "A\rB\r\n", "A\rB"},
+        {"empty first line", "\r\nCapture on LPT1:\r\n", ""},
+        {"NUL ends the line", std::string("Cap\0ture on LPT1:\n", 18), "Cap"},
+        {"long line cut", std::string(5000, 'p') + "\n", std::string(kMaxTextLength, 'p')},
+    };
+    for (const auto& c : cases) {
+        writeFile(dir / "lvSLPrnMacro.ini", c.text);
+        EXPECT_EQ(readFirstLine(dir / "lvSLPrnMacro.ini"), c.line) << c.label;
+    }
+    EXPECT_EQ(readFirstLine(dir / "missing.ini"), std::nullopt);
+}
+
 class MacroExchangeTest : public ::testing::Test {
 protected:
     testing_support::TempDir dir;
