@@ -135,7 +135,8 @@ std::optional<OutputError> AtomicFile::commit() {
     return std::nullopt;
 }
 
-OutputResult<std::uintmax_t> replaceFile(const fs::path& file, std::span<const std::byte> bytes, AtLink links) {
+OutputResult<std::uintmax_t> replaceFile(const fs::path& file, std::span<const std::byte> bytes,
+                                         AtLink links) {
     auto out = AtomicFile::begin(file, links);
     if (!out)
         return platform::unexpected(out.error());

@@ -40,7 +40,8 @@ class AtomicFile {
 public:
     // Makes the temporary file beside `target`; fails when the folder cannot
     // be written or (AtLink::Refuse) `target` may not be replaced.
-    static OutputResult<AtomicFile> begin(const std::filesystem::path& target, AtLink links = AtLink::Replace);
+    static OutputResult<AtomicFile> begin(const std::filesystem::path& target,
+                                          AtLink links = AtLink::Replace);
 
     AtomicFile(AtomicFile&& other) noexcept;
     AtomicFile& operator=(AtomicFile&&) = delete;
