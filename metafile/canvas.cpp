@@ -2,6 +2,10 @@
 
 #include <cairo.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -74,6 +78,17 @@ std::optional<Area> visibleArea(const Bounds& b, double margin, int width, int h
     }
     return Area{static_cast<int>(x1), static_cast<int>(y1), static_cast<int>(x2 - x1),
                 static_cast<int>(y2 - y1)};
+}
+
+// The part of `a` in rows [begin, end): the rows a band holds (the whole
+// area for a whole bitmap). Shapes are cut by the whole area, so that a
+// band's pixels are those of the whole picture; only the masks are kept to
+// the band.
+std::optional<Area> heldRows(const Area& a, int begin, int end) {
+    const int top = std::max(a.y, begin), bottom = std::min(a.y + a.h, end);
+    if (top >= bottom)
+        return std::nullopt;
+    return Area{a.x, top, a.w, bottom - top};
 }
 
 // Sutherland-Hodgman against one edge of the rectangle; keeps the winding
@@ -277,17 +292,47 @@ Region maskRegion(Mask& mask) {
     return Region::fromRows(a.y, rows);
 }
 
+#if defined(__SSE2__)
 // The first x in [x, end) whose byte is zero (covered: false) or non-zero
-// (covered: true), or end.
+// (covered: true), or end. Sixty-four bytes are looked at a time (the whole
+// page's rectangle is mostly long runs), then sixteen, then one.
+int skipBytes(const std::uint8_t* row, int x, int end, bool covered) {
+    const __m128i zero = _mm_setzero_si128();
+    // Bit i set where byte i of the sixteen stops the search.
+    auto stops = [&](__m128i v) {
+        const unsigned zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)));
+        return covered ? zeros : ~zeros & 0xFFFFu;
+    };
+    auto load = [row](int at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + at)); };
+    while (x + 64 <= end) {
+        const __m128i a = load(x), b = load(x + 16), c = load(x + 32), d = load(x + 48);
+        // Any zero byte shows in the bytewise minimum; any non-zero one in
+        // the bitwise or.
+        const __m128i any = covered ? _mm_min_epu8(_mm_min_epu8(a, b), _mm_min_epu8(c, d))
+                                    : _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d));
+        if (stops(any) != 0)
+            break;
+        x += 64;
+    }
+    while (x + 16 <= end) {
+        if (const unsigned stop = stops(load(x)); stop != 0)
+            return x + std::countr_zero(stop);
+        x += 16;
+    }
+    while (x < end && (row[x] != 0) == covered) ++x;
+    return x;
+}
+#else
+// The first x in [x, end) whose byte is zero (covered: false) or non-zero
+// (covered: true), or end; eight bytes at a time.
 int skipBytes(const std::uint8_t* row, int x, int end, bool covered) {
     constexpr std::uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
     while (x + 8 <= end) {
         std::uint64_t word;
         std::memcpy(&word, row + x, sizeof word);
-        // The zero bytes of the word flagged in their top bits (the lowest
-        // flag is always a zero byte: a borrow only runs upwards), or the
-        // word itself for its non-zero bytes; the lowest is the first byte
-        // of the little-endian word.
+        // The zero bytes flagged in their top bits (the lowest flag is always
+        // a zero byte: a borrow only runs upwards), or the word itself for
+        // its non-zero bytes; the lowest is the first byte.
         const std::uint64_t stop = covered ? (word - kOnes) & ~word & kHighs : word;
         if (stop != 0)
             return x + std::countr_zero(stop) / 8;
@@ -296,6 +341,7 @@ int skipBytes(const std::uint8_t* row, int x, int end, bool covered) {
     while (x < end && (row[x] != 0) == covered) ++x;
     return x;
 }
+#endif
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     std::int64_t q = a / b;
@@ -321,7 +367,7 @@ void Canvas::compositeMask(int x0, int y0, int w, int h, const std::uint8_t* mas
     if (rop2 == 11) {  // R2_NOP
         return;
     }
-    const int yStart = std::max(0, y0), yEnd = std::min(height(), y0 + h);
+    const int yStart = std::max(rowsBegin(), y0), yEnd = std::min(rowsEnd(), y0 + h);
     const int xStart = std::max(0, x0), xEnd = std::min(width(), x0 + w);
     const Span whole{xStart, xEnd};
     const bool solidCopy = paint.kind == Paint::Kind::Solid && rop2 == 13;
@@ -370,13 +416,16 @@ void Canvas::fillFigures(std::span<const Figure> figures, bool winding, const Pa
     const auto area = visibleArea(boundsOf(figures), 1, width(), height(), clip);
     if (!area)
         return;
-    Mask mask(*area);
+    const auto held = heldRows(*area, rowsBegin(), rowsEnd());
+    if (!held)
+        return;
+    Mask mask(*held);
     if (!mask.ok())
         return;
     cairo_set_fill_rule(mask.cr(), winding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
     addFillPath(mask.cr(), figures, *area);
     cairo_fill(mask.cr());
-    compositeMask(area->x, area->y, area->w, area->h, mask.data(), mask.stride(), paint, clip, rop2);
+    compositeMask(held->x, held->y, held->w, held->h, mask.data(), mask.stride(), paint, clip, rop2);
 }
 
 namespace {
@@ -414,8 +463,9 @@ bool strokeInBands(Canvas& canvas, std::span<const Figure> figures, const Stroke
     // How far the stroke reaches from its path: half the width (a square
     // cap's corner half the diagonal), or the miter margin where lines join.
     const double reach = joins ? margin : style.width * 0.5 * std::numbers::sqrt2 + 2;
-    for (int top = area.y; top < area.y + area.h; top += kBandRows) {
-        const int bottom = std::min(top + kBandRows, area.y + area.h);
+    const int first = std::max(area.y, canvas.rowsBegin()), end = std::min(area.y + area.h, canvas.rowsEnd());
+    for (int top = first; top < end; top += kBandRows) {
+        const int bottom = std::min(top + kBandRows, end);
         double x1 = 1e300, x2 = -1e300;
         for (auto [a, b] : segments) {
             // The part of the segment within the band's rows and the reach.
@@ -450,13 +500,16 @@ void Canvas::strokeFigures(std::span<const Figure> figures, const StrokeStyle& s
         return;
     if (strokeInBands(*this, figures, style, *area, margin, paint, clip, rop2))
         return;
-    Mask mask(*area);
+    const auto held = heldRows(*area, rowsBegin(), rowsEnd());
+    if (!held)
+        return;
+    Mask mask(*held);
     if (!mask.ok())
         return;
     applyStyle(mask.cr(), style);
     addStrokePath(mask.cr(), figures, *area, margin);
     cairo_stroke(mask.cr());
-    compositeMask(area->x, area->y, area->w, area->h, mask.data(), mask.stride(), paint, clip, rop2);
+    compositeMask(held->x, held->y, held->w, held->h, mask.data(), mask.stride(), paint, clip, rop2);
 }
 
 Region Canvas::figuresRegion(std::span<const Figure> figures, bool winding) const {
@@ -608,7 +661,7 @@ void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint&
                 const std::int64_t minor = minor0 + q;
                 const std::int64_t x = xMajor ? major0 + i * majorStep : minor;
                 const std::int64_t y = xMajor ? minor : major0 + i * majorStep;
-                if (x >= 0 && y >= 0 && x < width() && y < height())
+                if (x >= 0 && y >= rowsBegin() && x < width() && y < rowsEnd())
                     m_dib.row(static_cast<int>(y))[x] = solid;
                 q += stepQ;
                 r += stepR;
@@ -627,7 +680,7 @@ void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint&
             const std::int64_t minor = xMajor ? a.y + roundDiv(i * dy, n) : a.x + roundDiv(i * dx, n);
             const std::int64_t x = xMajor ? major0 + i * majorStep : minor;
             const std::int64_t y = xMajor ? minor : major0 + i * majorStep;
-            if (x < 0 || y < 0 || x >= width() || y >= height())
+            if (x < 0 || y < rowsBegin() || x >= width() || y >= rowsEnd())
                 continue;
             const int xi = static_cast<int>(x), yi = static_cast<int>(y);
             if (clip != nullptr && !clip->contains(xi, yi))
@@ -644,7 +697,7 @@ void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint&
 }
 
 void Canvas::fillRegion(const Region& region, const Paint& paint, const Region* clip, int rop2) {
-    Region visible = region.intersected(Region::fromRect(0, 0, width(), height()));
+    Region visible = region.intersected(Region::fromRect(0, rowsBegin(), width(), rowsEnd()));
     if (clip != nullptr)
         visible = visible.intersected(*clip);
     const bool solidCopy = paint.kind == Paint::Kind::Solid && rop2 == 13;
@@ -665,7 +718,7 @@ void Canvas::fillRegion(const Region& region, const Paint& paint, const Region* 
 }
 
 void Canvas::setPixel(int x, int y, std::uint32_t pixel, const Region* clip, int rop2) {
-    if (x < 0 || y < 0 || x >= width() || y >= height())
+    if (x < 0 || y < rowsBegin() || x >= width() || y >= rowsEnd())
         return;
     if (clip != nullptr && !clip->contains(x, y))
         return;

@@ -59,6 +59,9 @@ public:
 
     int width() const { return m_dib.width(); }
     int height() const { return m_dib.height(); }
+    // The rows the bitmap holds: all of them, or a band's.
+    int rowsBegin() const { return m_dib.firstRow(); }
+    int rowsEnd() const { return m_dib.endRow(); }
     DibSection& dib() { return m_dib; }
 
     // `clip` limits every operation; nullptr means the whole bitmap.

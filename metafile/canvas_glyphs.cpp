@@ -211,10 +211,13 @@ int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* cl
         ax2 = std::min(ax2, b->right);
         ay2 = std::min(ay2, b->bottom);
     }
-    if (ax1 >= ax2 || ay1 >= ay2 || em > 20000)
+    if (ax1 >= ax2 || ay1 >= ay2 || em > 20000 || ay2 <= rowsBegin() || ay1 >= rowsEnd())
         return missing;
+    // A band draws in a mask of its own rows (cairo cuts the glyphs at the
+    // band's edges as it cuts them at a strip's).
+    const int top = std::max(ay1, rowsBegin()), bottom = std::min(ay2, rowsEnd());
     std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(
-        cairo_image_surface_create(CAIRO_FORMAT_A8, ax2 - ax1, ay2 - ay1));
+        cairo_image_surface_create(CAIRO_FORMAT_A8, ax2 - ax1, bottom - top));
     std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(surface.get()));
     if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS)
         return missing;
@@ -229,7 +232,7 @@ int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* cl
         if (fromFallback[i] || p.x < ax1 - margin || p.x > ax2 + margin || p.y < ay1 - margin ||
             p.y > ay2 + margin)
             continue;
-        glyphs.push_back({ids[i], p.x - ax1, p.y - ay1});
+        glyphs.push_back({ids[i], p.x - ax1, p.y - top});
     }
     cairo_show_glyphs(cr.get(), glyphs.data(), static_cast<int>(glyphs.size()));
     for (const auto& [family, indices] : fallback) {
@@ -248,7 +251,7 @@ int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* cl
             if (otherIds[k] == 0 || p.x < ax1 - margin || p.x > ax2 + margin || p.y < ay1 - margin ||
                 p.y > ay2 + margin)
                 continue;
-            more.push_back({otherIds[k], p.x - ax1, p.y - ay1});
+            more.push_back({otherIds[k], p.x - ax1, p.y - top});
         }
         cairo_set_scaled_font(cr.get(), other.get());
         cairo_show_glyphs(cr.get(), more.data(), static_cast<int>(more.size()));
@@ -257,7 +260,7 @@ int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* cl
     font.reset();
     lock.unlock();
     cairo_surface_flush(surface.get());
-    compositeMask(ax1, ay1, ax2 - ax1, ay2 - ay1, cairo_image_surface_get_data(surface.get()),
+    compositeMask(ax1, top, ax2 - ax1, bottom - top, cairo_image_surface_get_data(surface.get()),
                   cairo_image_surface_get_stride(surface.get()), paint, clip, rop2);
     return missing;
 }

@@ -121,8 +121,11 @@ void Canvas::drawText(const TextStyle& style, std::string_view utf8, double x, d
         x2 = std::min(x2, b->right);
         y2 = std::min(y2, b->bottom);
     }
-    if (x1 >= x2 || y1 >= y2)
+    if (x1 >= x2 || y1 >= y2 || y2 <= rowsBegin() || y1 >= rowsEnd())
         return;
+    // A band draws in a mask of its own rows.
+    y1 = std::max(y1, rowsBegin());
+    y2 = std::min(y2, rowsEnd());
     std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(
         cairo_image_surface_create(CAIRO_FORMAT_A8, x2 - x1, y2 - y1));
     std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(surface.get()));

@@ -63,6 +63,17 @@ std::optional<Box> deviceBox(PointD a, PointD b, PointD c, PointD d, int width, 
     return Box{int(x1), int(y1), int(x2), int(y2)};
 }
 
+// The part of a box in the rows the canvas holds (a band's rows).
+std::optional<Box> heldRows(std::optional<Box> box, const Canvas& canvas) {
+    if (!box)
+        return box;
+    box->y1 = std::max(box->y1, canvas.rowsBegin());
+    box->y2 = std::min(box->y2, canvas.rowsEnd());
+    if (box->y1 >= box->y2)
+        return std::nullopt;
+    return box;
+}
+
 // The mean of the source pixels in the footprint centred on (sx, sy).
 std::uint32_t averageFootprint(const Image32& src, double sx, double sy, double footX, double footY) {
     const int x1 = std::max(0, static_cast<int>(std::floor(sx - footX / 2 + 0.5)));
@@ -98,7 +109,7 @@ void Dc::drawImage(const ImageDraw& draw) {
         return;
     const PointD p3{p0.x + ex.x + ey.x, p0.y + ex.y + ey.y};
     const Region* clip = effectiveClip();
-    const auto box = deviceBox(p0, px, py, p3, m_canvas.width(), m_canvas.height(), clip);
+    const auto box = heldRows(deviceBox(p0, px, py, p3, m_canvas.width(), m_canvas.height(), clip), m_canvas);
     if (!box)
         return;
     const Image32* src = draw.source;
@@ -214,8 +225,8 @@ void Dc::gradientFill(std::span<const GradientVertex> vertices, std::span<const 
             const PointL da = toDevicePixel(a.point), db = toDevicePixel(b.point);
             const int x1 = std::max(0, std::min(da.x, db.x)),
                       x2 = std::min(m_canvas.width(), std::max(da.x, db.x));
-            const int y1 = std::max(0, std::min(da.y, db.y)),
-                      y2 = std::min(m_canvas.height(), std::max(da.y, db.y));
+            const int y1 = std::max(m_canvas.rowsBegin(), std::min(da.y, db.y)),
+                      y2 = std::min(m_canvas.rowsEnd(), std::max(da.y, db.y));
             const bool horizontal = mode == 0;
             const double from = horizontal ? da.x : da.y, to = horizontal ? db.x : db.y;
             for (int y = y1; y < y2; ++y) {
@@ -240,7 +251,8 @@ void Dc::gradientFill(std::span<const GradientVertex> vertices, std::span<const 
         const double det = (p[1].y - p[2].y) * (p[0].x - p[2].x) + (p[2].x - p[1].x) * (p[0].y - p[2].y);
         if (std::fabs(det) < 1e-9)
             continue;
-        const auto box = deviceBox(p[0], p[1], p[2], p[2], m_canvas.width(), m_canvas.height(), clip);
+        const auto box =
+            heldRows(deviceBox(p[0], p[1], p[2], p[2], m_canvas.width(), m_canvas.height(), clip), m_canvas);
         if (!box)
             continue;
         for (int y = box->y1; y < box->y2; ++y) {

@@ -19,16 +19,23 @@ std::optional<DibSection> DibSection::create(int width, int height) {
 }
 
 bool DibSection::reshape(int width, int height) {
-    if (width <= 0 || height <= 0 || std::int64_t{width} * height > kMaxPixels) {
+    return reshapeBand(width, height, 0, height);
+}
+
+bool DibSection::reshapeBand(int width, int rows, int first, int height) {
+    if (width <= 0 || rows <= 0 || std::int64_t{width} * rows > kMaxPixels || first < 0 || height < rows ||
+        first > height - rows) {
         return false;
     }
     try {
-        m_pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+        m_pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(rows));
     } catch (const std::bad_alloc&) {
         return false;
     }
     m_width = width;
     m_height = height;
+    m_first = first;
+    m_rows = rows;
     return true;
 }
 

@@ -20,12 +20,17 @@ public:
     static std::optional<DibSection> create(int width, int height);
 
     int width() const { return m_width; }
+    // The picture's height. A band (reshapeBand) holds only the rows
+    // [firstRow(), endRow()) of it; a whole bitmap holds them all.
     int height() const { return m_height; }
+    int firstRow() const { return m_first; }
+    int endRow() const { return m_first + m_rows; }
+    // Row y of the picture; only rows the bitmap holds.
     std::uint32_t* row(int y) {
-        return m_pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width);
+        return m_pixels.data() + static_cast<std::size_t>(y - m_first) * static_cast<std::size_t>(m_width);
     }
     const std::uint32_t* row(int y) const {
-        return m_pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width);
+        return m_pixels.data() + static_cast<std::size_t>(y - m_first) * static_cast<std::size_t>(m_width);
     }
     std::uint32_t pixel(int x, int y) const { return row(y)[x]; }
     std::span<std::uint32_t> pixels() { return m_pixels; }
@@ -41,11 +46,17 @@ public:
     // cleared: the caller paints every one. False, the bitmap unchanged,
     // for a size that create refuses or when memory runs out.
     bool reshape(int width, int height);
+    // The same for a band: `rows` rows from row `first` of a picture
+    // `height` rows tall, which draws as the whole picture draws, its rows
+    // kept and the others let go.
+    bool reshapeBand(int width, int rows, int first, int height);
 
 private:
-    DibSection(int width, int height) : m_width(width), m_height(height) {}
+    DibSection(int width, int height) : m_width(width), m_height(height), m_rows(height) {}
     int m_width = 0;
     int m_height = 0;
+    int m_first = 0;
+    int m_rows = 0;
     std::vector<std::uint32_t> m_pixels;
 };
 

@@ -99,7 +99,8 @@ void fillStrip(metafile::Dc& dc, const metafile::RectL& page, std::uint32_t colo
     metafile::DibSection& dib = dc.canvas().dib();
     if (page.left <= 0 && page.top <= 0 && page.right >= dib.width() && page.bottom >= dib.height() &&
         dc.effectiveClip() == nullptr && dc.transform() == metafile::Matrix{}) {
-        metafile::fillPixels(dib.row(0), dib.pixels().size(), metafile::pixelOf(colorRef) & 0x00FFFFFFu);
+        metafile::fillPixels(dib.pixels().data(), dib.pixels().size(),
+                             metafile::pixelOf(colorRef) & 0x00FFFFFFu);
         return;
     }
     metafile::Brush fill;

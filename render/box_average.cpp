@@ -62,6 +62,28 @@ std::optional<Divider> dividerFor(int area) {
     return std::nullopt;
 }
 
+// The one colour of `pixels` pixels in each of N rows, if they have one
+// (each row compared as a whole: a loop the compiler turns into vector code;
+// the first differing row ends the look).
+template <int N>
+std::optional<std::uint32_t> uniformColour(const std::uint8_t* top, std::ptrdiff_t strideBytes,
+                                           std::size_t pixels) {
+    std::uint32_t colour;
+    std::memcpy(&colour, top, sizeof colour);
+    for (int dy = 0; dy < N; ++dy) {
+        const std::uint8_t* row = top + dy * strideBytes;
+        std::uint32_t differs = 0;
+        for (std::size_t i = 0; i < pixels; ++i) {
+            std::uint32_t p;
+            std::memcpy(&p, row + i * 4, sizeof p);
+            differs |= p ^ colour;
+        }
+        if (differs != 0)
+            return std::nullopt;
+    }
+    return colour;
+}
+
 // One output row from N rows of the strip, a chunk of output pixels at a
 // time so that the chunk's sums stay in the first-level cache: the N rows
 // summed byte by byte, then N neighbouring pixels' lanes, then each lane
@@ -79,6 +101,12 @@ void reduceRow(const std::uint8_t* first, std::ptrdiff_t strideBytes, long long 
         const long long count = std::min(kChunk, columns - x0);
         const std::size_t bytes = static_cast<std::size_t>(count) * N * 4;
         const std::uint8_t* top = first + x0 * N * 4;
+        // Most of a page is paper: a block of one colour averages to that
+        // colour, with no sums to make.
+        if (const auto colour = uniformColour<N>(top, strideBytes, static_cast<std::size_t>(count) * N)) {
+            std::fill_n(out + x0, count, *colour & 0x00FFFFFFu);
+            continue;
+        }
         for (std::size_t i = 0; i < bytes; ++i) column[i] = top[i];
         for (int dy = 1; dy < N; ++dy) {
             const std::uint8_t* __restrict row = top + dy * strideBytes;

@@ -49,7 +49,8 @@ void drawDateStamp(metafile::Dc& dc, const metafile::RectL& page, const std::str
     metafile::DibSection& strip = dc.canvas().dib();
     const int top = page.top;  // the page's first row in strip rows
     const int width = std::min(kBoxWidth, std::min(strip.width() - page.left, page.right - page.left));
-    const int firstRow = std::max(0, top), lastRow = std::min(strip.height(), top + kBoxHeight);
+    const int firstRow = std::max(strip.firstRow(), top),
+              lastRow = std::min(strip.endRow(), top + kBoxHeight);
     if (page.left < 0 || width <= 0 || firstRow >= lastRow)
         return;  // the stamp is not in this strip
     auto large = metafile::DibSection::create(width * kScale, kBoxHeight * kScale);

@@ -120,15 +120,14 @@ std::string PageRenderer::stampText(const metafile::Metafile* page) const {
                : std::string();
 }
 
-metafile::DibSection* StripWorkspace::surface(int width, int height) {
-    if (m_surface) {
-        if (!m_surface->reshape(width, height))
-            return nullptr;
-    } else {
-        m_surface = metafile::DibSection::create(width, height);
+metafile::DibSection* StripWorkspace::band(int width, int rows, int first, int height) {
+    if (!m_surface) {
+        m_surface = metafile::DibSection::create(width, rows);
         if (!m_surface)
             return nullptr;
     }
+    if (!m_surface->reshapeBand(width, rows, first, height))
+        return nullptr;
     return &*m_surface;
 }
 
@@ -152,29 +151,43 @@ bool PageRenderer::renderStrip(const PageLayout& layout, int i, const metafile::
     out.count = 0;
     if (height < 1)
         return true;  // the rows divided evenly
-    metafile::DibSection* strip = workspace.surface(static_cast<int>(columns * n), static_cast<int>(height));
-    if (strip == nullptr)
-        return false;
-    metafile::Dc dc(*strip);
-    const metafile::RectL rect{0, static_cast<std::int32_t>(-offset), static_cast<std::int32_t>(columns * n),
-                               static_cast<std::int32_t>(rows * n - offset)};
-    drawBackground(s, dc, rect, static_cast<int>(offset), -1, -1, -1);
-    if (page != nullptr) {
-        auto played = metafile::playMetafile(*page, dc, rect);
-        if (report != nullptr)
-            *report = std::move(played);
-    } else {
-        dc.setBkMode(metafile::gdi::OPAQUE);
-        dc.drawText("This format not supported!", rect,
-                    metafile::gdi::DT_CENTER | metafile::gdi::DT_VCENTER | metafile::gdi::DT_SINGLELINE);
-    }
-    if (!stamp.empty())
-        drawDateStamp(dc, rect, stamp, s.RenderOptions.KodAntialias);
-    // The reduction: the N x N box average, truncated, of each block.
     out.count = height / n;
     out.pixels.resize(static_cast<std::size_t>(out.count * columns));
-    boxAverage(strip->row(0), strip->width(), static_cast<int>(out.count * n), n, columns, out.pixels.data(),
-               static_cast<std::ptrdiff_t>(columns), workspace.sums());
+    // The strip is drawn in bands small enough to stay in the processor's
+    // cache from the first fill to the average. Each band draws the whole
+    // strip's picture (the page played again, shapes cut as for the whole
+    // strip) and keeps only its own rows, so the rows are the same for any
+    // band height.
+    const long long rowBytes = columns * n * n * 4;  // one output row's supersampled pixels
+    const long long bandOutputRows =
+        std::clamp<long long>(bandBytes / std::max<long long>(rowBytes, 1), 1, out.count);
+    const metafile::RectL rect{0, static_cast<std::int32_t>(-offset), static_cast<std::int32_t>(columns * n),
+                               static_cast<std::int32_t>(rows * n - offset)};
+    for (long long done = 0; done < out.count; done += bandOutputRows) {
+        const long long bandRows = std::min(bandOutputRows, out.count - done);
+        metafile::DibSection* band =
+            workspace.band(static_cast<int>(columns * n), static_cast<int>(bandRows * n),
+                           static_cast<int>(done * n), static_cast<int>(height));
+        if (band == nullptr)
+            return false;
+        metafile::Dc dc(*band);
+        drawBackground(s, dc, rect, static_cast<int>(offset), -1, -1, -1);
+        if (page != nullptr) {
+            auto played = metafile::playMetafile(*page, dc, rect);
+            if (report != nullptr && done == 0)
+                *report = std::move(played);
+        } else {
+            dc.setBkMode(metafile::gdi::OPAQUE);
+            dc.drawText("This format not supported!", rect,
+                        metafile::gdi::DT_CENTER | metafile::gdi::DT_VCENTER | metafile::gdi::DT_SINGLELINE);
+        }
+        if (!stamp.empty())
+            drawDateStamp(dc, rect, stamp, s.RenderOptions.KodAntialias);
+        // The reduction: the N x N box average, truncated, of each block.
+        boxAverage(band->pixels().data(), band->width(), static_cast<int>(bandRows * n), n, columns,
+                   out.pixels.data() + done * columns, static_cast<std::ptrdiff_t>(columns),
+                   workspace.sums());
+    }
     return true;
 }
 

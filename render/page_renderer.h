@@ -64,10 +64,10 @@ struct StripRows {
 // neither is allocated, cleared and faulted in again for every strip.
 class StripWorkspace {
 public:
-    // The surface made width x height, its pixels left as they were (every
-    // strip paints its background over all of them); nullptr when memory
-    // for it cannot be had.
-    metafile::DibSection* surface(int width, int height);
+    // Rows [first, first + rows) of a picture width x height (a band of a
+    // strip), its pixels left as they were (every band paints its background
+    // over all of them); nullptr when memory for it cannot be had.
+    metafile::DibSection* band(int width, int rows, int first, int height);
     std::vector<std::uint16_t>& sums() { return m_sums; }
 
 private:
@@ -87,6 +87,10 @@ public:
     // The threads renderPage draws a page's strips on; 0 (the default) is
     // one a processor. The image is the same whatever the number.
     int stripThreads = 0;
+    // The most bytes of supersampled pixels a strip draws at once: a strip
+    // larger than this is drawn in bands of whole output rows, each small
+    // enough to stay in the cache (the rows do not depend on it).
+    long long bandBytes = 8ll << 20;
 
     Magick::Image renderPage(double dpi, const metafile::Metafile* page);
 

@@ -471,19 +471,27 @@ TEST_F(ConvertTest, TheProgressBarCountsPagesAndMakesWayForMessages) {
 // A strip whose drawing surface cannot be made fails its page with a clear
 // error, on one thread and on several; nothing is written.
 TEST_F(ConvertTest, AStripTooLargeToDrawFailsThePage) {
-    // 400,000 x 1,000 pixels at 96 dpi: allowed as a page, but its
-    // supersampled strips (800,000 x 400) exceed the drawing surface's cap.
-    const auto wide = page("wide.emf", 10'583'333, 26'458, 1);
+    // 1,000,000 x 100 pixels at 96 dpi, 20 x 20 supersampled: allowed as a
+    // page, but one output row's band (20,000,000 x 20) exceeds the drawing
+    // surface's cap.
+    const auto widest = page("widest.emf", 26'458'333, 2'646, 1);
     for (const char* jobs : {"1", "2"}) {
         const std::string out = (dir / (std::string("out") + jobs)).string();
         const auto result =
-            convert({"-j", jobs, "--antialias", "2", "-o", out, wide.string()}, kAlwaysStream);
+            convert({"-j", jobs, "--antialias", "20", "-o", out, widest.string()}, kAlwaysStream);
         EXPECT_EQ(result.status, kSomeFailed) << jobs;
-        EXPECT_NE(result.err.find("wide.emf: not enough memory for a strip"), std::string::npos)
+        EXPECT_NE(result.err.find("widest.emf: not enough memory for a strip"), std::string::npos)
             << result.err;
-        EXPECT_FALSE(fs::exists(fs::path(out) / "wide.png")) << jobs;
+        EXPECT_FALSE(fs::exists(fs::path(out) / "widest.png")) << jobs;
         EXPECT_TRUE(fs::is_empty(out)) << "no temporary file left behind";
     }
+    // 400,000 x 1,000 pixels, 2 x 2: a strip (800,000 x 400) is past the cap,
+    // but it is drawn in bands of a few rows that are not.
+    const auto wide = page("wide.emf", 10'583'333, 26'458, 1);
+    const auto banded =
+        convert({"--antialias", "2", "-o", (dir / "banded").string(), wide.string()}, kAlwaysStream);
+    EXPECT_EQ(banded.status, kAllWritten) << banded.err;
+    EXPECT_TRUE(fs::exists(dir / "banded" / "wide.png"));
     // As one image it is past the image library's limits: said, not aborted.
     const auto whole = convert({"-o", (dir / "whole").string(), wide.string()}, kNeverStream);
     EXPECT_EQ(whole.status, kSomeFailed);

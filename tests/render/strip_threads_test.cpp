@@ -7,11 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <vector>
 
 #include "app/session.h"
 #include "metafile/emf_writer.h"
+#include "metafile/metafile.h"
 #include "render/bitmap.h"
 #include "render/box_average.h"
 #include "tests/support/recording_ui.h"
@@ -218,6 +221,127 @@ TEST(BoxAverage, TruncatedMeanOfEveryBlockForEveryFactor) {
         std::vector<std::uint32_t> out(static_cast<std::size_t>(columns));
         boxAverage(in.data(), columns * n, n, n, columns, out.data(), columns, scratch);
         EXPECT_TRUE(out == plainAverage(in, columns, n, n)) << "factor " << n;
+    }
+}
+
+// Paper with a pixel of ink here and there: blocks of one colour take their
+// colour (the top byte cleared), and a single pixel anywhere in a run of
+// paper, first or last, in the first row of its blocks or the last, still
+// counts.
+TEST(BoxAverage, PaperWithSinglePixelsOfInk) {
+    std::vector<std::uint16_t> scratch;
+    const struct {
+        const char* where;
+        int row;          // of the N rows
+        long long pixel;  // supersampled column
+    } inks[] = {
+        {"none", -1, 0},
+        {"first pixel of the first row", 0, 0},
+        {"last pixel of the last row", -2, -1},
+        {"last row, middle of the second run", -2, 64 * 20 + 5},
+        {"first row, last block", 0, -2},
+    };
+    for (const int n : {2, 3, 5, 7, 10}) {
+        const long long columns = 150;  // runs of 64, 64 and 22 output pixels
+        const long long width = columns * n;
+        for (const auto& ink : inks) {
+            for (const std::uint32_t paper : {0xFFFFFFFFu, 0x00FFFFCCu, 0x80102030u}) {
+                std::vector<std::uint32_t> in(static_cast<std::size_t>(width * n), paper);
+                if (ink.row != -1) {
+                    const long long y = ink.row == -2 ? n - 1 : ink.row;
+                    const long long x = ink.pixel < 0 ? width + ink.pixel : std::min(ink.pixel, width - 1);
+                    in[static_cast<std::size_t>(y * width + x)] = 0x00000000u;
+                }
+                std::vector<std::uint32_t> out(static_cast<std::size_t>(columns), 0xDEADBEEFu);
+                boxAverage(in.data(), width, n, n, columns, out.data(), columns, scratch);
+                EXPECT_TRUE(out == plainAverage(in, columns, n, n))
+                    << "factor " << n << ", " << ink.where << ", paper " << std::hex << paper;
+            }
+        }
+    }
+}
+
+// A strip drawn in bands of any height, down to one output row, gives the
+// rows of the strip drawn at once: shapes, text and the hatch cross the
+// bands' edges as they cross the strips'.
+TEST(StripBands, AnyBandHeightGivesTheRowsOfTheWholeStrip) {
+    const auto page = busyPage();
+    for (const bool hatch : {false, true}) {
+        Fixture f(7, hatch);
+        const auto layout = f.renderer.layoutPage(60, &page);
+        ASSERT_TRUE(layout);
+        const long long rowBytes = layout->columns * 7 * 7 * 4;
+        std::vector<StripRows> whole(static_cast<std::size_t>(layout->plan.strips));
+        f.renderer.bandBytes = 1ll << 40;
+        for (int i = 0; i < layout->plan.strips; ++i)
+            ASSERT_TRUE(f.renderer.renderStrip(*layout, i, &page, "1.2.2026 3:04",
+                                               whole[static_cast<std::size_t>(i)]));
+        for (const long long bytes : {1ll, rowBytes, 3 * rowBytes + 1, 7 * rowBytes}) {
+            f.renderer.bandBytes = bytes;
+            StripWorkspace kept;
+            for (int i = 0; i < layout->plan.strips; ++i) {
+                StripRows banded;
+                ASSERT_TRUE(f.renderer.renderStrip(*layout, i, &page, "1.2.2026 3:04", banded, kept));
+                const StripRows& w = whole[static_cast<std::size_t>(i)];
+                EXPECT_EQ(banded.first, w.first);
+                ASSERT_EQ(banded.count, w.count);
+                EXPECT_TRUE(banded.pixels == w.pixels) << "strip " << i << ", bands of " << bytes / rowBytes
+                                                       << " rows" << (hatch ? ", hatched" : "");
+            }
+        }
+    }
+}
+
+// Pages of other programs, with what a shape test leaves out: images
+// stretched and blitted, gradients, pattern and mono brushes, clip regions
+// and paths, text; at factor 5, whose strips begin at rows that are no
+// multiple of a brush pattern's eight. Shapes, images and backgrounds are
+// the strip's to the pixel. Text may differ at a band's edge as it differs
+// at a strip's: cairo places a glyph cut by its mask's edge by another
+// rounding, which moves a few subsamples of a glyph's edge.
+TEST(StripBands, CorpusPagesInBandsAreTheirStrips) {
+    const std::filesystem::path corpus = std::filesystem::path(SCRIVLET_SHARED_DIR) / "corpus" / "emf";
+    if (!std::filesystem::exists(corpus))
+        GTEST_SKIP() << "no corpus at " << corpus;
+    const char* pages[] = {
+        "libemf2svg/test-040.emf",     "libemf2svg/test-185.emf",   "libemf2svg/test-100.emf",
+        "libemf2svg/test-042.emf",     "libemf2svg/test-186.emf",   "libemf2svg/test-165.emf",
+        "office/lo-core_tdf39894.emf", "office/poi_nested_wmf.emf", "docpages/lo74_chernigovka_17459_p02.emf",
+    };
+    for (const char* name : pages) {
+        const auto page = metafile::Metafile::fromFile(corpus / name);
+        ASSERT_TRUE(page) << name;
+        for (const int factor : {5, 7}) {
+            Fixture f(factor, false);
+            const auto layout = f.renderer.layoutPage(factor == 5 ? 50 : 36, &*page);
+            ASSERT_TRUE(layout) << name;
+            const long long rowBytes = layout->columns * factor * factor * 4;
+            StripWorkspace whole, banded;
+            long long pixels = 0, differing = 0;
+            int worst = 0;
+            for (int i = 0; i < layout->plan.strips; ++i) {
+                StripRows a, b;
+                f.renderer.bandBytes = 1ll << 40;
+                ASSERT_TRUE(f.renderer.renderStrip(*layout, i, &*page, std::string(), a, whole));
+                f.renderer.bandBytes = 3 * rowBytes;
+                ASSERT_TRUE(f.renderer.renderStrip(*layout, i, &*page, std::string(), b, banded));
+                ASSERT_EQ(a.pixels.size(), b.pixels.size());
+                pixels += static_cast<long long>(a.pixels.size());
+                for (std::size_t k = 0; k < a.pixels.size(); ++k) {
+                    if (a.pixels[k] == b.pixels[k])
+                        continue;
+                    ++differing;
+                    for (int c = 0; c < 24; c += 8) {
+                        const int d = std::abs(static_cast<int>((a.pixels[k] >> c) & 0xFF) -
+                                               static_cast<int>((b.pixels[k] >> c) & 0xFF));
+                        worst = std::max(worst, d);
+                    }
+                }
+            }
+            // At most one pixel in ten thousand, by at most three subsamples.
+            EXPECT_LE(differing * 10000, pixels) << name << " factor " << factor << ": " << differing;
+            EXPECT_LE(worst, 3 * 255 / (factor * factor) + 1) << name << " factor " << factor;
+        }
     }
 }
 
