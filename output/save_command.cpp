@@ -132,16 +132,26 @@ std::vector<std::string> runImageWriter(WriterServices& s, const RunSnapshot& sn
 
 void SaveCommands::saveTo() {
     WriterServices& s = m_services;
-    app::SaveDialogRequest request;
-    request.types = imageTypes();
-    request.initialType = static_cast<int>(currentFormatCode(s.session.CurrentFormat));
-    request.initialName = proposedBaseName(s.session.macroExchange.DocumentName);
-    request.initialFolder = s.store.readString(platform::RegRoot::CurrentUser, "SavePath").value_or("");
-    const app::SaveDialogResult result = s.ui.showSaveDialog(request);
-    if (!result.ok || result.type < 1 || result.type > 5)
-        return;
-    s.takeChosenPath(result.path, {".jpg", ".gif", ".png", ".bmp", ".tif"});
-    const auto chosen = static_cast<app::FormatCode>(result.type);
+    app::FormatCode chosen = app::FormatCode::JPG;
+    std::string path;
+    while (true) {
+        app::SaveDialogRequest request;
+        request.types = imageTypes();
+        request.initialType = static_cast<int>(currentFormatCode(s.session.CurrentFormat));
+        request.initialName = proposedBaseName(s.session.macroExchange.DocumentName);
+        request.initialFolder = s.store.readString(platform::RegRoot::CurrentUser, "SavePath").value_or("");
+        const app::SaveDialogResult result = s.ui.showSaveDialog(request);
+        if (!result.ok || result.type < 1 || result.type > 5)
+            return;
+        s.takeChosenPath(result.path, {".jpg", ".gif", ".png", ".bmp", ".tif"});
+        chosen = static_cast<app::FormatCode>(result.type);
+        path = platform::joinPath(s.SaveFolder, s.BaseName) +
+               std::string(formats()[static_cast<std::size_t>(chosen) - 1].extension);
+        // The dialog asked about the name as typed; a name that gained its
+        // extension here is asked about now (No: the dialog again).
+        if (path == result.path || s.mayReplace(path))
+            break;
+    }
     if (chosen != currentFormatCode(s.session.CurrentFormat)) {
         // In memory only: the stored flags stay.
         {
@@ -159,8 +169,6 @@ void SaveCommands::saveTo() {
     const auto image = s.session.CurrentImage.load();
     if (!image)
         return;
-    const std::string path = platform::joinPath(s.SaveFolder, s.BaseName) +
-                             std::string(formats()[static_cast<std::size_t>(chosen) - 1].extension);
     if (const auto failure = writePageFile(*image, path))
         stopMessage(s.ui, writeFailureMessage(path, *failure));
 }

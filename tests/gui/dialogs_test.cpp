@@ -457,6 +457,35 @@ TEST_F(DialogWindowTest, TipOfTheDayCyclesAndStoresTheStartupChoice) {
     EXPECT_EQ(dword("lvStartHelpCheck"), 1);
 }
 
+// Escape and the window's close box end Tip of the Day without "Close"'s
+// steps: the tip index stays and the startup choice is not written.
+TEST_F(DialogWindowTest, TipOfTheDayLeftOtherwiseWritesNothing) {
+    start();
+    store->writeDword(RegRoot::CurrentUser, "lvNumTipOfTheDay", 3);
+    store->writeDword(RegRoot::CurrentUser, "lvStartHelpCheck", 0);
+    const std::function<void(wxDialog&)> ways[] = {
+        [](wxDialog& d) {
+            wxKeyEvent escape(wxEVT_CHAR_HOOK);
+            escape.m_keyCode = WXK_ESCAPE;
+            escape.SetEventObject(&d);
+            d.ProcessWindowEvent(escape);
+        },
+        [](wxDialog& d) { d.Close(); },
+    };
+    for (const auto& leave : ways) {
+        bool ended = false;
+        dialogActions.push_back([&](wxDialog& d) {
+            toggle(d, ui::tips::kShowAtStartup);
+            leave(d);
+            ended = !d.IsModal();
+        });
+        program->commands().tipOfTheDay();
+        EXPECT_TRUE(ended) << "the dialog ended";
+        EXPECT_EQ(dword("lvNumTipOfTheDay"), 3);
+        EXPECT_EQ(dword("lvStartHelpCheck"), 0) << "the box was unticked, but not by Close";
+    }
+}
+
 // Each of the six tips, shown in turn by "Next Tip", ends above the bottom of
 // its box: the last rows of the box hold only the box's colour.
 TEST_F(DialogWindowTest, EveryTipFitsItsBox) {

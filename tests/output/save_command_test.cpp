@@ -279,5 +279,44 @@ TEST_F(SaveTest, SaveToWritesTheCurrentPageInTheChosenFormat) {
     EXPECT_EQ(store.readDword(RegRoot::CurrentUser, "PNG_Default"), -1) << "the flags are not written";
 }
 
+// Save to... with a name typed without its extension: the file that name
+// becomes is asked about before it is replaced (the dialog only saw the
+// name as typed); No shows the dialog again and leaves the file alone.
+TEST_F(SaveTest, SaveToAsksBeforeReplacingTheFileANameBecomes) {
+    use(app::FormatCode::JPG);
+    capture({"0001.emf"});
+    fs::create_directories(dir / "out");
+    const fs::path existing = dir / "out" / "Report0001.jpg";
+    testing_support::writeFile(existing, "old");
+    const struct {
+        const char* typed;
+        MessageAnswer answer;
+        bool asked, replaced;
+    } rows[] = {
+        {"Report0001", MessageAnswer::No, true, false},
+        {"Report0001", MessageAnswer::Yes, true, true},
+        {"Report0001.jpg", MessageAnswer::No, false, true},  // the dialog asked about this one
+        {"Other", MessageAnswer::No, false, false},          // nothing there yet
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.typed);
+        testing_support::writeFile(existing, "old");
+        ui.clear();
+        ui.scriptSaveDialog(chosen(dir / "out" / row.typed, 1));
+        if (row.asked) {
+            ui.scriptAnswers({row.answer});
+            if (row.answer == MessageAnswer::No)
+                ui.scriptSaveDialog(app::SaveDialogResult{});  // then Cancel
+        }
+        commands.saveTo();
+        const auto asked = ui.messages();
+        ASSERT_EQ(asked.size(), row.asked ? 1u : 0u);
+        if (row.asked) {
+            EXPECT_EQ(asked[0].text, existing.string() + " already exists. Replace?");
+        }
+        EXPECT_EQ(testing_support::readFile(existing) != "old", row.replaced);
+    }
+}
+
 }  // namespace
 }  // namespace output

@@ -82,6 +82,16 @@ public:
             EndModal(wxID_OK);
         });
         row->Add(close);
+        // Escape and the window's close box leave without "Close"'s steps:
+        // the tip stays and nothing is written.
+        SetEscapeId(wxID_NONE);
+        Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+            if (event.GetKeyCode() == WXK_ESCAPE)
+                EndModal(wxID_CANCEL);
+            else
+                event.Skip();
+        });
+        Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { EndModal(wxID_CANCEL); });
         top->Add(row, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 12);
         SetSizer(top);
         Layout();
