@@ -2,12 +2,15 @@
 // ids, keys, clicks and pointer moves posted to the real windows, with the
 // state and the pixels read back.
 
+#include <spawn.h>
+#include <sys/wait.h>
 #include <wx/accel.h>
 #include <wx/display.h>
 #include <wx/menu.h>
 #include <wx/uiaction.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <set>
 
@@ -18,6 +21,8 @@
 #include "tests/gui/other_window.h"
 #include "tests/gui/window_fixture.h"
 #include "tests/support/run_program.h"
+
+extern char** environ;
 
 namespace gui_test {
 namespace {
@@ -585,6 +590,69 @@ TEST_F(MainWindowTest, DraggingTheStripsThumbScrollsTheThumbnails) {
     sim.MouseMove(strip->ClientToScreen(grip));
     pumpFor(0.15);
     EXPECT_EQ(program->view().stripY, released) << "a move after letting go does not scroll";
+}
+
+// A later instance's close request reaches a window whose message box or
+// popup menu is open: the box ends with a closed window's answer, the menu
+// with no choice, and the window closes after them (not never, not under
+// them).
+TEST_F(MainWindowTest, ACloseRequestEndsAnOpenMessageBoxOrPopupMenu) {
+    const struct {
+        const char* what;
+        bool box;  // else the Help popup
+    } rows[] = {{"message box", true}, {"Help popup", false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        startProgram({"quick"});
+        program->port().answerHook = nullptr;  // the real box
+        bool requested = false;
+        wxTheApp->CallAfter([&] {
+            requested = true;
+            ui::MainProgram::signalCloseRequest();
+        });
+        if (row.box) {
+            const auto answer =
+                program->port().showMessage("Proceed?", "Quillo Scrivlet Message", app::MessageButtons::YesNo,
+                                            app::MessageIcon::Question);
+            EXPECT_EQ(answer, app::MessageAnswer::No) << "a closed window's answer";
+        } else {
+            frame()->clickButton(3, frame()->button(3), wxPoint(20, 16));  // returns once it has ended
+        }
+        EXPECT_TRUE(requested) << "asked while it was open";
+        ASSERT_TRUE(pumpUntil([this] { return program->closed(); }, 5)) << "closed after it";
+        closeProgram();
+        reopen();
+    }
+}
+
+// An earlier instance that stays past the bound still owns the work folder
+// (it empties it as it ends): the new one says so and captures nothing.
+TEST_F(MainWindowTest, AnEarlierInstanceThatStaysIsNotCapturedOver) {
+    const auto temp = folders->systemTempFolder();
+    ASSERT_TRUE(temp);
+    const fs::path file = *temp / "Scrivlet.instance";
+    const std::string script = "trap '' TERM; exec flock -o '" + file.string() + "' sleep 30";
+    std::string sh = "/bin/sh", c = "-c", body = script;
+    char* argv[] = {sh.data(), c.data(), body.data(), nullptr};
+    pid_t holder = -1;
+    ASSERT_EQ(::posix_spawn(&holder, "/bin/sh", nullptr, nullptr, argv, environ), 0);
+    pumpFor(0.5);  // the lock taken
+    std::ofstream(file) << holder << "\n";
+    program = std::make_unique<ui::MainProgram>(
+        ui::WindowedStart{*session, *store, *registry, *folders, [] { return fnSLPrnRefresh(); },
+                          [](const fs::path&, const std::string&) {}});
+    program->instanceBound = std::chrono::milliseconds(400);
+    program->port().answerHook = [this](const std::string& text, const std::string&, app::MessageButtons,
+                                        app::MessageIcon) {
+        messages.push_back(text);
+        return app::MessageAnswer::Ok;
+    };
+    EXPECT_FALSE(program->start({"quick"}));
+    EXPECT_EQ(messages, std::vector<std::string>{ui::kEarlierStaysMessage});
+    EXPECT_EQ(program->frame(), nullptr) << "no window";
+    program.reset();
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ app::SaveDialogResult WxUiPort::runSaveDialog(const app::SaveDialogRequest& requ
     if (fileDialogHook) {
         answer = fileDialogHook(dialog, checks);
     } else if (!answerHook) {  // tests without a file answer: Cancel
-        answer = showModal(dialog, true);
+        answer = showModal(dialog);
         checks.path = dialog.GetPath().utf8_string();
         checks.type = dialog.GetFilterIndex() + 1;
     }
@@ -92,7 +92,7 @@ std::optional<std::uint32_t> WxUiPort::chooseColour(wxWindow* parent, std::uint3
     data.SetChooseFull(true);
     data.SetColour(wxColour(static_cast<unsigned long>(initial & 0xFFFFFF)));
     wxColourDialog dialog(parent, &data);
-    if (showModal(dialog, true) != wxID_OK)
+    if (showModal(dialog) != wxID_OK)
         return std::nullopt;
     return static_cast<std::uint32_t>(dialog.GetColourData().GetColour().GetRGB()) & 0xFFFFFF;
 }

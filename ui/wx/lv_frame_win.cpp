@@ -366,7 +366,7 @@ void lvFrameWin::clickButton(int index, lvStartButton* owner, const wxPoint& at)
         if (index == 2)
             m_commands->leaveDemonstrationForOptions();
         const auto menu = buildPopup(index == 2 ? Popup::Options : Popup::Help);
-        owner->PopupMenu(menu.get(), at);
+        m_port.showPopup(*owner, *menu, at);
         return;
     }
     m_commands->clickButton(index);

@@ -151,6 +151,7 @@ public:
     std::function<void(const app::WindowPlacement&)> onDestroyed;
 
     PageView* pageView() const { return m_view; }
+    WxUiPort& port() { return m_port; }
     ThumbnailStrip* strip() const { return m_strip; }
     lvStartButton* button(int index) const { return m_buttons.at(static_cast<std::size_t>(index)); }
     const MainLayout& layout() const { return m_layout; }

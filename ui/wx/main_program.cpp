@@ -106,9 +106,15 @@ bool MainProgram::start(const std::vector<std::string>& arguments) {
         m_instance = std::make_unique<app::SingleInstance>(*temp / "Scrivlet.instance");
         const auto claim = m_instance->claim(instanceBound);
         m_earlierClosed = claim.earlierFound;
-        if (claim.earlierFound && !claim.earlierEnded)
+        if (claim.earlierFound && !claim.earlierEnded) {
+            // It still owns the work folder and empties it when it ends: pages
+            // captured now would be lost. The print job stays in the queue.
             std::fprintf(stderr, "Scrivlet: the earlier instance (process %d) did not close in time\n",
                          static_cast<int>(claim.earlierPid));
+            m_port.showMessage(kEarlierStaysMessage, app::kMessageCaption, app::MessageButtons::Ok,
+                               app::MessageIcon::Warning);
+            return false;
+        }
     }
     // 4. The settings.
     store.loadSettings(session);
@@ -204,7 +210,7 @@ void MainProgram::pollCloseRequest() {
         g_closeSignalled = 0;
         m_closePending = true;
     }
-    if (m_closePending && !m_port.modalRunning())
+    if (m_closePending)
         requestClose();
 }
 

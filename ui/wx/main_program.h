@@ -38,6 +38,10 @@ class FormatService;
 
 namespace ui {
 
+inline constexpr const char* kEarlierStaysMessage =
+    "The Scrivlet window that is open did not close. Close it, then start Scrivlet again: the document "
+    "stays in the print queue until then.";
+
 class lvFrameWin;
 class MainCommands;
 class WxDialogs;

@@ -13,6 +13,7 @@
 #include "render/magick.h"
 #include "render/page_renderer.h"
 #include "ui/wx/lv_frame_win.h"
+#include "ui/wx/wx_ui_port.h"
 
 namespace ui {
 namespace {
@@ -202,7 +203,7 @@ void PageView::onMotion(wxMouseEvent& event) {
 void PageView::onRightDown(wxMouseEvent& event) {
     // Popup 1 of menu 135 at the press point, the page view its owner.
     const auto menu = m_frame->buildPopup(Popup::RClick);
-    PopupMenu(menu.get(), event.GetPosition());
+    m_frame->port().showPopup(*this, *menu, event.GetPosition());
 }
 
 void PageView::onMenu(wxCommandEvent& event) {

@@ -1,11 +1,16 @@
 #include "ui/wx/wx_ui_port.h"
 
+#include <dlfcn.h>
 #include <wx/app.h>
 #include <wx/dialog.h>
 #include <wx/gauge.h>
+#include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
 #include <wx/window.h>
+
+// After the message boxes of the base classes it derives from.
+#include <wx/generic/msgdlgg.h>
 
 #include <memory>
 #include <optional>
@@ -171,13 +176,17 @@ app::MessageAnswer WxUiPort::showMessage(const std::string& text, const std::str
                 *answer = answerHook(text, caption, buttons, icon);
                 return;
             }
-            wxMessageDialog box(m_windows.main, wxString::FromUTF8(text), wxString::FromUTF8(caption),
-                                styleOf(buttons, icon));
+            // The toolkit's own box (a dialog of ours, not the desktop's), so
+            // that a close request can end it.
+            wxGenericMessageDialog box(m_windows.main, wxString::FromUTF8(text), wxString::FromUTF8(caption),
+                                       styleOf(buttons, icon));
             if (buttons == MessageButtons::RetryCancel)
                 box.SetOKCancelLabels("&Retry", "Cancel");
             if (buttons == MessageButtons::AbortRetryIgnore)
                 box.SetYesNoCancelLabels("&Abort", "&Retry", "&Ignore");
-            *answer = answerOf(buttons, showModal(box, false));
+            bool ended = false;
+            const int result = showModal(box, &ended);
+            *answer = ended ? closedAnswer(buttons) : answerOf(buttons, result);
         },
         true);
     return *answer;
@@ -284,20 +293,40 @@ app::SaveDialogResult WxUiPort::showSaveDialog(const app::SaveDialogRequest& req
 int WxUiPort::runModal(wxDialog& dialog) {
     if (dialogShown)
         dialog.CallAfter([this, &dialog] { dialogShown(dialog); });
-    return showModal(dialog, true);
+    return showModal(dialog);
 }
 
-int WxUiPort::showModal(wxDialog& dialog, bool endable) {
-    m_modals.emplace_back(&dialog, endable);
+int WxUiPort::showModal(wxDialog& dialog, bool* ended) {
+    m_modals.push_back({&dialog, ended});
     const int answer = dialog.ShowModal();
-    std::erase_if(m_modals, [&](const auto& modal) { return modal.first == &dialog; });
+    std::erase_if(m_modals, [&](const Modal& modal) { return modal.dialog == &dialog; });
     return answer;
+}
+
+void WxUiPort::showPopup(wxWindow& owner, wxMenu& menu, const wxPoint& at) {
+    m_popups.push_back(&menu);
+    owner.PopupMenu(&menu, at);
+    std::erase(m_popups, &menu);
 }
 
 void WxUiPort::endModals() {
     for (auto it = m_modals.rbegin(); it != m_modals.rend(); ++it) {
-        if (it->second && it->first->IsModal())
-            it->first->EndModal(wxID_CANCEL);
+        if (!it->dialog->IsModal())
+            continue;
+        if (it->ended != nullptr)
+            *it->ended = true;
+        it->dialog->EndModal(wxID_CANCEL);
+    }
+    // A popup menu runs the toolkit's own loop until the menu is taken
+    // down; the toolkit's call for that has no wrapper, so it is looked up
+    // in the toolkit's library, which the process has loaded.
+    using Popdown = void (*)(void*);
+    static const auto popdown = reinterpret_cast<Popdown>(::dlsym(RTLD_DEFAULT, "gtk_menu_popdown"));
+    for (auto it = m_popups.rbegin(); it != m_popups.rend(); ++it) {
+#ifdef __WXGTK__
+        if (popdown != nullptr && (*it)->m_menu != nullptr)
+            popdown((*it)->m_menu);
+#endif
     }
 }
 

@@ -6,6 +6,8 @@
 // progress) do not. Once the window closes, waiting calls return the
 // default answer, so no thread waits for a window that is gone.
 
+#include <wx/gdicmn.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -20,6 +22,7 @@
 class wxWindow;
 class wxGauge;
 class wxDialog;
+class wxMenu;
 class wxFileDialog;
 
 namespace ui {
@@ -69,11 +72,15 @@ public:
     // Runs `dialog` modally and tells dialogShown.
     int runModal(wxDialog& dialog);
     // Modal windows of the program running now (dialogs, choosers, message
-    // boxes). A close request must not destroy the main window under them:
-    // endModals cancels those that can be cancelled (the program's dialogs
-    // and the choosers); a message box waits for its answer.
-    bool modalRunning() const { return !m_modals.empty(); }
+    // boxes, popup menus). A close request must not destroy the main window
+    // under them: endModals ends them all, the dialogs and choosers as
+    // Cancel, a message box with the answer of a closed window, a popup
+    // menu with no choice; the window closes once they have returned.
+    bool modalRunning() const { return !m_modals.empty() || !m_popups.empty(); }
     void endModals();
+    // Shows `menu` at `at` of `owner` as a popup, known to endModals while
+    // it runs.
+    void showPopup(wxWindow& owner, wxMenu& menu, const wxPoint& at);
     // The system colour picker, fully opened, with `initial` (COLORREF)
     // preselected; the colour chosen, none on Cancel.
     std::optional<std::uint32_t> chooseColour(wxWindow* parent, std::uint32_t initial);
@@ -114,9 +121,9 @@ public:
     void onInterfaceThread(std::function<void()> task, bool wait);
 
 private:
-    // Shows `dialog` modally, known to endModals while it runs (`endable`:
-    // whether a close request may cancel it).
-    int showModal(wxDialog& dialog, bool endable);
+    // Shows `dialog` modally, known to endModals while it runs; true in
+    // `ended` when endModals ended it.
+    int showModal(wxDialog& dialog, bool* ended = nullptr);
     wxWindow* windowOf(app::UiWindow window) const;
     app::SaveDialogResult runSaveDialog(const app::SaveDialogRequest& request);
 
@@ -127,7 +134,12 @@ private:
     std::condition_variable m_done;
     bool m_closing = false;
     app::UiRect m_rects[3] = {};
-    std::vector<std::pair<wxDialog*, bool>> m_modals;  // innermost last; bool: endable
+    struct Modal {
+        wxDialog* dialog;
+        bool* ended;
+    };
+    std::vector<Modal> m_modals;    // innermost last
+    std::vector<wxMenu*> m_popups;  // innermost last
 };
 
 }  // namespace ui
