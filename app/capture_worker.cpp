@@ -87,9 +87,13 @@ int CaptureWorker::run() {
     if (acquisition.findCapturePrinter() && readDocumentName(m_ctx.store, m_ctx.folders, s.macroExchange)) {
         acquisition.captureSpoolJobs("Microsoft Word - " + s.macroExchange.DocumentName);
     }
-    acquisition.deleteQueuedJobs();
-    if (m_ctx.refreshPrinter)
-        m_ctx.refreshPrinter();
+    // Pages that could not be written: the jobs stay queued on the paused
+    // printer, to be captured again once the folder can be used.
+    if (!acquisition.pagesUnwritten()) {
+        acquisition.deleteQueuedJobs();
+        if (m_ctx.refreshPrinter)
+            m_ctx.refreshPrinter();
+    }
     listFolder(work);
     return 0;
 }

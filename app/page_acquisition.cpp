@@ -207,6 +207,13 @@ void PageAcquisition::reportCut(const fs::path& spoolFile, const CutResult& resu
     // A damaged or cut-short spool file is said, not passed over in silence.
     if (!result.problem.empty())
         std::fprintf(stderr, "Spool file %s: %s.\n", spoolFile.c_str(), result.problem.c_str());
+    if (result.unwritten && !m_pagesUnwritten) {
+        m_pagesUnwritten = true;
+        m_ui.showMessage("The pages could not be written to the work folder:\n" + result.problem +
+                             "\nThe document stays in the print queue; start Scrivlet again once the "
+                             "folder can be written.",
+                         kMessageCaption, MessageButtons::Ok, MessageIcon::Error);
+    }
 }
 
 void PageAcquisition::deleteQueuedJobs() {

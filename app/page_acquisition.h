@@ -60,6 +60,10 @@ public:
     std::string findSpoolFileByTime(const std::filesystem::path& folder);
     bool cutEmfPages(const std::filesystem::path& spoolFile, std::uint32_t job);
     void deleteQueuedJobs();
+    // A page could not be written to the work folder (said to the user):
+    // the jobs must stay queued and the printer paused, or the document is
+    // lost.
+    bool pagesUnwritten() const { return m_pagesUnwritten; }
     PrinterInventory collectPrinterInventory();
 
     // lvSLPrnMacro.ini: "Local AppData"\Scrivlet, or c:\ when that folder
@@ -77,6 +81,7 @@ private:
     const platform::PlatformFolders& m_folders;
     platform::Spooler& m_spooler;
     UserInterfacePort& m_ui;
+    bool m_pagesUnwritten = false;
 };
 
 }  // namespace app

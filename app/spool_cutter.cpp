@@ -61,15 +61,20 @@ std::string bytesText(std::uint64_t n) {
 }
 
 // Copies one page record of `size` bytes, whose first bytes are `head`, from
-// the reader to `file`. Empty on success, else the reason.
+// the reader to `file`. Empty on success, else the reason; `unwritten` when
+// the file could not be written (not when the spool file ran short).
 std::string copyPage(SpoolReader& reader, std::span<const std::byte> head, std::uint64_t size,
-                     const fs::path& file) {
+                     const fs::path& file, bool& unwritten) {
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0)
+    if (fd < 0) {
+        unwritten = true;
         return "cannot write " + file.string() + ": " + std::strerror(errno);
+    }
     std::string problem;
-    if (!writeAll(fd, head))
+    if (!writeAll(fd, head)) {
         problem = std::strerror(errno);
+        unwritten = true;
+    }
     std::array<std::byte, kCopyPiece> piece;
     for (std::uint64_t left = size - head.size(); problem.empty() && left > 0;) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, piece.size()));
@@ -78,12 +83,16 @@ std::string copyPage(SpoolReader& reader, std::span<const std::byte> head, std::
             problem = "the file ended inside a page";
             break;
         }
-        if (!writeAll(fd, std::span(piece).first(got)))
+        if (!writeAll(fd, std::span(piece).first(got))) {
             problem = std::strerror(errno);
+            unwritten = true;
+        }
         left -= got;
     }
-    if (::close(fd) != 0 && problem.empty())
+    if (::close(fd) != 0 && problem.empty()) {
         problem = std::strerror(errno);
+        unwritten = true;
+    }
     if (!problem.empty()) {
         ::unlink(file.c_str());
         return "cannot write " + file.string() + ": " + problem;
@@ -170,7 +179,7 @@ CutResult cutEmfPages(const fs::path& spoolFile, std::uint32_t job, const fs::pa
             break;
         }
         const fs::path file = workFolder / pageFileName(job, ++page);
-        result.problem = copyPage(reader, headBytes, size, file);
+        result.problem = copyPage(reader, headBytes, size, file, result.unwritten);
         if (!result.problem.empty())
             break;
         result.pages.push_back(file);

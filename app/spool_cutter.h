@@ -28,6 +28,9 @@ struct CutResult {
     // past the end of the file, an impossible page), the page limit, or a page
     // file that could not be written. Empty when the file was read to its end.
     std::string problem;
+    // A page file could not be written (the work folder cannot be used):
+    // the job's pages are not all in the folder.
+    bool unwritten = false;
 };
 
 // Cuts the EMF page records (type 12) of an EMF spool file into page files

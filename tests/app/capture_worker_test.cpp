@@ -109,6 +109,28 @@ TEST_F(CaptureWorkerTest, SpoolRouteCutsListsAndRestoresThePrinter) {
     EXPECT_TRUE(fs::is_empty(work())) << "page files are deleted once listed";
 }
 
+// A work folder that cannot be written: said, and the document kept in the
+// paused queue rather than deleted with no page captured.
+TEST_F(CaptureWorkerTest, PagesThatCannotBeWrittenLeaveTheJobQueued) {
+    addPrinter("Capture");
+    spooler->setDefaultPrinter("Capture");
+    store.writeString(platform::RegRoot::CurrentUser, "CurDocName", "Report.doc");
+    const std::vector<std::vector<std::byte>> pages = {page(10), page(20)};
+    spooler->submitJob("Capture", "Microsoft Word - Report.doc",
+                       writeEmfSpool(u"Microsoft Word - Report.doc", pages));
+    fs::remove_all(work());
+    testing_support::writeFile(work(), "a file where the folder should be");
+    run();
+    EXPECT_EQ(session.PageList.count(), 0);
+    EXPECT_EQ(spooler->jobs("Capture").size(), 1u) << "the document stays queued";
+    EXPECT_EQ(refreshes, 0) << "the printer stays paused";
+    const auto shown = ui.messages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text.rfind("The pages could not be written to the work folder:", 0), 0u)
+        << shown[0].text;
+    EXPECT_EQ(shown[0].icon, MessageIcon::Error);
+}
+
 TEST_F(CaptureWorkerTest, NoSpoolFileOffersTheDemonstrationThroughTheMainProgram) {
     addPrinter("Capture");
     spooler->setDefaultPrinter("Capture");
