@@ -307,6 +307,13 @@ TEST_F(MainWindowTest, ScrollKeysMoveTheViewAndTheStrip) {
     EXPECT_EQ(view.viewY, 0);
     pressKey(0, WXK_DOWN);
     EXPECT_EQ(view.stripY, std::max(0, std::min(50, frame()->strip()->scrollMax())));
+    // Where both bars meet, the bars' blue (not the page beneath).
+    ASSERT_TRUE(view.hBar) << "the page is wider than the view";
+    frame()->pageView()->Refresh();
+    pumpFor(0.2);
+    const wxImage shot = grab(frame()->pageView());
+    EXPECT_TRUE(pixelIs(shot, shot.GetWidth() - 6, shot.GetHeight() - 6, 0, 0, 255));
+    EXPECT_TRUE(pixelIs(shot, shot.GetWidth() - 1, shot.GetHeight() - 1, 0, 0, 255));
 }
 
 // From Word to the window: the Word side prints three corpus pages to the

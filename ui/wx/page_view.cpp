@@ -124,6 +124,14 @@ void PageView::onPaint(wxPaintEvent&) {
     const wxSize client = GetClientSize();
     m_vBar.paint(dc, client, m_hBar.shown());
     m_hBar.paint(dc, client, m_vBar.shown());
+    if (m_vBar.shown() && m_hBar.shown()) {
+        // The square where the two bars meet belongs to neither: the bars'
+        // blue, not the page under it.
+        constexpr int k = FlatScrollBar::kWidth;
+        dc.SetPen(*wxTRANSPARENT_PEN);
+        dc.SetBrush(wxBrush(rgb(0, 0, 255)));
+        dc.DrawRectangle(client.x - k, client.y - k, k, k);
+    }
     if (image) {
         ++m_imagePaints;
         m_lastPaintMs =
