@@ -238,6 +238,22 @@ TEST_F(PrinterSupportTest, RestoreFollowsTheRegistryOrTheFile) {
     EXPECT_FALSE(spooler->printer("Shared")->status & platform::PRINTER_STATUS_PAUSED);
 }
 
+TEST_F(PrinterSupportTest, TheRefreshLeavesThePortOfALocalPrinterAsItFindsIt) {
+    addPrinter("Capture", false);
+    useMacroPrinter("Capture on LPT1:");
+    support->setting();
+    ASSERT_EQ(reg("CurWordPrnAttributeNetwork"), 0);
+    // The printer moved to another port while it was paused.
+    auto p = *spooler->printer("Capture");
+    p.port = "USB001";
+    spooler->setPrinter(p);
+    makeSupport();
+    support->refresh();
+    EXPECT_EQ(spooler->printer("Capture")->port, "USB001") << "only a port the setting changed is put back";
+    EXPECT_FALSE(spooler->printer("Capture")->status & platform::PRINTER_STATUS_PAUSED);
+    EXPECT_EQ(reg("CurWordPrnAttributeNetwork"), 100);
+}
+
 TEST_F(PrinterSupportTest, Windows9xRestoreFollowsTheRegistryWhenTheFileForgot) {
     usePlatform(platform::WindowsPlatform::Win9x);
     makeSupport();
@@ -277,6 +293,19 @@ TEST_F(PrinterSupportTest, AShortLocalAppDataPutsTheFilesOnDriveC) {
     support->setting();
     EXPECT_TRUE(spooler->printer("Capture")->status & platform::PRINTER_STATUS_PAUSED);
     EXPECT_EQ(readFile(folders.driveC() / "lvSLPrn.ini"), "0\n0\nLPT1:\nNT EMF 1.008\n0\n0\n");
+}
+
+// The macro's printer file and the state file share a folder, made when
+// it is missing, also on drive C.
+TEST_F(PrinterSupportTest, TheFolderOfTheFilesIsMadeWhenMissing) {
+    ASSERT_TRUE(store.writeUserKeyString(platform::kShellFoldersKey, platform::kLocalAppDataValue, "c:\\"));
+    std::filesystem::remove_all(folders.driveC());
+    addPrinter("Capture", false);
+    spooler->setDefaultPrinter("Capture");
+    support->setting();
+    EXPECT_TRUE(spooler->printer("Capture")->status & platform::PRINTER_STATUS_PAUSED);
+    EXPECT_EQ(readFile(folders.driveC() / "lvSLPrn.ini"), "0\n0\nLPT1:\nNT EMF 1.008\n0\n0\n");
+    for (const auto& m : messages) EXPECT_NE(m.first, "Create lvSLPrn.ini Error!");
 }
 
 TEST_F(PrinterSupportTest, AnAutostartEntryThatCannotBeWrittenIsReported) {
