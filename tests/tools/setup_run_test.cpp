@@ -78,6 +78,40 @@ TEST_F(SetupTest, AnEarlierPrinterAndDefaultAreKept) {
 }
 
 // Every failure makes the run fail and says why.
+// The tools read text values of either string type, up to their NUL, and
+// nothing else.
+TEST_F(SetupTest, TextValuesAreReadOfEitherStringType) {
+    const char* key = "Software\\Quillo\\Scrivlet";
+    auto handle = registry.createKey(RegRoot::CurrentUser, key, RegAccess::Write);
+    ASSERT_TRUE(handle);
+    ASSERT_EQ(handle->setValue(platform::RegValue::string("plain", "C:\\Scrivlet")),
+              platform::RegStatus::Success);
+    ASSERT_EQ(handle->setValue(
+                  platform::RegValue::string("expand", "%ProgramFiles%\\S", platform::RegType::ExpandSz)),
+              platform::RegStatus::Success);
+    ASSERT_EQ(handle->setValue(platform::RegValue::dword("number", 7)), platform::RegStatus::Success);
+    platform::RegValue cut = platform::RegValue::string("cut", "");
+    cut.data.clear();
+    for (const char c : std::string("ab\0cd\0", 6)) cut.data.push_back(static_cast<std::byte>(c));
+    ASSERT_EQ(handle->setValue(cut), platform::RegStatus::Success);
+    struct Case {
+        const char* key;
+        const char* name;
+        std::optional<std::string> text;
+    };
+    const Case cases[] = {
+        {key, "plain", "C:\\Scrivlet"}, {key, "expand", "%ProgramFiles%\\S"},
+        {key, "number", std::nullopt},  {key, "cut", "ab"},
+        {key, "absent", std::nullopt},  {"Software\\Nobody", "plain", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(readText(registry, RegRoot::CurrentUser, c.key, c.name), c.text) << c.name;
+    EXPECT_TRUE(writeText(registry, RegRoot::CurrentUser, key, "written", "text"));
+    EXPECT_EQ(readText(registry, RegRoot::CurrentUser, key, "written"), "text");
+    EXPECT_FALSE(writeText(registry, RegRoot::CurrentUser, "Software\\Nobody", "written", "text"))
+        << "a key that does not exist is not made";
+}
+
 TEST_F(SetupTest, FailuresAreSaidAndFailTheRun) {
     struct Case {
         const char* label;

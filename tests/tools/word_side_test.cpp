@@ -457,6 +457,17 @@ TEST_F(WordSideTest, BadInputIsRefusedBeforeAnythingIsQueued) {
     EXPECT_FALSE(paused(kCapture));
 }
 
+TEST_F(WordSideTest, APrinterFileThatCannotBeWrittenStopsBeforeThePrinterIsTouched) {
+    setup();
+    const fs::path macro = dir / "data" / "Scrivlet" / "lvSLPrnMacro.ini";
+    fs::create_directories(macro);  // a folder where the file goes
+    const auto r = word("spool", {"--start", (dir / "absent").string(), page(1)});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write " + macro.string()), std::string::npos) << r.err;
+    EXPECT_TRUE(spooler->jobs(kCapture).empty());
+    EXPECT_FALSE(paused(kCapture));
+}
+
 TEST_F(WordSideTest, TheRefreshProgramRestoresAndTakesOnlyRefresh) {
     setup();
     ASSERT_EQ(word("spool", {"--start", (dir / "absent").string(), page(1)}).status, 0);
