@@ -22,6 +22,17 @@ std::vector<app::FileType> imageTypes() {
     return types;
 }
 
+// The save dialog for page images: the five formats, the current one
+// chosen, the document's name in the last folder saved to.
+app::SaveDialogRequest imageSaveRequest(WriterServices& s) {
+    app::SaveDialogRequest request;
+    request.types = imageTypes();
+    request.initialType = static_cast<int>(currentFormatCode(s.session.CurrentFormat));
+    request.initialName = proposedBaseName(s.session.macroExchange.DocumentName);
+    request.initialFolder = s.store.readString(platform::RegRoot::CurrentUser, "SavePath").value_or("");
+    return request;
+}
+
 void stopMessage(app::UserInterfacePort& ui, const std::string& text) {
     ui.showMessage(text, app::kMessageCaption, app::MessageButtons::Ok, app::MessageIcon::Error);
 }
@@ -34,11 +45,7 @@ void SaveCommands::save() {
         return;
     bool invokeOptions = s.session.options.SaveFile_Opt;
     while (true) {
-        app::SaveDialogRequest request;
-        request.types = imageTypes();
-        request.initialType = static_cast<int>(currentFormatCode(s.session.CurrentFormat));
-        request.initialName = proposedBaseName(s.session.macroExchange.DocumentName);
-        request.initialFolder = s.store.readString(platform::RegRoot::CurrentUser, "SavePath").value_or("");
+        app::SaveDialogRequest request = imageSaveRequest(s);
         request.checkBoxes = 1;
         request.invokeImageOptions = invokeOptions;
         const app::SaveDialogResult result = s.ui.showSaveDialog(request);
@@ -135,11 +142,7 @@ void SaveCommands::saveTo() {
     app::FormatCode chosen = app::FormatCode::JPG;
     std::string path;
     while (true) {
-        app::SaveDialogRequest request;
-        request.types = imageTypes();
-        request.initialType = static_cast<int>(currentFormatCode(s.session.CurrentFormat));
-        request.initialName = proposedBaseName(s.session.macroExchange.DocumentName);
-        request.initialFolder = s.store.readString(platform::RegRoot::CurrentUser, "SavePath").value_or("");
+        app::SaveDialogRequest request = imageSaveRequest(s);
         const app::SaveDialogResult result = s.ui.showSaveDialog(request);
         if (!result.ok || result.type < 1 || result.type > 5)
             return;
