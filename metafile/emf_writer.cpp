@@ -256,6 +256,9 @@ void EmfWriter::setBkColor(ColorRef color) {
 void EmfWriter::setTextColor(ColorRef color) {
     add(std::move(Record(EMR_SETTEXTCOLOR).u32(color)));
 }
+void EmfWriter::setStretchBltMode(int mode) {
+    add(std::move(Record(EMR_SETSTRETCHBLTMODE).u32(static_cast<std::uint32_t>(mode))));
+}
 void EmfWriter::setPolyFillMode(int mode) {
     add(std::move(Record(EMR_SETPOLYFILLMODE).u32(static_cast<std::uint32_t>(mode))));
 }

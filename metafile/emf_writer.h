@@ -50,6 +50,7 @@ public:
     void setBkColor(ColorRef color);
     void setTextColor(ColorRef color);
     void setPolyFillMode(int mode);
+    void setStretchBltMode(int mode);
     void setRop2(int rop2);
     void setArcDirection(int direction);
     void setMiterLimit(float limit);

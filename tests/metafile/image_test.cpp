@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "metafile/dc.h"
 #include "metafile/emf_writer.h"
 #include "metafile/player.h"
@@ -185,6 +187,74 @@ TEST(Images, HalftoneAveragesWhenReducing) {
         } else {
             EXPECT_TRUE(grey == 0 || grey == 255) << "nearest pixel";
         }
+    }
+}
+
+}  // namespace
+}  // namespace metafile
+
+namespace metafile {
+namespace {
+
+using namespace metafile::testing;
+
+// A picture whose neighbouring rows and columns differ a lot in every channel,
+// so a footprint one row or column too large or too small shows in the mean.
+Image32 busyPicture(int width, int height) {
+    Image32 img;
+    img.width = width;
+    img.height = height;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const auto r = static_cast<std::uint32_t>((x * 53 + y * 97) % 256);
+            const auto g = static_cast<std::uint32_t>((x * x * 7 + y * 31) % 256);
+            const auto b = static_cast<std::uint32_t>((x * y * 13 + y * 59 + x * 3) % 256);
+            img.pixels.push_back(0xFF000000u | r << 16 | g << 8 | b);
+        }
+    }
+    return img;
+}
+
+TEST(Images, HalftoneReductionThroughTheWriterIsTheMeanOfEachBlock) {
+    // A 24 x 24 picture reduced by whole factors, in one axis or both: each
+    // page pixel is the mean of the fx x fy block of the picture under it.
+    struct Case {
+        int fx, fy;
+    };
+    const Image32 picture = busyPicture(24, 24);
+    for (const Case c : {Case{3, 4}, Case{4, 3}, Case{1, 4}, Case{3, 1}, Case{2, 2}}) {
+        SCOPED_TRACE(::testing::Message() << "reduced " << c.fx << " x " << c.fy);
+        const int w = 24 / c.fx, h = 24 / c.fy, left = 10, top = 20;
+        EmfWriter writer({0, 0, 2540, 2540}, {1000, 1000}, {254, 254});
+        writer.setStretchBltMode(4);  // HALFTONE
+        writer.stretchDiBits({left, top, left + w, top + h}, picture);
+        auto mf = writer.toMetafile();
+        ASSERT_TRUE(mf) << mf.error().message;
+        auto dib = whiteBitmap(100, 100);
+        Dc dc(dib);
+        const auto report = playMetafile(*mf, dc, {0, 0, 100, 100});
+        EXPECT_TRUE(report.skipped.empty());
+        int wrong = 0;
+        for (int j = 0; j < h; ++j) {
+            for (int i = 0; i < w; ++i) {
+                for (int shift : {16, 8, 0}) {
+                    int sum = 0;
+                    for (int y = j * c.fy; y < (j + 1) * c.fy; ++y) {
+                        for (int x = i * c.fx; x < (i + 1) * c.fx; ++x)
+                            sum += static_cast<int>((picture.at(x, y) >> shift) & 0xFF);
+                    }
+                    const double mean = double(sum) / (c.fx * c.fy);
+                    const int got = static_cast<int>((at(dib, left + i, top + j) >> shift) & 0xFF);
+                    if (std::abs(got - mean) > 1 && ++wrong <= 3)
+                        ADD_FAILURE() << "pixel " << i << ", " << j << " channel at bit " << shift << ": "
+                                      << got << ", the block's mean is " << mean;
+                }
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(at(dib, left - 1, top), kWhite) << "nothing left of the picture";
+        EXPECT_EQ(at(dib, left + w, top + h - 1), kWhite) << "nothing right of the picture";
+        EXPECT_EQ(at(dib, left, top + h), kWhite) << "nothing below the picture";
     }
 }
 
