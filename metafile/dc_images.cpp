@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "metafile/dc.h"
 
@@ -74,12 +75,23 @@ std::optional<Box> heldRows(std::optional<Box> box, const Canvas& canvas) {
     return box;
 }
 
+// The source lines [first, last) whose centres fall in the footprint of
+// length `foot` centred on `s`; where none does (the axis is enlarged), the
+// line under `s`.
+std::pair<int, int> footprintLines(double s, double foot, int count) {
+    int first = static_cast<int>(std::floor(s - foot / 2 + 0.5));
+    int last = static_cast<int>(std::floor(s + foot / 2 + 0.5));
+    if (last <= first) {
+        first = static_cast<int>(std::floor(s));
+        last = first + 1;
+    }
+    return {std::max(0, first), std::min(count, last)};
+}
+
 // The mean of the source pixels in the footprint centred on (sx, sy).
 std::uint32_t averageFootprint(const Image32& src, double sx, double sy, double footX, double footY) {
-    const int x1 = std::max(0, static_cast<int>(std::floor(sx - footX / 2 + 0.5)));
-    const int y1 = std::max(0, static_cast<int>(std::floor(sy - footY / 2 + 0.5)));
-    const int x2 = std::min(src.width, std::max(x1 + 1, static_cast<int>(std::floor(sx + footX / 2 + 0.5))));
-    const int y2 = std::min(src.height, std::max(y1 + 1, static_cast<int>(std::floor(sy + footY / 2 + 0.5))));
+    const auto [x1, x2] = footprintLines(sx, footX, src.width);
+    const auto [y1, y2] = footprintLines(sy, footY, src.height);
     std::uint64_t a = 0, r = 0, g = 0, b = 0, n = 0;
     for (int y = y1; y < y2; ++y) {
         for (int x = x1; x < x2; ++x) {

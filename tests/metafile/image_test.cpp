@@ -260,3 +260,50 @@ TEST(Images, HalftoneReductionThroughTheWriterIsTheMeanOfEachBlock) {
 
 }  // namespace
 }  // namespace metafile
+
+namespace metafile {
+namespace {
+
+using namespace metafile::testing;
+
+TEST(Images, HalftoneKeepsTheLineUnderEachPixelInTheAxisThatIsEnlarged) {
+    // Reduced 3 times in one axis and enlarged 2 times in the other: along the
+    // enlarged axis each page pixel takes the picture line under its centre,
+    // as the plain stretch modes do; along the other it averages three.
+    const Image32 picture = busyPicture(24, 24);
+    for (const bool enlargedRows : {true, false}) {
+        SCOPED_TRACE(enlargedRows ? "rows enlarged" : "columns enlarged");
+        const int w = enlargedRows ? 8 : 48, h = enlargedRows ? 48 : 8, left = 10, top = 20;
+        EmfWriter writer({0, 0, 2540, 2540}, {1000, 1000}, {254, 254});
+        writer.setStretchBltMode(4);  // HALFTONE
+        writer.stretchDiBits({left, top, left + w, top + h}, picture);
+        auto mf = writer.toMetafile();
+        ASSERT_TRUE(mf) << mf.error().message;
+        auto dib = whiteBitmap(100, 100);
+        Dc dc(dib);
+        playMetafile(*mf, dc, {0, 0, 100, 100});
+        int wrong = 0;
+        for (int j = 0; j < h; ++j) {
+            for (int i = 0; i < w; ++i) {
+                const int line = (enlargedRows ? j : i) / 2;  // the centre (k + 0.5) / 2 lies in line k / 2
+                const int across = enlargedRows ? i : j;
+                for (int shift : {16, 8, 0}) {
+                    int sum = 0;
+                    for (int k = 3 * across; k < 3 * across + 3; ++k) {
+                        const std::uint32_t p = enlargedRows ? picture.at(k, line) : picture.at(line, k);
+                        sum += static_cast<int>((p >> shift) & 0xFF);
+                    }
+                    const double mean = sum / 3.0;
+                    const int got = static_cast<int>((at(dib, left + i, top + j) >> shift) & 0xFF);
+                    if (std::abs(got - mean) > 1 && ++wrong <= 3)
+                        ADD_FAILURE() << "pixel " << i << ", " << j << " channel at bit " << shift << ": "
+                                      << got << ", expected " << mean;
+                }
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
+}  // namespace
+}  // namespace metafile
