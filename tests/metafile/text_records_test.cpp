@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -177,6 +178,52 @@ TEST(PolyTextOut, MoreRunsClaimedThanPresentStopsAtTheEnd) {
     const auto report = playMetafile(*mf, dc, {0, 0, 400, 200});
     EXPECT_EQ(report.malformed.count(emf::EMR_POLYTEXTOUTW), 1u);
     EXPECT_GT(countColour(page, kBlack), 20) << "the run that is there is drawn";
+}
+
+// A font's face name is UTF-16 in the record: a surrogate pair is one
+// character, a lone surrogate is the replacement character, and the name
+// ends at its first NUL.
+TEST(FontFaceNames, SurrogatePairsAreOneCharacterAndLoneOnesAreReplaced) {
+    struct Case {
+        std::u16string face;
+        std::string utf8;
+    };
+    const Case cases[] = {
+        {u"Arial", "Arial"},
+        {u"Ab\xD835\xDCD0", "Ab\xF0\x9D\x93\x90"},  // U+1D4D0
+        {u"\xDBFF\xDFFFz", "\xF4\x8F\xBF\xBFz"},    // U+10FFFF
+        {u"\xD835x", "\xEF\xBF\xBDx"},
+        {u"x\xDCD0", "x\xEF\xBF\xBD"},
+        {u"Ab\0cd", "Ab"},
+    };
+    const std::string placeholder(12, '@');
+    for (const Case& c : cases) {
+        EmfWriter w({0, 0, 10160, 5080}, {1000, 1000}, {254, 254});
+        LogFont f;
+        f.height = -30;
+        f.faceName = placeholder;
+        w.selectObject(w.createFont(f));
+        w.extTextOut({10, 10}, u"A");
+        auto bytes = w.finish();
+        // The placeholder's UTF-16 units in the font record, replaced.
+        std::vector<std::byte> pattern;
+        for (char ch : placeholder) pattern.insert(pattern.end(), {std::byte(ch), std::byte{0}});
+        const auto where = std::search(bytes.begin(), bytes.end(), pattern.begin(), pattern.end());
+        ASSERT_NE(where, bytes.end());
+        ASSERT_LE(c.face.size(), placeholder.size());
+        for (std::size_t i = 0; i < placeholder.size(); ++i) {
+            const char16_t unit = i < c.face.size() ? c.face[i] : 0;
+            where[static_cast<std::ptrdiff_t>(2 * i)] = std::byte(unit & 0xFF);
+            where[static_cast<std::ptrdiff_t>(2 * i + 1)] = std::byte(unit >> 8);
+        }
+        auto mf = Metafile::fromBytes(std::move(bytes));
+        ASSERT_TRUE(mf.hasValue());
+        auto page = whiteBitmap(400, 200);
+        Dc dc(page);
+        const auto report = playMetafile(*mf, dc, {0, 0, 400, 200});
+        ASSERT_EQ(report.fonts.size(), 1u);
+        EXPECT_EQ(report.fonts.begin()->first, c.utf8) << "case " << &c - cases;
+    }
 }
 
 }  // namespace
