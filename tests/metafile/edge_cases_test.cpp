@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "metafile/dc.h"
+#include "metafile/dib_section.h"
 #include "metafile/metafile.h"
 #include "metafile/player.h"
 #include "tests/metafile/emf_fixture.h"
@@ -281,6 +283,45 @@ TEST(EngineEdges, ABezierThatEndsWhereItStartsIsDrawnAsItsLoop) {
     // Its farthest points: x 65 at t = 1/2, y 46.5 near t = 0.7.
     EXPECT_NEAR(ink.right, 66, 1) << "the loop reaches towards its control points";
     EXPECT_NEAR(ink.bottom, 47, 1);
+}
+
+// Bitmaps over the pixel limit are refused before any memory is taken (a
+// bitmap of exactly the limit takes a gigabyte and is not tried here); a
+// band lies within its picture.
+TEST(EngineEdges, BitmapsAndBandsUpToThePixelLimitAreMadeAndNoLarger) {
+    constexpr int kSide = 1 << 14;  // kSide x kSide is the limit
+    static_assert(std::int64_t{kSide} * kSide == DibSection::kMaxPixels);
+    struct Band {
+        int width, rows, first, height;
+        bool made;
+    };
+    const Band bands[] = {
+        {100, 10, 0, 10, true},
+        {100, 10, 90, 100, true},
+        {100, 10, 91, 100, false},  // runs past the picture's end
+        {100, 10, -1, 100, false},
+        {100, 0, 0, 100, false},
+        {0, 10, 0, 10, false},
+        {kSide, kSide + 1, 0, kSide + 1, false},  // one row over the limit
+        {kSide + 1, kSide, 0, kSide, false},
+    };
+    auto dib = DibSection::create(4, 4);
+    ASSERT_TRUE(dib);
+    for (const Band& b : bands) {
+        const int before = dib->width();
+        EXPECT_EQ(dib->reshapeBand(b.width, b.rows, b.first, b.height), b.made)
+            << b.width << " x " << b.rows << " from row " << b.first << " of " << b.height;
+        if (b.made) {
+            EXPECT_EQ(dib->firstRow(), b.first);
+            EXPECT_EQ(dib->endRow(), b.first + b.rows);
+            EXPECT_EQ(dib->pixels().size(),
+                      static_cast<std::size_t>(b.width) * static_cast<std::size_t>(b.rows));
+        } else {
+            EXPECT_EQ(dib->width(), before) << "a refused band leaves the bitmap as it was";
+        }
+    }
+    EXPECT_FALSE(DibSection::create(kSide, kSide + 1));
+    EXPECT_FALSE(DibSection::create(0, 1));
 }
 
 }  // namespace

@@ -456,6 +456,33 @@ TEST(DrawText, APositiveHeightIsTheCell) {
     EXPECT_NEAR(inkHeight(80) / inkHeight(-80), 0.895, 0.03);
 }
 
+// The vertical placements of a single line: its cell (the face's ascent
+// and descent, 0.905 and 0.212 of the em for Arial) at the box's top, centred
+// in it, or at its bottom. The ink of "H" ends on the baseline.
+TEST(DrawText, VerticalPlacementPutsTheLineCellInTheBox) {
+    constexpr double kEm = 100, kAscent = 0.905 * kEm, kDescent = 0.212 * kEm;
+    const RectL box{10, 50, 290, 350};
+    struct Case {
+        unsigned format;
+        double baseline;
+    };
+    const Case cases[] = {
+        {gdi::DT_TOP, box.top + kAscent},
+        {gdi::DT_VCENTER, (box.top + box.bottom - kAscent - kDescent) / 2 + kAscent},
+        {gdi::DT_BOTTOM, box.bottom - kDescent},
+    };
+    for (const Case& c : cases) {
+        auto dib = whiteBitmap(300, 400);
+        Dc dc(dib);
+        dc.setFont(arial(-static_cast<int>(kEm)));
+        dc.setBkMode(gdi::TRANSPARENT);
+        dc.drawText("H", box, c.format | gdi::DT_SINGLELINE);
+        const RectL ink = inkBounds(dib);
+        EXPECT_NEAR(ink.bottom, c.baseline, 2) << "format " << c.format;
+        EXPECT_GT(ink.height(), 0.6 * kEm) << "the whole H, format " << c.format;
+    }
+}
+
 TEST(FontFaces, WindowsFacesResolveToTheirMetricTwins) {
     struct Case {
         const char* face;
