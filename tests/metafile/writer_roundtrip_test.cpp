@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <string>
 #include <vector>
 
 #include "metafile/emf_records.h"
@@ -54,6 +56,34 @@ TEST(WriterRoundTrip, HeaderCarriesFrameBoundsCountsAndDescription) {
     EXPECT_EQ(*h.szlMicrometers, (SizeL{254000, 254000}));
     EXPECT_EQ(mf->records().back().type, emf::EMR_EOF);
     EXPECT_TRUE(mf->truncation().empty());
+}
+
+// A font record holds a LOGFONTW and nothing more (8 + 4 + 92 bytes); its
+// face name fills 32 UTF-16 units, at most 31 characters and a NUL.
+TEST(WriterRoundTrip, AFontRecordIsALogFontWithItsFaceNameEndedByNul) {
+    for (const std::string& face : {std::string("Arial"), std::string(40, 'x')}) {
+        auto w = pageWriter();
+        LogFont f;
+        f.height = -20;
+        f.faceName = face;
+        w.selectObject(w.createFont(f));
+        auto mf = w.toMetafile();
+        ASSERT_TRUE(mf) << mf.error().message;
+        const auto& records = mf->records();
+        const auto font = std::find_if(records.begin(), records.end(), [](const RecordRef& r) {
+            return r.type == emf::EMR_EXTCREATEFONTINDIRECTW;
+        });
+        ASSERT_NE(font, records.end());
+        EXPECT_EQ(font->size, 104u) << face.size() << " characters";
+        const auto bytes = mf->recordBytes(*font);
+        ASSERT_GE(bytes.size(), 104u);
+        const std::size_t kept = std::min<std::size_t>(face.size(), 31);
+        for (std::size_t i = 0; i < 32; ++i) {
+            const auto unit = static_cast<unsigned>(std::to_integer<unsigned>(bytes[40 + 2 * i]) |
+                                                    std::to_integer<unsigned>(bytes[41 + 2 * i]) << 8);
+            EXPECT_EQ(unit, i < kept ? static_cast<unsigned char>(face[i]) : 0u) << "unit " << i;
+        }
+    }
 }
 
 TEST(WriterRoundTrip, ShapesPlayBackWhereTheyWereDrawn) {
