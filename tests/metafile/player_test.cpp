@@ -193,6 +193,32 @@ TEST(Player, ClipRegionRecordsUseDevicePixels) {
     EXPECT_EQ(inkBounds(q.dib), (RectL{0, 0, 50, 50})) << "the bad region is ignored";
 }
 
+// Region data of a header and no rectangles is a whole, empty region: as a
+// clip it hides everything; filled it paints nothing. Neither is damage.
+TEST(Player, RegionDataOfNoRectanglesIsAnEmptyRegion) {
+    const std::initializer_list<std::uint32_t> empty = {32, 1, 0, 0, 0, 0, 0, 0};  // RGNDATAHEADER only
+    auto clip = blackSquareAfter({});
+    std::vector<std::uint32_t> clipRecord = {32, gdi::RGN_COPY};
+    clipRecord.insert(clipRecord.end(), empty);
+    clip.raw({emf::EMR_EXTSELECTCLIPRGN, static_cast<std::uint32_t>(8 + 4 * clipRecord.size())});
+    for (auto w : clipRecord) clip.raw({w});
+    clip.record(emf::EMR_RECTANGLE, {0, 0, 50, 50});
+    const auto clipped = play(clip.bytes(), 100, 100);
+    EXPECT_TRUE(clipped.report.malformed.empty());
+    EXPECT_EQ(countColour(clipped.dib, kBlack), 0) << "the empty clip hides the rectangle";
+
+    auto fill = blackSquareAfter({});
+    std::vector<std::uint32_t> fillRecord = {0,   0,  100,
+                                             100, 32, static_cast<std::uint32_t>(StockObject::BLACK_BRUSH)};
+    fillRecord.insert(fillRecord.end(), empty);
+    fill.raw({emf::EMR_FILLRGN, static_cast<std::uint32_t>(8 + 4 * fillRecord.size())});
+    for (auto w : fillRecord) fill.raw({w});
+    fill.record(emf::EMR_RECTANGLE, {60, 60, 70, 70});
+    const auto filled = play(fill.bytes(), 100, 100);
+    EXPECT_TRUE(filled.report.malformed.empty());
+    EXPECT_EQ(inkBounds(filled.dib), (RectL{60, 60, 70, 70})) << "only the rectangle after it";
+}
+
 TEST(Player, UnknownAndShortRecordsAreCountedNotFatal) {
     auto e = blackSquareAfter({});
     e.record(0x7777, {1, 2, 3});
