@@ -19,7 +19,7 @@ void BM_RenderPage(benchmark::State& state) {
         return true;
     }();
     (void)initialised;
-    const auto file = std::filesystem::path(SCRIVLET_SOURCE_DIR) / "samples" / "emf" / "page1.emf";
+    const auto file = std::filesystem::path(SCRIVLET_SOURCE_DIR) / "samples" / "emf" / "page0001.emf";
     auto mf = metafile::Metafile::fromFile(file);
     if (!mf) {
         state.SkipWithError("no sample page");

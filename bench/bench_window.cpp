@@ -72,7 +72,7 @@ struct Machine {
         ::setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
         ::setenv("XDG_CACHE_HOME", (root / "cache").c_str(), 1);
         for (int i = 1; i <= 3; ++i) {
-            const std::string name = "page" + std::to_string(i) + ".emf";
+            const std::string name = "page000" + std::to_string(i) + ".emf";
             fs::copy_file(fs::path(SCRIVLET_SOURCE_DIR) / "samples" / "emf" / name,
                           root / "install" / "emf" / name);
         }

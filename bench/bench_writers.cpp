@@ -76,7 +76,7 @@ struct Machine {
         // The demonstration pages (A4) in turn.
         for (int i = 0; i < kPages; ++i) {
             const auto file = fs::path(SCRIVLET_SOURCE_DIR) / "samples" / "emf" /
-                              ("page" + std::to_string(i % 3 + 1) + ".emf");
+                              ("page000" + std::to_string(i % 3 + 1) + ".emf");
             auto page = metafile::Metafile::fromFile(file);
             if (!page)
                 std::abort();

@@ -125,11 +125,14 @@ void FormatService::applyEncodingOptions(Magick::Image& image, double dpi) {
         reportOutputError(m_ui, written.error());
         return;
     }
+    // The page's own pixels go before the decoder makes the new ones, so
+    // that a large page is not held twice; the image keeps its options (the
+    // density among them). A read that fails leaves no page to show.
     if (auto reason = render::magickCall([&] {
-            Magick::Image back(image);  // keeps the options, the density among them
-            back.read(*encoded);
-            image = back;
+            image.crop(Magick::Geometry(1, 1));
+            image.read(*encoded);
         })) {
+        image = Magick::Image();
         m_ui.showMessage("cannot read back " + preview.string() + ": " + *reason, app::kMessageCaption,
                          app::MessageButtons::Ok, app::MessageIcon::Error);
     }

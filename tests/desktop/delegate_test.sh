@@ -16,7 +16,7 @@ export TMPDIR="$work/tmp"
 ln -s "$(realpath "$converter")" "$work/bin/scrivlet-convert"
 failures=0
 
-pages=("$source/samples/emf/page2.emf")
+pages=("$source/samples/emf/page0002.emf")
 corpus_page="$shared/corpus/emf/libemf2svg/test-001.emf"
 if [[ -f $corpus_page ]]; then pages+=("$corpus_page"); else echo "corpus absent: its page is skipped"; fi
 

@@ -24,7 +24,7 @@ for entry in ./usr/share/thumbnailers/scrivlet.thumbnailer ./usr/share/mime/pack
              ./usr/share/scrivlet/imagemagick/delegates.xml ./usr/include/scrivlet_emf.h \
              ./usr/lib/pkgconfig/scrivlet-emf.pc ./usr/lib/libscrivlet-emf.so.1 \
              ./usr/lib/scrivlet/Scrivlet ./usr/lib/scrivlet/libSLPrnSupprt.so ./usr/lib/scrivlet/SLPrnSupport \
-             ./usr/lib/scrivlet/ScrivletSetup ./usr/lib/scrivlet/sScrivlet2.dot ./usr/lib/scrivlet/emf/page1.emf \
+             ./usr/lib/scrivlet/ScrivletSetup ./usr/lib/scrivlet/sScrivlet2.dot ./usr/lib/scrivlet/emf/page0001.emf \
              ./usr/bin/Scrivlet ./usr/bin/scrivlet-convert ./usr/bin/scrivlet-thumbnailer; do
   grep -qxF "$entry" "$work/list" || fail "the package lacks $entry"
 done
@@ -46,7 +46,7 @@ if command -v update-mime-database >/dev/null && command -v gio >/dev/null &&
   cp /usr/share/mime/packages/freedesktop.org.xml "$root/usr/share/mime/packages/scrivlet.xml" \
     "$work/mime/mime/packages/"
   update-mime-database "$work/mime/mime" >/dev/null 2>&1
-  cp "$root/usr/lib/scrivlet/emf/page1.emf" "$work/mime/page.emf"
+  cp "$root/usr/lib/scrivlet/emf/page0001.emf" "$work/mime/page.emf"
   cp "$work/mime/page.emf" "$work/mime/page-without-name"
   printf '\x00\x00\x01\x00\x10\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00' >"$work/mime/job.SPL"
   for pair in page.emf:image/emf page-without-name:image/emf job.SPL:application/x-scrivlet-emf-spool; do
@@ -67,8 +67,8 @@ done
 export SCRIVLET_REGISTRY=$work/registry SCRIVLET_HOME=$work/home HOME=$work/home
 export XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share XDG_RUNTIME_DIR=$work/run
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-page=$root/usr/lib/scrivlet/emf/page1.emf
-"$root/usr/bin/scrivlet-convert" --dpi 30 -o "$work/converted" "$page" >/dev/null && [[ -s $work/converted/page1.png ]] ||
+page=$root/usr/lib/scrivlet/emf/page0001.emf
+"$root/usr/bin/scrivlet-convert" --dpi 30 -o "$work/converted" "$page" >/dev/null && [[ -s $work/converted/page0001.png ]] ||
   fail "scrivlet-convert did not run from the unpacked package"
 "$root/usr/bin/scrivlet-thumbnailer" -s 64 "$page" "$work/thumb.png" && [[ -s $work/thumb.png ]] ||
   fail "scrivlet-thumbnailer did not run from the unpacked package"
@@ -83,7 +83,7 @@ if command -v cc >/dev/null && command -v pkg-config >/dev/null; then
   # shellcheck disable=SC2086
   if cc -std=c99 -Wall -Wextra -pedantic -o "$work/c_test" "$source/tests/capi/emf_c_api_test.c" $flags \
        -Wl,-rpath,"$root/usr/lib"; then
-    "$work/c_test" "$root/usr/lib/scrivlet/emf/page2.emf" "$shared" || fail "the C test failed on the installed library"
+    "$work/c_test" "$root/usr/lib/scrivlet/emf/page0002.emf" "$shared" || fail "the C test failed on the installed library"
     ldd "$work/c_test" | grep -q "$root/usr/lib/libscrivlet-emf.so.1" || fail "the C test did not use the installed library"
   else
     fail "the C test does not build against the installed header and library"

@@ -50,7 +50,7 @@ def run(page, size, expect_ok=None):
         return False
 
 
-samples = [os.path.join(source, "samples", "emf", f"page{i}.emf") for i in (1, 2, 3)]
+samples = [os.path.join(source, "samples", "emf", f"page{i:04d}.emf") for i in (1, 2, 3)]
 for page in samples:
     for size in (256, 128, 1):
         run(page, size, expect_ok=True)

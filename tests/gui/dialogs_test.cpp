@@ -339,9 +339,9 @@ TEST_F(DialogWindowTest, SaveDialogCheckBoxReachesTheSettingsAndTheOptionsSheet)
     EXPECT_EQ(dword("SaveFile_Opt"), 1);
     EXPECT_EQ(dword("PNG_Default"), 1);
     EXPECT_EQ(dword("PNG_TrueIndexGray"), 2);
-    // The demonstration's pages page1.emf ... carry the page numbers "age1" ...
-    ASSERT_TRUE(fs::exists(dir / "out" / "Docage1.png"));
-    EXPECT_EQ(testing_support::readPng(fileBytes(dir / "out" / "Docage1.png")).colourType, 0);
+    // The demonstration's pages page0001.emf ... carry the page numbers "0001" ...
+    ASSERT_TRUE(fs::exists(dir / "out" / "Doc0001.png"));
+    EXPECT_EQ(testing_support::readPng(fileBytes(dir / "out" / "Doc0001.png")).colourType, 0);
     EXPECT_EQ(store->readString(RegRoot::CurrentUser, "SavePath"), (dir / "out").string() + "/");
 
     // The PDF's dialog has both boxes; cleared, they are stored as 0.
@@ -378,7 +378,7 @@ TEST_F(DialogWindowTest, MailFormatDialog) {
     EXPECT_EQ(dword("SaveFile_Opt"), 0);
     const auto mailed = programLog("xdg-email");
     EXPECT_NE(std::find_if(mailed.begin(), mailed.end(),
-                           [](const std::string& a) { return a.ends_with("age1.png"); }),
+                           [](const std::string& a) { return a.ends_with("0001.png"); }),
               mailed.end());
 }
 
@@ -1077,7 +1077,7 @@ TEST_F(DialogWindowTest, FormatOptionsReachTheWrittenFiles) {
         command(cmd::kSave);
         waitForWriter();
         ASSERT_TRUE(driven);
-        const fs::path written = dir / "out" / (base + "age1" + row.extension);
+        const fs::path written = dir / "out" / (base + "0001" + row.extension);
         ASSERT_TRUE(fs::exists(written)) << written;
         row.check(fileBytes(written));
     }
@@ -1219,12 +1219,11 @@ TEST_F(DialogWindowTest, TabOrderFollowsTheLayout) {
 
 // The first file's name exists: the replace question; No shows the dialog
 // again. The name asked about is always the one numbered 0001 (the
-// demonstration's pages are numbered "age1", "age2", ...).
+// demonstration's pages are numbered "0001", "0002", ...).
 TEST_F(DialogWindowTest, SaveAsksBeforeReplacingTheFirstFile) {
     start();
     fs::create_directories(dir / "out");
     std::ofstream(dir / "out" / "Twice0001.jpg") << "old";
-    std::ofstream(dir / "out" / "Twiceage1.jpg") << "old";
     int calls = 0;
     program->port().fileDialogHook = [&](wxFileDialog&, ui::WxUiPort::SaveChecks& checks) {
         checks.path = (dir / "out" / "Twice.jpg").string();
@@ -1237,7 +1236,7 @@ TEST_F(DialogWindowTest, SaveAsksBeforeReplacingTheFirstFile) {
     EXPECT_EQ(calls, 2) << "No shows the dialog again";
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], (dir / "out" / "Twice0001.jpg").string() + " already exists. Replace?");
-    EXPECT_EQ(fileBytes(dir / "out" / "Twiceage1.jpg"), "old");
+    EXPECT_EQ(fileBytes(dir / "out" / "Twice0001.jpg"), "old");
 
     calls = 0;
     messages.clear();
@@ -1246,7 +1245,7 @@ TEST_F(DialogWindowTest, SaveAsksBeforeReplacingTheFirstFile) {
     waitForWriter();
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(messages.size(), 1u);
-    EXPECT_EQ(fileBytes(dir / "out" / "Twiceage1.jpg").substr(0, 2), "\xFF\xD8") << "replaced by a JPEG";
+    EXPECT_EQ(fileBytes(dir / "out" / "Twice0001.jpg").substr(0, 2), "\xFF\xD8") << "replaced by a JPEG";
 }
 
 }  // namespace

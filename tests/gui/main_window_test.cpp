@@ -2,8 +2,11 @@
 // ids, keys, clicks and pointer moves posted to the real windows, with the
 // state and the pixels read back.
 
+#include <fcntl.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <wx/accel.h>
 #include <wx/display.h>
 #include <wx/menu.h>
@@ -94,8 +97,8 @@ TEST_F(MainWindowTest, DemonstrationPagesArriveAsThumbnailsAndPageOneIsShown) {
     EXPECT_EQ(session->PageList.currentPage, 0);
     EXPECT_EQ(session->shownPage, 0);
     EXPECT_EQ(session->ViewState, 2);
-    EXPECT_EQ(session->PageList.record(0).fileName, "page1.emf");
-    EXPECT_TRUE(fs::exists(install / "emf" / "page1.emf")) << "sample pages stay";
+    EXPECT_EQ(session->PageList.record(0).fileName, "page0001.emf");
+    EXPECT_TRUE(fs::exists(install / "emf" / "page0001.emf")) << "sample pages stay";
     // Pixels: the first thumbnail is framed in red, the others are not; the
     // page view shows the image's pixels at its origin.
     EXPECT_TRUE(framed(0));
@@ -365,7 +368,7 @@ TEST_F(MainWindowTest, OpenedFilesArriveAsPagesAndLeaveThePrintJobAlone) {
     ASSERT_EQ(setup.status, 0) << setup.err;
     const auto word =
         testing_support::runProgram({SCRIVLET_WORD, "spool", "--document", "Waiting.doc", "--start",
-                                     (dir / "absent").string(), (install / "emf" / "page3.emf").string()},
+                                     (dir / "absent").string(), (install / "emf" / "page0003.emf").string()},
                                     dir.path());
     ASSERT_EQ(word.status, 0) << word.err;
     reopen();
@@ -374,7 +377,7 @@ TEST_F(MainWindowTest, OpenedFilesArriveAsPagesAndLeaveThePrintJobAlone) {
     constexpr const char* kCapture = "Scrivlet Capture";
     ASSERT_EQ(spooler.jobs(kCapture).size(), 1u);
 
-    session->OpenedFiles = {install / "emf" / "page1.emf", install / "emf" / "page2.emf"};
+    session->OpenedFiles = {install / "emf" / "page0001.emf", install / "emf" / "page0002.emf"};
     startProgram({});
     ASSERT_EQ(session->PageList.count(), 2);
     EXPECT_EQ(page(1).y, page(0).y + page(0).height + 24);
@@ -385,12 +388,12 @@ TEST_F(MainWindowTest, OpenedFilesArriveAsPagesAndLeaveThePrintJobAlone) {
     EXPECT_EQ(spooler.jobs(kCapture).size(), 1u) << "the waiting job is not touched";
     EXPECT_NE(spooler.printer(kCapture).value().status & platform::PRINTER_STATUS_PAUSED, 0u)
         << "the printer stays paused";
-    EXPECT_TRUE(fs::exists(install / "emf" / "page1.emf")) << "the user's files stay";
+    EXPECT_TRUE(fs::exists(install / "emf" / "page0001.emf")) << "the user's files stay";
     EXPECT_TRUE(messages.empty()) << messages.front();
 }
 
 TEST_F(MainWindowTest, SaveWritesEveryOpenedPage) {
-    session->OpenedFiles = {install / "emf" / "page1.emf", install / "emf" / "page3.emf"};
+    session->OpenedFiles = {install / "emf" / "page0001.emf", install / "emf" / "page0003.emf"};
     startProgram({});
     ASSERT_EQ(session->PageList.count(), 2);
     std::vector<app::SaveDialogRequest> asked;
@@ -643,7 +646,16 @@ TEST_F(MainWindowTest, AnEarlierInstanceThatStaysIsNotCapturedOver) {
     char* argv[] = {sh.data(), c.data(), body.data(), nullptr};
     pid_t holder = -1;
     ASSERT_EQ(::posix_spawn(&holder, "/bin/sh", nullptr, nullptr, argv, environ), 0);
-    pumpFor(0.5);  // the lock taken
+    // Until the holder has the lock (a busy machine starts it late).
+    const auto held = [&file] {
+        const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool taken = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+        ::close(fd);  // also lets go of a lock this test took
+        return taken;
+    };
+    ASSERT_TRUE(pumpUntil(held, 20)) << "the holder never took the lock";
     std::ofstream(file) << holder << "\n";
     program = std::make_unique<ui::MainProgram>(
         ui::WindowedStart{*session, *store, *registry, *folders, [] { return fnSLPrnRefresh(); },

@@ -120,7 +120,7 @@ protected:
         install = dir / "install";
         fs::create_directories(install / "emf");
         for (int i = 1; i <= 3; ++i) {
-            const std::string name = "page" + std::to_string(i) + ".emf";
+            const std::string name = "page000" + std::to_string(i) + ".emf";
             fs::copy_file(fs::path(SCRIVLET_SOURCE_DIR) / "samples" / "emf" / name, install / "emf" / name);
         }
         reopen();
@@ -139,7 +139,7 @@ protected:
             w.selectStockObject(metafile::StockObject::BLACK_BRUSH);
             w.rectangle({0, 0, 100 * i, 100 * i});
             const auto bytes = w.finish();
-            std::ofstream(install / "emf" / ("page" + std::to_string(i) + ".emf"),
+            std::ofstream(install / "emf" / ("page000" + std::to_string(i) + ".emf"),
                           std::ios::binary | std::ios::trunc)
                 .write(reinterpret_cast<const char*>(bytes.data()),
                        static_cast<std::streamsize>(bytes.size()));

@@ -104,6 +104,11 @@ TEST_F(FormatsTest, EachFormatGetsItsOptionsAndThePreviewItsSize) {
         EXPECT_NEAR(density, 150, 1) << c.label << ": the resolution, truncated";
         EXPECT_GE(session.RenderStatus.encodedSizeKb, 0) << c.label << ": the preview's size";
         EXPECT_TRUE(std::filesystem::exists(service.previewPath())) << c.label;
+        // The page shown is the preview file's picture, whole.
+        ASSERT_EQ(img.columns(), 64u) << c.label;
+        ASSERT_EQ(img.rows(), 64u) << c.label;
+        Magick::Image file(service.previewPath());
+        EXPECT_EQ(img.compare(file, Magick::AbsoluteErrorMetric), 0.0) << c.label;
     }
 }
 

@@ -1,4 +1,4 @@
-// make-samples: draws the demonstration pages (samples/emf/page1..3.emf) with
+// make-samples: draws the demonstration pages (samples/emf/page0001..0003.emf) with
 // the project's own metafile writer: a report page with a table, a chart
 // page and a picture page, A4 at 96 pixels an inch.
 //
@@ -316,9 +316,9 @@ int main(int argc, char** argv) {
     const fs::path out = argv[1];
     std::error_code ec;
     fs::create_directories(out, ec);
-    reportPage(out / "page1.emf");
-    chartPage(out / "page2.emf");
-    picturePage(out / "page3.emf");
-    std::printf("wrote %s/page1.emf, page2.emf, page3.emf\n", out.c_str());
+    reportPage(out / "page0001.emf");
+    chartPage(out / "page0002.emf");
+    picturePage(out / "page0003.emf");
+    std::printf("wrote %s/page0001.emf, page0002.emf, page0003.emf\n", out.c_str());
     return 0;
 }
