@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "metafile/dc.h"
+#include "metafile/dib_section.h"
 #include "tests/metafile/pixel_helpers.h"
 
 namespace metafile {
@@ -282,6 +285,44 @@ TEST(DcText, TextIsClippedToItsBoxUnlessNoClip) {
         dc.setBkMode(gdi::TRANSPARENT);
         dc.drawText("Wide text", {10, 10, 40, 50}, gdi::DT_SINGLELINE | (noClip ? gdi::DT_NOCLIP : 0u));
         EXPECT_EQ(inkBounds(dib).right > 40, noClip) << "DT_NOCLIP " << noClip;
+    }
+}
+
+}  // namespace
+}  // namespace metafile
+
+namespace metafile {
+namespace {
+
+using namespace metafile::testing;
+
+// A band (rows [first, first + rows) of a taller picture) drawn with thin
+// solid lines that run from above it to below it and off the page: its rows
+// are those of the whole picture, and nothing is written outside them.
+TEST(DcPixels, ThinLinesThroughABandDrawTheWholePicturesRows) {
+    const std::vector<std::vector<PointD>> lines = {
+        {{10, 0}, {190, 199}},    // steep, down through the band
+        {{-50, 150}, {250, 60}},  // shallow, in from left and right of the page
+        {{100, -40}, {120, 260}},
+        {{5, 95}, {195, 95}},
+    };
+    auto whole = whiteBitmap(200, 200);
+    Dc wholeDc(whole);
+    wholeDc.setPen(solidPen(kBlack));
+    for (const auto& l : lines) wholeDc.polyline(l);
+    for (const int first : {0, 90, 180}) {
+        auto band = DibSection::create(4, 4);
+        ASSERT_TRUE(band);
+        ASSERT_TRUE(band->reshapeBand(200, 20, first, 200));
+        band->fill(kWhite);
+        Dc bandDc(*band);
+        bandDc.setPen(solidPen(kBlack));
+        for (const auto& l : lines) bandDc.polyline(l);
+        for (int y = first; y < first + 20; ++y) {
+            for (int x = 0; x < 200; ++x)
+                ASSERT_EQ(band->row(y)[x] & 0xFFFFFF, at(whole, x, y))
+                    << x << ", " << y << " in the band from " << first;
+        }
     }
 }
 
