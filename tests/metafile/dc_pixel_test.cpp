@@ -326,5 +326,33 @@ TEST(DcPixels, ThinLinesThroughABandDrawTheWholePicturesRows) {
     }
 }
 
+// A dashed line that merely passes the bitmap takes none of the page's work
+// budget; one on the bitmap takes its steps.
+TEST(DcPixels, DashedLinesOffTheBitmapCostNothing) {
+    auto dib = whiteBitmap(100, 100);
+    Dc dc(dib);
+    WorkBudget::Limits limits;
+    limits.dashSteps = 1000;
+    dc.resetBudget(limits);
+    Pen dashed = solidPen(kBlack);
+    dashed.style = gdi::PS_DASH;
+    dc.setPen(dashed);
+    // 2000 segments above the bitmap, across all its columns, and 2000 left
+    // of it, across all its rows.
+    std::vector<PointD> above, left;
+    for (int i = 0; i <= 2000; ++i) {
+        above.push_back({i % 2 == 0 ? -20.0 : 130.0, -2.0 - 10 * (i % 3)});
+        left.push_back({-2.0 - 10 * (i % 3), i % 2 == 0 ? -20.0 : 130.0});
+    }
+    dc.polyline(above);
+    dc.polyline(left);
+    EXPECT_FALSE(dc.budget().spent()) << dc.budget().reason();
+    EXPECT_EQ(countColour(dib, kBlack), 0);
+    const PointD across[] = {{0, 50}, {99, 50}};
+    dc.polyline(across);
+    EXPECT_FALSE(dc.budget().spent()) << dc.budget().reason();
+    EXPECT_GT(countColour(dib, kBlack), 30) << "the dashed line on the bitmap is drawn";
+}
+
 }  // namespace
 }  // namespace metafile
