@@ -220,10 +220,9 @@ Magick::Image PageRenderer::renderRaster(double dpi, const metafile::Metafile* p
     if (!layout)
         return Magick::Image();
     const long long columns = layout->columns;
-    Magick::Image image(
-        Magick::Geometry(static_cast<std::size_t>(columns), static_cast<std::size_t>(layout->rows)),
-        Magick::Color("white"));
-    image.modifyImage();
+    Magick::Image image =
+        unfilledImage(static_cast<std::size_t>(columns), static_cast<std::size_t>(layout->rows));
+    std::size_t rowsSet = 0;
 
     // 4. The progress bar, removed however the render ends.
     m_ui.progressBegin(layout->plan.strips);
@@ -242,11 +241,48 @@ Magick::Image PageRenderer::renderRaster(double dpi, const metafile::Metafile* p
                        if (!copyRows(strip, image) && layout->plan.factor > 1)
                            m_ui.showMessage("q == (PixelPacket *) NULL", "", app::MessageButtons::Ok,
                                             app::MessageIcon::None);
+                       rowsSet = static_cast<std::size_t>(strip.first + strip.count);
                        return true;
                    });
     if (outcome == StripsOutcome::NoSurface)
         return Magick::Image();
+    if (outcome == StripsOutcome::Stopped)
+        whitenRows(image, rowsSet);  // the rows of the strips that never came
     return image;
+}
+
+Magick::Image unfilledImage(std::size_t columns, std::size_t rows) {
+    // The library's own constructor paints every pixel first; the strips
+    // write every pixel anyway.
+    MagickCore::ImageInfo* info = MagickCore::AcquireImageInfo();
+    MagickCore::Image* raw = MagickCore::AcquireImage(info);
+    MagickCore::DestroyImageInfo(info);
+    if (raw == nullptr)
+        throw std::bad_alloc();
+    if (MagickCore::SetImageExtent(raw, columns, rows) == MagickCore::MagickFalse) {
+        MagickCore::DestroyImage(raw);
+        // The library's constructor says why.
+        Magick::Image image(Magick::Geometry(columns, rows), Magick::Color("white"));
+        image.modifyImage();
+        return image;
+    }
+    Magick::Image image(raw);
+    image.modifyImage();
+    return image;
+}
+
+void whitenRows(Magick::Image& image, std::size_t first) {
+    const std::size_t columns = image.columns();
+    for (std::size_t y = first; y < image.rows(); ++y) {
+        Magick::PixelPacket* q = image.setPixels(0, static_cast<ssize_t>(y), columns, 1);
+        if (q == nullptr)
+            return;
+        for (std::size_t x = 0; x < columns; ++x) {
+            q[x].red = q[x].green = q[x].blue = QuantumRange;
+            q[x].opacity = 0;
+        }
+        image.syncPixels();
+    }
 }
 
 bool copyRows(const StripRows& strip, Magick::Image& image) {

@@ -122,6 +122,14 @@ private:
     app::UserInterfacePort& m_ui;
 };
 
+// An opaque RGB image of `columns` x `rows` pixels whose pixels are not
+// set: for a page whose every row the strips write. Throws as the library
+// does when it cannot be made.
+Magick::Image unfilledImage(std::size_t columns, std::size_t rows);
+
+// Sets rows `first` to the end of `image` to white.
+void whitenRows(Magick::Image& image, std::size_t first);
+
 // Copies a strip's rows into their rows of `image`, each synchronised at
 // once; false when the library gives no row (the strip's rest is left).
 bool copyRows(const StripRows& strip, Magick::Image& image);
