@@ -137,8 +137,8 @@ PageOutcome PageConverter::convert(const metafile::Metafile& page, const fs::pat
 std::optional<std::string> PageConverter::writeWhole(const metafile::Metafile& page,
                                                      const render::PageLayout& layout, const fs::path& target,
                                                      int threads, PageOutcome& outcome) {
-    Magick::Image image =
-        render::unfilledImage(static_cast<std::size_t>(layout.columns), static_cast<std::size_t>(layout.rows));
+    Magick::Image image = render::unfilledImage(static_cast<std::size_t>(layout.columns),
+                                                static_cast<std::size_t>(layout.rows));
     std::string error;
     const bool drawn = forEachStrip(
         m_renderer, layout, &page, m_renderer.stampText(&page), threads, &outcome.report,
