@@ -242,25 +242,26 @@ std::vector<std::byte> pngOf(cairo_surface_t* surface) {
 }
 
 TEST(DibForms, EmbeddedPngIsUnpremultipliedAndSizeChecked) {
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 3, 1);
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 4, 1);
     cairo_surface_flush(s);
     auto* row = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(s));
     row[0] = 0x80400000;  // half-covered red at a quarter: unpremultiplied 0x80 red
     row[1] = 0xFF00FF00;
     row[2] = 0x00000000;
+    row[3] = 0x80402010;  // half-covered: the PNG holds the straight colour 0x804020
     cairo_surface_mark_dirty(s);
     const auto png = pngOf(s);
     cairo_surface_destroy(s);
-    const Bytes info = infoHeader(3, 1, 0, 5);
+    const Bytes info = infoHeader(4, 1, 0, 5);
     auto img = decodeDib(info.data, png);
     ASSERT_TRUE(img) << img.error();
-    EXPECT_EQ(img->width, 3);
+    EXPECT_EQ(img->width, 4);
     EXPECT_EQ(img->height, 1);
-    EXPECT_EQ(img->pixels, (std::vector<std::uint32_t>{0x80800000, 0xFF00FF00, 0x00000000}));
+    EXPECT_EQ(img->pixels, (std::vector<std::uint32_t>{0x80800000, 0xFF00FF00, 0x00000000, 0x80804020}));
     EXPECT_TRUE(img->hasAlpha);
     // The PNG's own header is checked too, whatever the bitmap header says.
-    EXPECT_EQ(decodeDib(infoHeader(1, 1, 0, 5).data, png, 0, 2).error(), "embedded PNG too large");
-    EXPECT_TRUE(decodeDib(infoHeader(1, 1, 0, 5).data, png, 0, 3));
+    EXPECT_EQ(decodeDib(infoHeader(1, 1, 0, 5).data, png, 0, 3).error(), "embedded PNG too large");
+    EXPECT_TRUE(decodeDib(infoHeader(1, 1, 0, 5).data, png, 0, 4));
 
     cairo_surface_t* opaque = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
     cairo_surface_flush(opaque);
