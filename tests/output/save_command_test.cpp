@@ -188,6 +188,32 @@ TEST_F(SaveTest, TheMailRouteMailsEveryFileOnceAndOnlyWhenComplete) {
     EXPECT_FALSE(session.MailRoute);
 }
 
+// Aborted after a page was written: the run is not complete, so nothing is
+// mailed, not even the page that is there.
+TEST_F(SaveTest, TheMailRouteAbortedAfterAPageMailsNothing) {
+    fakeProgram("xdg-email");
+    capture({"0001.emf", "0002.emf", "0003.emf"});
+    fs::create_directories(dir / "work");
+    services.SaveFolder = (dir / "work").string();
+    services.BaseName = "M";
+    const fs::path first = dir / "work" / "M0001.jpg";
+    const auto testThread = std::this_thread::get_id();
+    auto pressed = std::make_shared<std::atomic<bool>>(false);
+    ui.onEvent([this, testThread, pressed, first](const testing_support::UiEvent&) {
+        if (std::this_thread::get_id() != testThread && fs::exists(first) && !pressed->exchange(true))
+            session.AbortRequested = true;
+    });
+    ui.scriptAnswers({MessageAnswer::Ok});
+    session.MailRoute = true;
+    ASSERT_TRUE(commands.startImageRun());
+    thread.wait();
+    ASSERT_TRUE(pressed->load()) << "the run went on after its first page";
+    EXPECT_TRUE(fs::exists(first));
+    EXPECT_FALSE(fs::exists(dir / "work" / "M0003.jpg")) << "the abort stopped the run";
+    EXPECT_TRUE(programLog("xdg-email").empty());
+    EXPECT_FALSE(session.MailRoute);
+}
+
 TEST_F(SaveTest, AFailedWriteStopsTheRunNamingFileAndReason) {
     fakeProgram("xdg-email");
     capture({"0001.emf", "0002.emf", "0003.emf"});
