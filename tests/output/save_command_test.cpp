@@ -3,11 +3,13 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <functional>
 #include <future>
 #include <thread>
 
 #include "output/naming_rule.h"
 #include "output/page_file.h"
+#include "output/pdf_export.h"
 #include "tests/output/writer_fixture.h"
 
 namespace output {
@@ -271,6 +273,37 @@ TEST_F(SaveTest, ASecondRunIsRefusedWhileOneIsActive) {
     release.set_value();
     thread.wait();
     EXPECT_TRUE(thread.start([] {}));
+}
+
+// A run that cannot start because another holds the writer says so once
+// and forgets the e-mail route it was started for; the PDF run also puts the
+// multipage mode back.
+TEST_F(SaveTest, ARunThatCannotStartIsRefusedAndDropsItsRoute) {
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    ASSERT_TRUE(thread.start([released] { released.wait(); }));
+    capture({"0001.emf"});
+    PdfExport pdf{services};
+    struct Starter {
+        const char* name;
+        std::function<bool()> start;
+    };
+    const Starter starters[] = {
+        {"image run", [&] { return commands.startImageRun(); }},
+        {"PDF run", [&] { return pdf.startPdfRun({}); }},
+    };
+    for (const Starter& s : starters) {
+        const std::size_t before = ui.messages().size();
+        session.MailRoute = true;
+        session.MultipageMode = 1;
+        EXPECT_FALSE(s.start()) << s.name;
+        ASSERT_EQ(ui.messages().size(), before + 1) << s.name;
+        EXPECT_EQ(ui.messages().back().text, kRunActiveMessage) << s.name;
+        EXPECT_FALSE(session.MailRoute) << s.name;
+    }
+    EXPECT_EQ(session.MultipageMode, 0) << "the PDF run's mode is put back";
+    release.set_value();
+    thread.wait();
 }
 
 TEST_F(SaveTest, TheRunKeepsTheFormatItStartedWith) {
