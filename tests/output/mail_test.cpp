@@ -1,5 +1,9 @@
 #include "output/mail.h"
 
+#include <functional>
+#include <thread>
+#include <variant>
+
 #include "output/mail_commands.h"
 #include "output/pdf_export.h"
 #include "output/save_command.h"
@@ -82,6 +86,38 @@ TEST_F(MailTest, APdfIsAttachedAsDocPdf) {
     EXPECT_TRUE(fs::exists(work() + "/0002.PNG"));
     EXPECT_EQ(session.MultipageMode, 0);
     EXPECT_TRUE(session.CurrentFormat.GIF_Default) << "the format before the mail is current again";
+}
+
+// The mailed PDF's pages are drawn in its inside format: that format is
+// current while the run lasts, the one before it afterwards.
+TEST_F(MailTest, APdfIsDrawnInItsInsideFormatWhileItsRunLasts) {
+    struct Case {
+        const char* inside;
+        std::function<bool(const app::FormatFlags&)> current;
+    };
+    const Case cases[] = {
+        {"JPG", [](const app::FormatFlags& f) { return f.JPG_Default; }},
+        {"PNG", [](const app::FormatFlags& f) { return f.PNG_Default; }},
+        {"BMP", [](const app::FormatFlags& f) { return f.BMP_Default; }},
+        {"TIF", [](const app::FormatFlags& f) { return f.TIF_Default; }},
+    };
+    capture({"0001.emf"});
+    for (const Case& c : cases) {
+        use(app::FormatCode::GIF);
+        store.writeString(RegRoot::CurrentUser, "PDF_Bitmp_Format", c.inside);
+        ui.scriptMailDialog(true, 6, false);
+        app::FormatFlags duringRun;
+        const auto testThread = std::this_thread::get_id();
+        ui.onEvent([&, testThread](const testing_support::UiEvent& e) {
+            const auto* cursor = std::get_if<testing_support::WaitCursor>(&e);
+            if (std::this_thread::get_id() != testThread && cursor && cursor->begin)
+                duringRun = session.CurrentFormat;
+        });
+        emailAndWait();
+        ui.onEvent({});
+        EXPECT_TRUE(c.current(duringRun)) << c.inside << " is current for the run";
+        EXPECT_TRUE(session.CurrentFormat.GIF_Default) << c.inside << ": the format before the mail again";
+    }
 }
 
 TEST_F(MailTest, ALongDocumentNameIsCutAndAClipboardPageHasNone) {
