@@ -79,6 +79,27 @@ TEST(Background, StyleTable) {
     }
 }
 
+// The background covers the page rectangle and nothing else: a page that
+// leaves part of the strip uncovered leaves those pixels as they were.
+TEST(Background, OnlyThePageIsPainted) {
+    struct Case {
+        metafile::RectL page;
+        int painted;  // pixels of the 40 x 40 strip inside the page
+    };
+    const Case cases[] = {
+        {{0, 0, 40, 40}, 1600},  {{-5, -5, 45, 45}, 1600}, {{0, 0, 20, 15}, 300},   {{-5, -5, 20, 15}, 300},
+        {{10, 10, 40, 40}, 900}, {{10, 10, 60, 60}, 900},  {{0, 10, 40, 40}, 1200}, {{10, 0, 40, 40}, 1200},
+    };
+    for (const auto& c : cases) {
+        app::Session s;
+        s.RenderOptions.lvBkGrHathStyle = 0;  // the background colour, no lines
+        const Drawn d = draw(s, 40, 40, c.page);
+        EXPECT_EQ(countColour(d.dib, kBackground), c.painted)
+            << c.page.left << ", " << c.page.top << " - " << c.page.right << ", " << c.page.bottom;
+        EXPECT_EQ(countColour(d.dib, kWhite), 1600 - c.painted);
+    }
+}
+
 TEST(Background, GridAtAngle0IsCentredAndSpaced) {
     // 42 wide, spacing 8: ceil(5.25) - 5.25 = 0.75, off = trunc(0.5 x 8 x 0.75) = 3.
     app::Session s;
