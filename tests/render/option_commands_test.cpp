@@ -352,6 +352,36 @@ TEST_F(OptionCommandsTest, ThumbnailsAreRenderedAt50DpiAndFitted) {
     EXPECT_EQ(session.PageList.record(0).height, 65);
 }
 
+// A page 2.6 inches square is 130 pixels at 50 dpi, its own thumbnail: its
+// stripes of 0.2 inches stay ten sharp pixels wide (drawn at any other
+// resolution and fitted, their edges would be resampled to grey).
+TEST_F(OptionCommandsTest, AThumbnailIsThePageAt50Dpi) {
+    metafile::EmfWriter w({0, 0, 6604, 6604}, {1000, 1000}, {254, 254});  // 260 x 260 units of 1/100 inch
+    w.selectStockObject(metafile::StockObject::NULL_PEN);
+    w.selectStockObject(metafile::StockObject::BLACK_BRUSH);
+    for (int x = 0; x < 260; x += 40) w.rectangle({x, 0, x + 20, 260});  // black stripes
+    auto& page = session.PageList.record(0);
+    page.metafile = std::make_shared<const metafile::Metafile>(w.toMetafile().value());
+    session.PageList.publish(1);
+    session.RenderOptions.KodAntialias = 0;
+    session.RenderOptions.lvBkGrHathStyle = 100;  // white
+    commands.rebuildThumbnails();
+    const auto& thumb = *session.PageList.record(0).thumbnail;
+    ASSERT_EQ(thumb.width, 130);
+    ASSERT_EQ(thumb.height, 130);
+    int grey = 0, wrong = 0;
+    for (int y = 0; y < 130; ++y) {
+        for (int x = 0; x < 130; ++x) {
+            const std::uint32_t p = thumb.pixels[static_cast<std::size_t>(y * 130 + x)] & 0xFFFFFF;
+            grey += p != 0 && p != 0xFFFFFF;
+            if (x % 10 == 5)  // the middle of a stripe
+                wrong += p != ((x / 10) % 2 == 0 ? 0u : 0xFFFFFFu);
+        }
+    }
+    EXPECT_EQ(grey, 0) << "no resampled edges";
+    EXPECT_EQ(wrong, 0) << "a stripe every 10 pixels";
+}
+
 TEST_F(OptionCommandsTest, BackgroundCommandsStoreRenderAndRebuild) {
     addPage();
     session.options.lvKodPreset = 3;
