@@ -439,6 +439,24 @@ TEST_F(ConvertTest, ADamagedPageThatRendersSaysSo) {
     EXPECT_NE(result.err.find("cut.emf"), std::string::npos);
 }
 
+// A page with damaged records still renders and says how many were skipped,
+// the first one included.
+TEST_F(ConvertTest, APageWithMalformedRecordsSaysHowMany) {
+    for (const int bad : {1, 2}) {
+        metafile::EmfWriter w({0, 0, 5000, 5000}, {1000, 1000}, {254, 254});
+        w.rectangle({10, 10, 100, 100});
+        for (int i = 0; i < bad; ++i) w.selectObject(77);  // never created
+        const std::string name = "bad" + std::to_string(bad) + ".emf";
+        writeBytes(dir / name, w.finish());
+        const std::string out = (dir / "out").string();
+        const auto result = convert({"-o", out, (dir / name).string()});
+        ASSERT_EQ(result.status, kAllWritten) << result.err;
+        EXPECT_NE(result.err.find(std::to_string(bad) + " malformed record"), std::string::npos)
+            << "stderr: " << result.err;
+        EXPECT_NE(result.err.find(name), std::string::npos) << result.err;
+    }
+}
+
 // On a terminal a bar counts the pages; each message first clears it, so
 // that no message is written over the bar.
 TEST_F(ConvertTest, TheProgressBarCountsPagesAndMakesWayForMessages) {
