@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <random>
 #include <vector>
 
@@ -131,6 +132,26 @@ TEST(StripThreads, EveryThreadCountHandsOnTheSameRowsInOrder) {
                                         [&](int, const StripRows&) { return ++seen < 2; });
         EXPECT_EQ(outcome, StripsOutcome::Stopped);
         EXPECT_EQ(seen, 2) << threads;
+    }
+}
+
+// A strip that fails by an exception (here its rows cannot be held) throws
+// from drawStrips on any number of threads, as it does on one; the sink
+// sees no strip.
+TEST(StripThreads, AStripThatThrowsThrowsFromEveryThreadCount) {
+    const auto page = busyPage();
+    Fixture f(7, false);
+    auto layout = f.renderer.layoutPage(60, &page);
+    ASSERT_TRUE(layout);
+    ASSERT_GT(layout->plan.strips, 2);
+    layout->columns = 1ll << 50;  // rows of a petabyte each
+    for (const int threads : {1, 2, 4}) {
+        int seen = 0;
+        EXPECT_THROW(drawStrips(f.renderer, *layout, &page, std::string(), threads, nullptr,
+                                [&](int, const StripRows&) { return ++seen > 0; }),
+                     std::bad_alloc)
+            << threads << " threads";
+        EXPECT_EQ(seen, 0) << threads << " threads";
     }
 }
 
