@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <utility>
@@ -380,6 +381,28 @@ TEST_F(OptionCommandsTest, AThumbnailIsThePageAt50Dpi) {
     }
     EXPECT_EQ(grey, 0) << "no resampled edges";
     EXPECT_EQ(wrong, 0) << "a stripe every 10 pixels";
+}
+
+// Pages of any width are fitted into 130 x 130, down to one pixel wide.
+TEST_F(OptionCommandsTest, NarrowPagesAreFittedToo) {
+    struct Case {
+        std::int32_t frameWidth;  // hundredths of a millimetre; every page is 4 inches tall
+        std::int32_t columns;     // at 50 dpi, before fitting
+    };
+    const Case cases[] = {{50, 1}, {100, 2}, {1000, 20}};
+    for (const Case& c : cases) {
+        metafile::EmfWriter w({0, 0, c.frameWidth, 10160}, {1000, 1000}, {254, 254});
+        w.rectangle({0, 0, 2, 400});
+        session.PageList.record(0).metafile =
+            std::make_shared<const metafile::Metafile>(w.toMetafile().value());
+        session.PageList.publish(1);
+        commands.rebuildThumbnails();
+        const auto& page = session.PageList.record(0);
+        EXPECT_EQ(page.height, 130) << c.columns << " columns: 200 rows fitted into 130";
+        EXPECT_LE(page.width, std::max(1, c.columns * 130 / 200 + 1)) << c.columns << " columns";
+        ASSERT_TRUE(page.thumbnail);
+        EXPECT_EQ(page.thumbnail->height, 130) << c.columns << " columns";
+    }
 }
 
 TEST_F(OptionCommandsTest, BackgroundCommandsStoreRenderAndRebuild) {
