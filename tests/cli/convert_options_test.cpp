@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/convert_run.h"
+
 namespace cli {
 namespace {
 
@@ -324,6 +326,11 @@ TEST(ConvertOptions, HelpListsEveryOption) {
           "--pdf-format bmp|jpg|tif|png", "1 to 1024"}) {
         EXPECT_NE(help.find(text), std::string::npos) << text;
     }
+    // The exit statuses the program ends with.
+    for (const std::string& text :
+         {"Exit status: " + std::to_string(kAllWritten) + " every page written",
+          std::to_string(kSomeFailed) + " some input failed", std::to_string(kBadUsage) + " bad usage"})
+        EXPECT_NE(help.find(text), std::string::npos) << text;
 }
 
 // The presets as their table writes them; options after a preset override it.
