@@ -482,6 +482,13 @@ TEST_F(ConvertTest, TheProgressBarCountsPagesAndMakesWayForMessages) {
         const auto message = err.find("scrivlet-convert: ");
         ASSERT_NE(message, std::string::npos) << err;
         EXPECT_EQ(err.rfind("\r\033[K", message), message - 4) << "the bar is cleared before the message";
+        // and drawn again, as it was, after it.
+        const auto shownAt = err.rfind("\r[", message);
+        ASSERT_NE(shownAt, std::string::npos) << err;
+        const std::string shown = err.substr(shownAt, message - 4 - shownAt);
+        const auto lineEnd = err.find('\n', message);
+        ASSERT_NE(lineEnd, std::string::npos) << err;
+        EXPECT_EQ(err.substr(lineEnd + 1, shown.size()), shown) << err;
         EXPECT_EQ(err.substr(err.size() - 4), "\r\033[K") << "and when the run ends";
     }
 }
