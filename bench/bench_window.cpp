@@ -47,11 +47,22 @@ private:
     std::function<bool()> m_done;
 };
 
-void runUntil(const std::function<bool()>& done) {
+// Runs the toolkit until `done`; a wait past a minute ends the benchmark
+// with the wait's name instead of running on for ever.
+void runUntil(const std::function<bool()>& done, const char* what) {
+    const auto end = Clock::now() + std::chrono::minutes(1);
+    bool late = false;
     wxGUIEventLoop loop;
-    Stop stop(loop, done);
+    Stop stop(loop, [&] {
+        late = Clock::now() > end;
+        return late || done();
+    });
     stop.Start(1);
     loop.Run();
+    if (late && !done()) {
+        std::fprintf(stderr, "bench_window: no %s within a minute\n", what);
+        std::exit(1);
+    }
 }
 
 double median(std::vector<double> v) {
@@ -115,7 +126,7 @@ int main(int argc, char** argv) {
             ui::MainProgram program({session, store, registry, folders, [] { return 0; }, {}});
             const auto start = Clock::now();
             program.start({"quick"});
-            runUntil([&] { return program.frame()->pageView()->imagePaints() > 0; });
+            runUntil([&] { return program.frame()->pageView()->imagePaints() > 0; }, "first page painted");
             const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
             if (run > 0)  // the first run warms the file cache and the fonts
                 firstPage.push_back(ms);
@@ -134,7 +145,7 @@ int main(int argc, char** argv) {
                     view->scroll(app::ScrollBar::Vertical, ui::ScrollKind::LineDown);
                     if (program.view().viewY == y)
                         break;  // at the bottom
-                    runUntil([&] { return view->imagePaints() > before; });
+                    runUntil([&] { return view->imagePaints() > before; }, "paint after scrolling");
                     paints.push_back(view->lastPaintMilliseconds());
                 }
                 const auto image = session.CurrentImage.load();
@@ -149,7 +160,7 @@ int main(int argc, char** argv) {
                     *std::max_element(paints.begin(), paints.end()), paints.size());
             }
             program.requestClose();
-            runUntil([&] { return program.closed(); });
+            runUntil([&] { return program.closed(); }, "close");
         }
         std::printf("first page painted after the start-up steps: median %.1f ms of %zu starts\n",
                     median(firstPage), firstPage.size());

@@ -52,5 +52,5 @@ if [[ $window == 1 ]]; then
   cat tests/tsan.supp tests/tsan-window.supp > build/tsan/window-tests.supp
   OMP_NUM_THREADS=1 MAGICK_THREAD_LIMIT=1 \
     TSAN_OPTIONS="halt_on_error=1 abort_on_error=1 second_deadlock_stack=1 suppressions=$PWD/build/tsan/window-tests.supp" \
-    ctest --test-dir build/tsan --output-on-failure --timeout 900 -R '^window_tests$'
+    ctest --test-dir build/tsan --output-on-failure --timeout 1500 -R '^window_tests$'
 fi

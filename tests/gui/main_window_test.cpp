@@ -240,6 +240,13 @@ TEST_F(MainWindowTest, ButtonIsHotExactlyWhileThePointerIsOverIt) {
     EXPECT_EQ(frame()->hotButton(), 0);
     pointer(frame(), wxPoint(20, 30));
     EXPECT_EQ(frame()->hotButton(), -1) << "onto the main window between the buttons";
+    // The window appears under a pointer at rest over a button.
+    frame()->Hide();
+    pumpFor(0.2);
+    pointer(frame()->button(1), wxPoint(20, 16));
+    frame()->Show();
+    frame()->Raise();
+    EXPECT_TRUE(pumpUntil([this] { return frame()->hotButton() == 1; }, 3)) << "hot without a move";
 }
 
 TEST_F(MainWindowTest, PlacementIsStoredOnCloseAndRestoredAfterARestart) {
@@ -446,6 +453,27 @@ TEST_F(MainWindowTest, ACloseRequestUnderARunningDialogEndsTheDialogFirst) {
     EXPECT_TRUE(dialogStillRunning);
     EXPECT_FALSE(program->port().modalRunning());
     ASSERT_TRUE(pumpUntil([this] { return program->closed(); }, 5)) << "closed once the dialog had ended";
+}
+
+// A message box over Tip of the Day (an error found at start-up): the
+// close request ends both, the inner one first, and the window closes.
+TEST_F(MainWindowTest, ACloseRequestEndsNestedModalWindowsOneAfterTheOther) {
+    startProgram({"quick"});
+    program->port().answerHook = nullptr;  // the real box
+    app::MessageAnswer answer = app::MessageAnswer::Yes;
+    bool boxShown = false;
+    dialogActions.push_back([&](wxDialog&) {
+        boxShown = true;
+        wxTheApp->CallAfter([] { ui::MainProgram::signalCloseRequest(); });
+        answer =
+            program->port().showMessage("Some files could not be opened as pages", "Quillo Scrivlet Message",
+                                        app::MessageButtons::Ok, app::MessageIcon::Error);
+    });
+    program->commands().tipOfTheDay();
+    EXPECT_TRUE(boxShown);
+    EXPECT_EQ(answer, app::MessageAnswer::Ok) << "a closed window's answer";
+    EXPECT_FALSE(program->port().modalRunning());
+    ASSERT_TRUE(pumpUntil([this] { return program->closed(); }, 5)) << "closed after both";
 }
 
 TEST_F(MainWindowTest, ACloseRequestBySignalIsCarriedOutWhileTheWindowIsIdle) {

@@ -99,6 +99,8 @@ lvStartButton::lvStartButton(lvFrameWin* frame, int index)
     SetCursor(frame->handCursor());
     Bind(wxEVT_PAINT, &lvStartButton::onPaint, this);
     Bind(wxEVT_MOTION, &lvStartButton::onMotion, this);
+    // Also when the button appears under a pointer at rest.
+    Bind(wxEVT_ENTER_WINDOW, &lvStartButton::onMotion, this);
     Bind(wxEVT_LEAVE_WINDOW, &lvStartButton::onLeave, this);
     Bind(wxEVT_LEFT_DOWN, &lvStartButton::onLeftDown, this);
     Bind(wxEVT_LEFT_UP, &lvStartButton::onLeftUp, this);

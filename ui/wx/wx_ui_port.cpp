@@ -310,24 +310,31 @@ void WxUiPort::showPopup(wxWindow& owner, wxMenu& menu, const wxPoint& at) {
 }
 
 void WxUiPort::endModals() {
-    for (auto it = m_modals.rbegin(); it != m_modals.rend(); ++it) {
-        if (!it->dialog->IsModal())
-            continue;
-        if (it->ended != nullptr)
-            *it->ended = true;
-        it->dialog->EndModal(wxID_CANCEL);
-    }
-    // A popup menu runs the toolkit's own loop until the menu is taken
-    // down; the toolkit's call for that has no wrapper, so it is looked up
-    // in the toolkit's library, which the process has loaded.
-    using Popdown = void (*)(void*);
-    static const auto popdown = reinterpret_cast<Popdown>(::dlsym(RTLD_DEFAULT, "gtk_menu_popdown"));
-    for (auto it = m_popups.rbegin(); it != m_popups.rend(); ++it) {
+    // Only the innermost loop is ended: the toolkit quits the innermost
+    // loop whichever dialog is told to end, so an outer dialog ended at the
+    // same time would be hidden with its loop still running, and never end.
+    // The close request is polled again, and ends the next one once this
+    // one has returned. A popup menu is the innermost when one is open.
+    if (!m_popups.empty()) {
+        // A popup menu runs the toolkit's own loop until the menu is taken
+        // down; the toolkit's call for that has no wrapper, so it is looked
+        // up in the toolkit's library, which the process has loaded.
 #ifdef __WXGTK__
-        if (popdown != nullptr && (*it)->m_menu != nullptr)
-            popdown((*it)->m_menu);
+        using Popdown = void (*)(void*);
+        static const auto popdown = reinterpret_cast<Popdown>(::dlsym(RTLD_DEFAULT, "gtk_menu_popdown"));
+        if (popdown != nullptr && m_popups.back()->m_menu != nullptr)
+            popdown(m_popups.back()->m_menu);
 #endif
+        return;
     }
+    if (m_modals.empty())
+        return;
+    const Modal& innermost = m_modals.back();
+    if (!innermost.dialog->IsModal())
+        return;  // ended already, its loop still returning
+    if (innermost.ended != nullptr)
+        *innermost.ended = true;
+    innermost.dialog->EndModal(wxID_CANCEL);
 }
 
 }  // namespace ui
