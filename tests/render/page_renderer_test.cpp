@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "app/session.h"
 #include "metafile/emf_writer.h"
 #include "render/background.h"
@@ -70,6 +72,30 @@ protected:
         ui.setClientRect(app::UiWindow::MainWindow, {0, 0, 800, 600});
     }
 };
+
+// A page's image is made unpainted; rows the strips never reached are set
+// white, and the rows before them are left as the strips wrote them.
+TEST(PageImage, UnfilledImageHasItsSizeAndWhitenedRowsAreOpaqueWhite) {
+    Magick::Image image = unfilledImage(5, 4);
+    ASSERT_EQ(image.columns(), 5u);
+    ASSERT_EQ(image.rows(), 4u);
+    EXPECT_FALSE(image.matte()) << "an opaque page";
+    Magick::PixelPacket* p = image.setPixels(0, 0, 5, 4);
+    for (int i = 0; i < 20; ++i) p[i].red = p[i].green = p[i].blue = 0, p[i].opacity = 0;
+    image.syncPixels();
+    whitenRows(image, 2);
+    const Magick::PixelPacket* q = image.getConstPixels(0, 0, 5, 4);
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 5; ++x) {
+            const auto& px = q[y * 5 + x];
+            const Magick::Quantum want = y < 2 ? 0 : std::numeric_limits<Magick::Quantum>::max();
+            EXPECT_EQ(px.red, want) << x << "," << y;
+            EXPECT_EQ(px.green, want) << x << "," << y;
+            EXPECT_EQ(px.blue, want) << x << "," << y;
+            EXPECT_EQ(px.opacity, 0) << x << "," << y;
+        }
+    }
+}
 
 TEST_F(RendererTest, PageSizeFromFrameScaleAndResolution) {
     session.RenderOptions.KodAntialias = 0;
