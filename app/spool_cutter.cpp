@@ -176,6 +176,7 @@ CutResult cutEmfPages(const fs::path& spoolFile, std::uint32_t job, const fs::pa
         }
         if (page == maxPages) {
             result.problem = tooManyPages(maxPages);
+            result.pageLimit = true;
             break;
         }
         const fs::path file = workFolder / pageFileName(job, ++page);

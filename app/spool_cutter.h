@@ -28,6 +28,8 @@ struct CutResult {
     // past the end of the file, an impossible page), the page limit, or a page
     // file that could not be written. Empty when the file was read to its end.
     std::string problem;
+    // The cut stopped at the page limit (`problem` says so): no damage.
+    bool pageLimit = false;
     // A page file could not be written (the work folder cannot be used):
     // the job's pages are not all in the folder.
     bool unwritten = false;

@@ -162,6 +162,8 @@ std::vector<InputPages> collectPages(const CommandLine& line, const ScratchFolde
             pages.pages = static_cast<int>(cut.pages.size());
             if (cut.pages.empty()) {
                 failure = std::string("no enhanced-metafile pages: not an EMF spool file, or damaged");
+            } else if (cut.pageLimit) {
+                console.error(input.string() + ": " + cut.problem);
             } else if (!cut.readToEnd) {
                 console.error(input.string() + ": damaged spool file: it ends inside a record; the " +
                               std::to_string(cut.pages.size()) + " page(s) before the damage are converted");

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/emf_spool_writer.h"
+#include "app/spool_cutter.h"
 #include "cli/page_converter.h"
 #include "metafile/metafile.h"
 #include "tests/cli/convert_fixture.h"
@@ -332,6 +333,21 @@ TEST_F(ConvertTest, SpoolFilesGiveTheirPagesByTheSaveRule) {
         EXPECT_TRUE(fs::exists(fs::path(out) / name)) << name;
     pixels(fs::path(out) / "Doc0002.png", &w, &h);
     EXPECT_EQ(w, 794u) << "the spool file's first page follows the loose page";
+}
+
+// A spool file of more pages than the page list holds is cut at the limit
+// and says so; it is not called damaged.
+TEST_F(ConvertTest, ASpoolFilePastThePageLimitSaysSoAndIsNotDamaged) {
+    const std::vector<std::vector<std::byte>> pages(app::kMaxCutPages + 1, pageBytes(300, 300, 1));
+    writeBytes(dir / "Many.SPL", app::writeEmfSpool(u"Many", pages));
+    const std::string out = (dir / "out").string();
+    const auto result = convert({"--dpi", "1", "-o", out, (dir / "Many.SPL").string()});
+    ASSERT_EQ(result.status, kAllWritten) << result.err;
+    EXPECT_TRUE(fs::exists(fs::path(out) / "Many2000.png"));
+    EXPECT_FALSE(fs::exists(fs::path(out) / "Many2001.png"));
+    EXPECT_NE(result.err.find("more than 2000 pages; only the first 2000 were taken"), std::string::npos)
+        << result.err;
+    EXPECT_EQ(result.err.find("damaged"), std::string::npos) << result.err;
 }
 
 // The corpus's spool files give their pages; the pages equal the ones cut
