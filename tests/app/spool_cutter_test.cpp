@@ -13,15 +13,8 @@
 
 #include "app/page_acquisition.h"
 #include "tests/support/child_process.h"
+#include "tests/support/sanitizers.h"
 #include "tests/support/temp_dir.h"
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define SCRIVLET_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define SCRIVLET_SANITIZED 1
-#endif
-#endif
 
 namespace app {
 namespace {

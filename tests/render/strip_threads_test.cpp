@@ -19,6 +19,7 @@
 #include "render/bitmap.h"
 #include "render/box_average.h"
 #include "tests/support/recording_ui.h"
+#include "tests/support/sanitizers.h"
 
 namespace render {
 namespace {
@@ -139,10 +140,8 @@ TEST(StripThreads, EveryThreadCountHandsOnTheSameRowsInOrder) {
 // from drawStrips on any number of threads, as it does on one; the sink
 // sees no strip.
 TEST(StripThreads, AStripThatThrowsThrowsFromEveryThreadCount) {
-#if defined(__SANITIZE_ADDRESS__)
-    // The sanitizer's allocator ends the process on a request this large
-    // instead of throwing.
-    GTEST_SKIP() << "an allocation the address sanitizer refuses";
+#if defined(SCRIVLET_SANITIZED)
+    GTEST_SKIP() << "an allocation the sanitizer's allocator refuses";
 #endif
     const auto page = busyPage();
     Fixture f(7, false);
