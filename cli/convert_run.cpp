@@ -207,6 +207,8 @@ void convertOne(PageConverter& converter, const PageTask& task, const CommandLin
     if (line.report)
         text += reportText(task.label, outcome.report);
     console.written(text);
+    if (!outcome.note.empty())
+        console.error(task.label + ": " + outcome.note);
     if (const std::string damage = damageOf(outcome.report); !damage.empty())
         console.error(task.label + ": damaged: " + damage + "; the page was drawn from what could be read");
 }
@@ -303,6 +305,8 @@ int runConversion(const CommandLine& line, const RunSettings& run) {
         PageConverter converter(line.settings);
         if (run.streamAboveStrips >= 0)
             converter.streamAboveStrips = run.streamAboveStrips;
+        if (run.jpegHeldLimit > 0)
+            converter.jpegHeldLimit = run.jpegHeldLimit;
         for (std::size_t t = next++; t < tasks.size(); t = next++) {
             const PageTask& task = tasks[t];
             try {

@@ -4,6 +4,7 @@
 // anything is written, then the pages rendered on the threads allowed, each
 // page reported and each failed input named with its reason.
 
+#include <cstdint>
 #include <cstdio>
 
 #include "cli/convert_options.h"
@@ -14,8 +15,9 @@ namespace cli {
 enum ExitStatus { kAllWritten = 0, kSomeFailed = 1, kBadUsage = 2 };
 
 struct RunSettings {
-    int streamAboveStrips = -1;  // -1: the converter's own threshold
-    bool progressBar = false;    // a bar on `err` (a terminal)
+    int streamAboveStrips = -1;       // -1: the converter's own threshold
+    std::uint64_t jpegHeldLimit = 0;  // 0: the JPEG writer's own
+    bool progressBar = false;         // a bar on `err` (a terminal)
     std::FILE* out = stdout;
     std::FILE* err = stderr;
 };

@@ -191,6 +191,7 @@ std::optional<std::string> PageConverter::writeStreamed(const metafile::Metafile
         return "cannot write " + target.string() + ": " + *failure;
     if (auto failure = out->commit())
         return failure->message();
+    outcome.note = writer->note();
     return std::nullopt;
 }
 
@@ -215,7 +216,8 @@ std::unique_ptr<output::RowWriter> PageConverter::openRowWriter(int fd, const re
         case app::FormatCode::JPG:
             return output::openJpegRowWriter(
                 fd, shape, output::jpegSettingsOf(probe),
-                [this](Magick::Image& rows) { m_formats.applyEncodingOptions(rows, m_settings.dpi); });
+                [this](Magick::Image& rows) { m_formats.applyEncodingOptions(rows, m_settings.dpi); },
+                jpegHeldLimit);
         case app::FormatCode::TIF:
             return output::openTiffRowWriter(fd, shape, probe.compressType() == Magick::LZWCompression);
         case app::FormatCode::BMP: {

@@ -36,6 +36,7 @@ struct PageOutcome {
     long long columns = 0;
     long long rows = 0;
     bool streamed = false;
+    std::string note;  // what the file is not that the options asked for, and why
 };
 
 // Pages of more strips than this are streamed when their format allows it:
@@ -51,6 +52,9 @@ public:
     explicit PageConverter(const ConvertSettings& settings, const std::filesystem::path& storeFolder = {});
 
     int streamAboveStrips = kStreamAboveStrips;
+    // A JPEG page whose coefficients would take more bytes than this is
+    // written as a baseline file as its rows come (see openJpegRowWriter).
+    std::uint64_t jpegHeldLimit = output::kJpegHeldCoefficientLimit;
 
     // Renders `page` and writes it to `target` (replacing it atomically),
     // drawing up to `stripThreads` strips at once.

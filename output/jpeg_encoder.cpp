@@ -4,9 +4,12 @@
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <limits>
 #include <type_traits>
+
+#include "output/row_io.h"
 
 // jpeglib.h needs size_t and FILE declared before it.
 // clang-format off
@@ -37,10 +40,13 @@ void onError(j_common_ptr info) {
 // Warnings (and trace messages) change nothing in what is written.
 void onMessage(j_common_ptr, int) {}
 
-// The compressed bytes grow in a vector; the library fills it.
+// The compressed bytes grow in a vector; the library fills it. With a file,
+// the vector is a buffer of fixed size written out whenever it is full.
 struct Destination {
     jpeg_destination_mgr base;  // first, as above
     std::vector<unsigned char>* bytes;
+    int fd = -1;
+    int writeError = 0;  // errno of a failed write to the file
 };
 
 // Resizes the buffer to `size` and points the library past `used` bytes;
@@ -61,20 +67,42 @@ void growTo(j_compress_ptr info, std::size_t used, std::size_t size) {
     destination->base.free_in_buffer = size - used;
 }
 
+// Writes the first `used` bytes of the buffer to the file; a failure ends
+// the encoding through the error handler.
+void flushTo(j_compress_ptr info, std::size_t used) {
+    auto* destination = reinterpret_cast<Destination*>(info->dest);
+    if (const int error = writeAll(destination->fd, destination->bytes->data(), used)) {
+        destination->writeError = error;
+        ERREXIT(info, JERR_FILE_WRITE);
+    }
+    destination->base.next_output_byte = destination->bytes->data();
+    destination->base.free_in_buffer = destination->bytes->size();
+}
+
 void initDestination(j_compress_ptr info) {
     growTo(info, 0, kFirstBuffer);
 }
 
 // Called when the buffer is full, whatever free_in_buffer says.
 boolean emptyBuffer(j_compress_ptr info) {
-    const std::size_t used = reinterpret_cast<Destination*>(info->dest)->bytes->size();
-    growTo(info, used, used * 2);
+    auto* destination = reinterpret_cast<Destination*>(info->dest);
+    const std::size_t used = destination->bytes->size();
+    if (destination->fd >= 0)
+        flushTo(info, used);
+    else
+        growTo(info, used, used * 2);
     return TRUE;
 }
 
 void termDestination(j_compress_ptr info) {
     auto* destination = reinterpret_cast<Destination*>(info->dest);
-    destination->bytes->resize(destination->bytes->size() - destination->base.free_in_buffer);
+    const std::size_t used = destination->bytes->size() - destination->base.free_in_buffer;
+    if (destination->fd >= 0) {
+        flushTo(info, used);
+        destination->bytes->clear();
+    } else {
+        destination->bytes->resize(used);
+    }
 }
 
 bool greyColourspace(Magick::ColorspaceType space) {
@@ -165,8 +193,12 @@ struct JpegEncoder::State {
         failed = true;
         return false;
     }
-    // After the handler jumped back: its message.
-    bool jumpedBack() { return fail(error.message); }
+    // After the handler jumped back: its message, or why the file could
+    // not be written.
+    bool jumpedBack() {
+        return fail(destination.writeError != 0 ? std::string(std::strerror(destination.writeError))
+                                                : std::string(error.message));
+    }
 };
 
 JpegEncoder::JpegEncoder() : m_state(std::make_unique<State>()) {
@@ -184,6 +216,10 @@ JpegEncoder::~JpegEncoder() = default;
 
 std::vector<unsigned char>& JpegEncoder::bytes() {
     return m_state->bytes;
+}
+
+void JpegEncoder::writeTo(int fd) {
+    m_state->destination.fd = fd;
 }
 
 const std::string& JpegEncoder::error() const {
@@ -219,7 +255,7 @@ bool JpegEncoder::start(std::uint32_t width, std::uint32_t height, const JpegSet
     s.info.density_unit = static_cast<UINT8>(settings.densityUnit);
     s.info.X_density = settings.xDensity;
     s.info.Y_density = settings.yDensity;
-    s.info.optimize_coding = TRUE;
+    s.info.optimize_coding = settings.optimizeCoding ? TRUE : FALSE;
     if (settings.progressive)
         jpeg_simple_progression(&s.info);
     const int quality = std::clamp(settings.quality, 1, 100);
@@ -270,6 +306,24 @@ bool JpegEncoder::finish() {
     jpeg_finish_compress(&s.info);
     s.started = false;
     return true;
+}
+
+std::uint64_t heldCoefficientBytes(std::uint32_t width, std::uint32_t height, const JpegSettings& settings) {
+    if (!settings.progressive && !settings.optimizeCoding)
+        return 0;
+    // Blocks of 8 x 8 coefficients of two bytes each, the image padded to
+    // whole units: one 8 x 8 block a component at full chroma resolution
+    // (and for grey), else four luma blocks and one of each chroma a 16 x 16
+    // unit (the quality rule of start()).
+    constexpr std::uint64_t kBlockBytes = 64 * sizeof(JCOEF);
+    const auto units = [&](std::uint64_t size) {
+        return (std::uint64_t{width} + size - 1) / size * ((std::uint64_t{height} + size - 1) / size);
+    };
+    if (settings.grey)
+        return units(8) * kBlockBytes;
+    if (std::clamp(settings.quality, 1, 100) >= 90)
+        return 3 * units(8) * kBlockBytes;
+    return 6 * units(16) * kBlockBytes;
 }
 
 JpegSettings jpegSettingsOf(const Magick::Image& image) {

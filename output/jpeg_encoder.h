@@ -24,7 +24,16 @@ struct JpegSettings {
     bool grey = false;    // one component (luma), else RGB as YCbCr
     int densityUnit = 0;  // JFIF: 0 aspect ratio only, 1 dots per inch, 2 dots per centimetre
     std::uint16_t xDensity = 1, yDensity = 1;
+    // Huffman tables made for the image (smaller files); libjpeg then keeps
+    // the coefficients of the whole image until the end, as it does for a
+    // progressive file.
+    bool optimizeCoding = true;
 };
+
+// The bytes libjpeg holds for the coefficients of a whole image of `width` x
+// `height` pixels with `settings`: none when the file is written as its rows
+// come (baseline with the standard tables).
+std::uint64_t heldCoefficientBytes(std::uint32_t width, std::uint32_t height, const JpegSettings& settings);
 
 // How the rows handed to the encoder hold a pixel: one grey byte; R, G, B;
 // or four bytes with the fourth unused (the image library's own order).
@@ -37,6 +46,9 @@ public:
     JpegEncoder(const JpegEncoder&) = delete;
     JpegEncoder& operator=(const JpegEncoder&) = delete;
 
+    // The compressed bytes go to the open file `fd` as they are made (it
+    // stays the caller's) instead of being kept; call before start.
+    void writeTo(int fd);
     // Starts an image of `width` x `height` pixels whose rows come in
     // `layout` (Grey exactly when the settings ask for grey); false on
     // failure.
@@ -46,7 +58,7 @@ public:
     // Completes the file after the last row.
     bool finish();
 
-    // The file's bytes once finished.
+    // The file's bytes once finished (none when written to a file).
     std::vector<unsigned char>& bytes();
     // Why the last call failed.
     const std::string& error() const;

@@ -3,11 +3,10 @@
 // Grey files: each batch of rows becomes an image of its own, is given the
 // format's options (which make it grey, pixel by pixel) and its grey levels
 // are taken as the whole page's encoder takes them, so that the file is the
-// same bytes either way.
+// same bytes either way. The compressed bytes go straight to the file.
 
 #include <cstring>
 
-#include "output/row_io.h"
 #include "output/row_writer.h"
 #include "render/page_renderer.h"
 
@@ -16,13 +15,23 @@ namespace {
 
 class JpegRowWriter : public RowWriter {
 public:
-    JpegRowWriter(int fd, const RowImage& image, const JpegSettings& settings,
-                  std::function<void(Magick::Image&)> greyStep)
-        : m_fd(fd), m_image(image), m_greyStep(std::move(greyStep)) {
+    JpegRowWriter(int fd, const RowImage& image, JpegSettings settings,
+                  std::function<void(Magick::Image&)> greyStep, std::uint64_t heldLimit)
+        : m_image(image), m_greyStep(std::move(greyStep)) {
         if (settings.grey && !m_greyStep) {
             m_error = "a grey JPEG file needs the step that makes its rows grey";
             return;
         }
+        const std::uint64_t held = heldCoefficientBytes(image.columns, image.rows, settings);
+        if (held > heldLimit) {
+            m_note = std::string("written as a baseline JPEG with the standard tables: ") +
+                     (settings.progressive ? "a progressive" : "an optimised") +
+                     " file of this page would hold " + std::to_string((held + (1 << 20) - 1) >> 20) +
+                     " MB of coefficients in memory";
+            settings.progressive = false;
+            settings.optimizeCoding = false;
+        }
+        m_encoder.writeTo(fd);
         if (!m_encoder.start(image.columns, image.rows, settings,
                              settings.grey ? JpegLayout::Grey : JpegLayout::Bgrx))
             m_error = m_encoder.error();
@@ -58,13 +67,11 @@ public:
             return fail("the page ended early"), m_error;
         if (!m_encoder.finish())
             return fail(m_encoder.error()), m_error;
-        const auto& bytes = m_encoder.bytes();
-        if (const int error = writeAll(m_fd, bytes.data(), bytes.size()))
-            return fail(std::strerror(error)), m_error;
         return std::nullopt;
     }
 
     const std::string& error() const override { return m_error; }
+    std::string note() const override { return m_note; }
 
 private:
     bool fail(const std::string& text) {
@@ -100,7 +107,6 @@ private:
         return m_encoder.writeRows(m_line.data(), count);
     }
 
-    int m_fd;
     RowImage m_image;
     std::function<void(Magick::Image&)> m_greyStep;
     JpegEncoder m_encoder;
@@ -108,13 +114,15 @@ private:
     std::uint32_t m_written = 0;
     bool m_grey = false;
     std::string m_error;
+    std::string m_note;
 };
 
 }  // namespace
 
 std::unique_ptr<RowWriter> openJpegRowWriter(int fd, const RowImage& image, const JpegSettings& settings,
-                                             std::function<void(Magick::Image&)> greyStep) {
-    return std::make_unique<JpegRowWriter>(fd, image, settings, std::move(greyStep));
+                                             std::function<void(Magick::Image&)> greyStep,
+                                             std::uint64_t heldLimit) {
+    return std::make_unique<JpegRowWriter>(fd, image, settings, std::move(greyStep), heldLimit);
 }
 
 }  // namespace output

@@ -35,6 +35,9 @@ public:
     virtual std::optional<std::string> finish() = 0;
     // Why the last call failed.
     virtual const std::string& error() const = 0;
+    // What the file is not that its options asked for, and why; empty when
+    // it is all they asked.
+    virtual std::string note() const { return {}; }
 };
 
 // A true-colour PNG (8 bits a sample) on the open file `fd`, which stays the
@@ -49,11 +52,16 @@ std::unique_ptr<RowWriter> openPngRowWriter(int fd, const RowImage& image, const
 // A JPEG file of `settings` on `fd`. Colour rows go to libjpeg as they are;
 // for a grey file each batch of rows is made an image of its own and handed
 // to `greyStep` (the format's options, which make it grey), whose grey
-// levels are then encoded, as the whole page's would be. libjpeg keeps the
-// coefficients of the whole page for its optimised tables; the compressed
-// bytes are written at the end.
+// levels are then encoded, as the whole page's would be. For its optimised
+// tables and for a progressive file libjpeg keeps the coefficients of the
+// whole page; a page whose coefficients would take more than `heldLimit`
+// bytes is written as a baseline file with the standard tables instead, its
+// bytes going out as its rows come (the same pixels when decoded), and the
+// writer's note says so.
+inline constexpr std::uint64_t kJpegHeldCoefficientLimit = 128ull << 20;
 std::unique_ptr<RowWriter> openJpegRowWriter(int fd, const RowImage& image, const JpegSettings& settings,
-                                             std::function<void(Magick::Image&)> greyStep = {});
+                                             std::function<void(Magick::Image&)> greyStep = {},
+                                             std::uint64_t heldLimit = kJpegHeldCoefficientLimit);
 
 // A true-colour TIFF file (8 bits a sample, strips, LZW with the horizontal
 // predictor or uncompressed) on `fd`, which must be seekable.

@@ -75,7 +75,8 @@ inline std::string drain(std::FILE* file) {
 }
 
 // Parses `args` and runs them; a parse error is status 2 with its text.
-inline RunResult convert(const std::vector<std::string>& args, int streamAboveStrips = -1) {
+inline RunResult convert(const std::vector<std::string>& args, int streamAboveStrips = -1,
+                         std::uint64_t jpegHeldLimit = 0) {
     RunResult result;
     auto line = parseCommandLine(args, {});
     if (!line) {
@@ -85,6 +86,7 @@ inline RunResult convert(const std::vector<std::string>& args, int streamAboveSt
     }
     RunSettings run;
     run.streamAboveStrips = streamAboveStrips;
+    run.jpegHeldLimit = jpegHeldLimit;
     run.out = std::tmpfile();
     run.err = std::tmpfile();
     result.status = runConversion(*line, run);

@@ -252,6 +252,25 @@ TEST_F(ConvertTest, LargePagesStreamOthersAreOneImage) {
     EXPECT_TRUE(converter.streamable());
 }
 
+// A JPEG page too large to hold as a progressive file is written as a
+// baseline one of the same pixels, and the run says so on standard error.
+TEST_F(ConvertTest, AJpegPageTooLargeToHoldSaysItIsBaseline) {
+    const auto a = page("a.emf", 6000, 5000, 4);
+    const auto held = convert({"--format", "jpg", "-o", (dir / "held").string(), a.string()});
+    ASSERT_EQ(held.status, kAllWritten) << held.err;
+    EXPECT_EQ(held.err, "");
+    const auto cut = convert({"--format", "jpg", "-o", (dir / "cut").string(), a.string()}, -1, 1);
+    ASSERT_EQ(cut.status, kAllWritten) << cut.err;
+    EXPECT_EQ(cut.err.rfind("scrivlet-convert: " + a.string() +
+                                ": written as a baseline JPEG with the standard tables: a progressive file",
+                            0),
+              0u)
+        << cut.err;
+    EXPECT_EQ(Magick::Image((dir / "held" / "a.jpg").string()).interlaceType(), Magick::JPEGInterlace);
+    EXPECT_EQ(Magick::Image((dir / "cut" / "a.jpg").string()).interlaceType(), Magick::NoInterlace);
+    EXPECT_TRUE(pixels(dir / "held" / "a.jpg") == pixels(dir / "cut" / "a.jpg"));
+}
+
 // The files carry the format options of the settings table and the
 // resolution truncated to a whole number.
 TEST_F(ConvertTest, FormatsCarryTheirDefaultOptionsAndTheDensity) {

@@ -375,5 +375,96 @@ TEST(RowWriters, RowCountsAndWriteFailures) {
     EXPECT_NE(writer->error().find("scratch"), std::string::npos) << writer->error();
 }
 
+// The coefficients libjpeg holds for a whole image: 8 x 8 blocks of two-byte
+// coefficients, three components at full chroma resolution from quality 90,
+// 4:2:0 below it, one for grey; none for a baseline file of standard tables.
+TEST(JpegHeldCoefficients, PerLayoutAndQuality) {
+    struct Case {
+        const char* label;
+        JpegSettings settings;
+        std::uint64_t bytes;
+    };
+    JpegSettings colour90;
+    colour90.quality = 90;
+    JpegSettings colour89 = colour90;
+    colour89.quality = 89;
+    JpegSettings grey = colour90;
+    grey.grey = true;
+    JpegSettings progressive = colour89;
+    progressive.optimizeCoding = false;
+    progressive.progressive = true;
+    JpegSettings streamed = colour90;
+    streamed.optimizeCoding = false;
+    const std::vector<Case> cases = {
+        {"full chroma", colour90, 3ull * 26 * 20 * 128},
+        {"4:2:0", colour89, 6ull * 13 * 10 * 128},
+        {"grey", grey, 26ull * 20 * 128},
+        {"progressive, standard tables", progressive, 6ull * 13 * 10 * 128},
+        {"baseline, standard tables", streamed, 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(heldCoefficientBytes(203, 157, c.settings), c.bytes) << c.label;
+    EXPECT_EQ(heldCoefficientBytes(12048, 15591, colour90), 3ull * 1506 * 1949 * 128) << "the largest page";
+}
+
+// A page whose coefficients would take more than the limit is written as a
+// baseline file with the standard tables, its bytes on the way as its rows
+// come; it decodes to the pixels of the file its options asked for, and the
+// writer says what it did.
+TEST(JpegRowWriter, APageTooLargeToHoldIsWrittenBaselineAsItsRowsCome) {
+    Magick::InitializeMagick(nullptr);
+    testing_support::TempDir dir;
+    constexpr std::uint32_t kColumns = 400, kRows = 600;  // more bytes than one buffer
+    const auto pixels = sample(kColumns, kRows);
+    const RowImage shape{kColumns, kRows, 150, false};
+    JpegSettings asked;
+    asked.quality = 90;
+    asked.progressive = true;
+    const auto write = [&](const fs::path& file, const JpegSettings& settings, std::uint64_t limit,
+                           std::string& note, off_t& sizeBeforeFinish) {
+        Descriptor out(file, O_RDWR | O_CREAT | O_TRUNC);
+        auto writer = openJpegRowWriter(out.fd(), shape, settings, {}, limit);
+        for (std::uint32_t y = 0; y < kRows; y += 16)
+            ASSERT_TRUE(writer->writeRows(&pixels[y * kColumns], std::min(16u, kRows - y), kColumns))
+                << writer->error();
+        sizeBeforeFinish = ::lseek(out.fd(), 0, SEEK_END);
+        ASSERT_FALSE(writer->finish());
+        note = writer->note();
+    };
+    // The start-of-frame marker, found by walking the segments before it.
+    const auto frameMarker = [](const std::string& bytes) {
+        const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+        for (std::size_t i = 2; i + 3 < bytes.size() && at(i) == 0xFF;) {
+            if (at(i + 1) == 0xC0 || at(i + 1) == 0xC2)
+                return at(i + 1);
+            i += 2 + (std::size_t{at(i + 2)} << 8 | at(i + 3));
+        }
+        return static_cast<unsigned char>(0);
+    };
+    const std::uint64_t held = heldCoefficientBytes(kColumns, kRows, asked);
+    std::string note;
+    off_t early = 0;
+    write(dir / "held.jpg", asked, held, note, early);
+    EXPECT_EQ(note, "") << "a page of exactly the limit is held";
+    EXPECT_EQ(early, 0) << "a progressive file is written at the end";
+    EXPECT_EQ(frameMarker(testing_support::readFile(dir / "held.jpg")), 0xC2) << "progressive";
+
+    write(dir / "cut.jpg", asked, held - 1, note, early);
+    EXPECT_EQ(
+        note,
+        "written as a baseline JPEG with the standard tables: a progressive file of this page would hold "
+        "2 MB of coefficients in memory");
+    EXPECT_GT(early, 0) << "the bytes go out before the last row";
+    EXPECT_EQ(frameMarker(testing_support::readFile(dir / "cut.jpg")), 0xC0) << "baseline";
+    EXPECT_TRUE(decodedRgb(dir / "cut.jpg", kColumns, kRows) == decodedRgb(dir / "held.jpg", kColumns, kRows))
+        << "the same pixels";
+
+    JpegSettings optimised = asked;
+    optimised.progressive = false;
+    write(dir / "optimised.jpg", optimised, held - 1, note, early);
+    EXPECT_NE(note.find("an optimised file"), std::string::npos) << note;
+    EXPECT_TRUE(testing_support::readFile(dir / "optimised.jpg") ==
+                testing_support::readFile(dir / "cut.jpg"));
+}
+
 }  // namespace
 }  // namespace output
