@@ -81,7 +81,12 @@ int runDemonstration(app::Session& session, app::SettingsStore& store,
                      const platform::PlatformFolders& folders) {
     const auto install = store.readString(platform::RegRoot::LocalMachine, "InstallPath");
     if (!install) {
-        std::fprintf(stderr, "No installation folder is recorded (InstallPath); run ./setup.sh first.\n");
+        // A hive that could not be read has said why; it says nothing about
+        // what was recorded.
+        const auto key = store.registry().openKey(platform::RegRoot::LocalMachine, app::kProductKey,
+                                                  platform::RegAccess::Read);
+        if (key || key.error() == platform::RegStatus::NotFound)
+            std::fprintf(stderr, "No installation folder is recorded (InstallPath); run ./setup.sh first.\n");
         return 1;
     }
     const fs::path samples = folders.nativePath(*install) / "emf";

@@ -18,6 +18,7 @@
 #include "platform/clipboard.h"
 #include "render/page_renderer.h"
 #include "tests/app/capture_fixture.h"
+#include "tests/support/child_process.h"
 
 extern char** environ;
 
@@ -195,8 +196,9 @@ struct ProgramResult {
     std::string out, err;
 };
 
+// Run as `user` when the test runs as root (0: as the test's user).
 ProgramResult runProgram(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                         const fs::path& dir) {
+                         const fs::path& dir, uid_t user = 0) {
     std::vector<std::string> environment;
     // The program's own folders come from the test alone, never from the
     // caller's environment (the first of two equal names would win).
@@ -218,6 +220,8 @@ ProgramResult runProgram(const std::vector<std::string>& args, const std::vector
         const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(o, 1);
         ::dup2(e, 2);
+        if (user != 0 && ::geteuid() == 0 && (::setgid(user) != 0 || ::setuid(user) != 0))
+            ::_exit(126);
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
@@ -313,6 +317,42 @@ namespace {
 
 // "Scrivlet FILE...": the user's files are the pages; no capture printer, no
 // queued job is touched; every page is written.
+// A machine hive the user cannot read is named with its reason; it is not
+// taken for one without an installation folder.
+TEST(ProgramRun, AnUnreadableMachineHiveIsNamedNotTakenAsEmpty) {
+    const fs::path program = fs::path(SCRIVLET_PROGRAM_DIR) / "Scrivlet";
+    if (!fs::exists(program))
+        GTEST_SKIP() << "the main program is not built";
+    constexpr const char* kNoInstall = "No installation folder is recorded";
+    for (const bool readable : {true, false}) {
+        TempDir dir;
+        {
+            platform::Registry registry(platform::RegistryLocation::inFolder(dir / "registry"));
+            app::SettingsStore store(registry);
+            store.writeString(platform::RegRoot::LocalMachine, "Version", "1");
+        }
+        const uid_t user = ::geteuid() == 0 ? testing_support::kOtherUser : ::geteuid();
+        if (::geteuid() == 0) {
+            for (const auto& e : fs::recursive_directory_iterator(dir.path()))
+                ASSERT_EQ(::chown(e.path().c_str(), user, user), 0) << e.path();
+            ASSERT_EQ(::chown(dir.path().c_str(), user, user), 0);
+        }
+        const fs::path hive = dir / "registry" / "HKLM.reg";
+        ASSERT_TRUE(fs::exists(hive));
+        if (!readable)
+            fs::permissions(hive, fs::perms::none);
+        const ProgramResult run = runProgram(
+            {program.string(), "quick"},
+            {"SCRIVLET_REGISTRY=" + (dir / "registry").string(), "SCRIVLET_HOME=" + (dir / "home").string(),
+             "SCRIVLET_OUTPUT=" + (dir / "out").string()},
+            dir.path(), user);
+        EXPECT_EQ(run.status, 1) << run.err;
+        const std::string unreadable = "cannot read " + hive.string() + ": Permission denied";
+        EXPECT_EQ(run.err.find(unreadable) != std::string::npos, !readable) << run.err;
+        EXPECT_EQ(run.err.find(kNoInstall) != std::string::npos, readable) << run.err;
+    }
+}
+
 TEST(ProgramRun, FilesGivenOnTheCommandLineAreThePages) {
     const fs::path program = fs::path(SCRIVLET_PROGRAM_DIR) / "Scrivlet";
     if (!fs::exists(program))
