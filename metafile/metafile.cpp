@@ -125,6 +125,11 @@ platform::Expected<Metafile, MetafileError> Metafile::fromBytes(std::vector<std:
             break;
         }
     }
+    // Records that end cleanly in a file shorter than its header says: the
+    // rest of the page is missing.
+    if (data->truncation.empty() && data->header.nBytes > bytes.size())
+        data->truncation = "the file holds " + std::to_string(bytes.size()) + " of the " +
+                           std::to_string(data->header.nBytes) + " bytes its header gives";
     data->bytes = std::move(bytes);
     return Metafile(std::move(data));
 }

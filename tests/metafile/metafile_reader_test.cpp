@@ -64,6 +64,8 @@ TEST(MetafileReader, CutsTheRecordListAtTheFirstDamagedRecord) {
         {"file ends inside a record", std::vector<std::byte>(good.begin(), good.end() - 6), 3},
         {"file ends inside a record head",
          std::vector<std::byte>(good.begin(), good.begin() + 88 + 12 + 12 + 4), 3},
+        {"header gives 2 GiB", withWord(good, 48, 0x80000000), 4},
+        {"file ends between records", std::vector<std::byte>(good.begin(), good.end() - 20), 3},
     };
     for (const auto& c : cases) {
         auto mf = Metafile::fromBytes(c.bytes);
@@ -71,6 +73,14 @@ TEST(MetafileReader, CutsTheRecordListAtTheFirstDamagedRecord) {
         EXPECT_EQ(mf->records().size(), c.records) << c.label;
         EXPECT_FALSE(mf->truncation().empty()) << c.label;
     }
+    auto exact = Metafile::fromBytes(withWord(good, 48, static_cast<std::uint32_t>(good.size())));
+    auto longer = Metafile::fromBytes(withWord(good, 48, static_cast<std::uint32_t>(good.size() + 1)));
+    auto shorter = Metafile::fromBytes(withWord(good, 48, 88));
+    ASSERT_TRUE(exact && longer && shorter);
+    EXPECT_EQ(exact->truncation(), "");
+    EXPECT_EQ(longer->truncation(), "the file holds " + std::to_string(good.size()) + " of the " +
+                                        std::to_string(good.size() + 1) + " bytes its header gives");
+    EXPECT_EQ(shorter->truncation(), "") << "bytes after the end record are no damage";
 }
 
 TEST(MetafileReader, CopiesShareBytesAndWriteBackIdentically) {
