@@ -165,18 +165,20 @@ void Dc::drawImage(const ImageDraw& draw) {
             bool haveSource = false;
             if (src != nullptr) {
                 const double sx = draw.srcX + u * draw.srcW, sy = draw.srcY + v * draw.srcH;
-                const int ix = static_cast<int>(std::floor(sx)), iy = static_cast<int>(std::floor(sy));
-                if (ix < 0 || iy < 0 || ix >= src->width || iy >= src->height)
+                // Compared before the conversion: a far (or not a number)
+                // position has no int.
+                if (!(sx >= 0 && sy >= 0 && sx < src->width && sy < src->height))
                     continue;
+                const int ix = static_cast<int>(std::floor(sx)), iy = static_cast<int>(std::floor(sy));
                 s = halftone ? averageFootprint(*src, sx, sy, footX, footY) : src->at(ix, iy);
                 haveSource = true;
                 if (draw.mask != nullptr) {
-                    const int mx = static_cast<int>(std::floor(draw.maskX + u * draw.srcW));
-                    const int my = static_cast<int>(std::floor(draw.maskY + v * draw.srcH));
+                    const double fx = draw.maskX + u * draw.srcW, fy = draw.maskY + v * draw.srcH;
+                    const bool onMask = fx >= 0 && fy >= 0 && fx < draw.mask->width &&
+                                        fy < draw.mask->height && !draw.mask->bits.empty();
                     const bool fore =
-                        mx >= 0 && my >= 0 && mx < draw.mask->width && my < draw.mask->height &&
-                        !draw.mask->bits.empty() &&
-                        draw.mask->bits[static_cast<std::size_t>(my) * draw.mask->width + mx] != 0;
+                        onMask && draw.mask->bits[static_cast<std::size_t>(fy) * draw.mask->width +
+                                                  static_cast<std::size_t>(fx)] != 0;
                     const std::uint32_t rop3 = fore ? draw.rop3 : draw.backRop3;
                     const std::uint32_t pat = nullBrush ? 0 : pattern.at(x, y).value_or(0);
                     d = applyRop3(rop3, pat, s & 0xFFFFFF, d & 0xFFFFFF);

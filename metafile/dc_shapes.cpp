@@ -132,6 +132,44 @@ Matrix boxTransform(const Dc& dc, const RectL& box) {
     return r;
 }
 
+// How far from the origin, in device pixels, a thin line's corners may lie:
+// the line walker's products of two coordinates stay within 64 bits, and no
+// bitmap comes near it.
+constexpr double kThinReach = 1 << 30;
+
+bool withinThinReach(PointD p) {
+    return std::abs(p.x) <= kThinReach && std::abs(p.y) <= kThinReach;
+}
+
+// Cuts the segment a-b to the square of side 2 kThinReach about the origin,
+// keeping its direction; false when nothing of it lies inside (or a corner
+// is not a number).
+bool cutToThinReach(PointD& a, PointD& b) {
+    if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x) || !std::isfinite(b.y))
+        return false;
+    const double start[2] = {a.x, a.y}, delta[2] = {b.x - a.x, b.y - a.y};
+    double t0 = 0, t1 = 1;
+    for (int axis = 0; axis < 2; ++axis) {
+        for (const double side : {-1.0, 1.0}) {
+            // side * (start + t delta) <= kThinReach
+            const double room = kThinReach - side * start[axis], rate = side * delta[axis];
+            if (rate == 0) {
+                if (room < 0)
+                    return false;
+            } else if (rate > 0) {
+                t1 = std::min(t1, room / rate);
+            } else {
+                t0 = std::max(t0, room / rate);
+            }
+        }
+    }
+    if (t0 > t1)
+        return false;
+    b = {start[0] + t1 * delta[0], start[1] + t1 * delta[1]};
+    a = {start[0] + t0 * delta[0], start[1] + t0 * delta[1]};
+    return true;
+}
+
 bool degenerate(const Matrix& m, const RectL& box) {
     const PointD a = m.apply({double(box.left), double(box.top)}),
                  b = m.apply({double(box.right), double(box.bottom)});
@@ -349,12 +387,41 @@ void Dc::drawOutline(std::span<const Figure> figures) {
     dash.opaqueGaps = m_state.bkMode == gdi::OPAQUE;
     dash.gapPixel = pixelOf(m_state.bkColor);
     std::vector<PointL> pts;
+    const auto toPixel = [](PointD p) {
+        return PointL{static_cast<std::int32_t>(p.x), static_cast<std::int32_t>(p.y)};
+    };
     for (const auto& f : figures) {
         pts.clear();
-        for (auto p : f.points)
-            pts.push_back({static_cast<std::int32_t>(p.x), static_cast<std::int32_t>(p.y)});
         dash.position = 0;
-        m_canvas.thinLines(pts, f.closed, paint, dash, effectiveClip(), m_state.rop2);
+        if (std::ranges::all_of(f.points, withinThinReach)) {
+            for (auto p : f.points) pts.push_back(toPixel(p));
+            m_canvas.thinLines(pts, f.closed, paint, dash, effectiveClip(), m_state.rop2);
+            continue;
+        }
+        // Some corner lies far beyond the bitmap: each segment is cut back to
+        // the reach along its own direction, and the pieces that remain are
+        // drawn as separate runs.
+        const auto flush = [&] {
+            if (pts.size() >= 2)
+                m_canvas.thinLines(pts, false, paint, dash, effectiveClip(), m_state.rop2);
+            pts.clear();
+        };
+        const std::size_t n = f.points.size();
+        const std::size_t segments = n < 2 ? 0 : (f.closed ? n : n - 1);
+        for (std::size_t s = 0; s < segments; ++s) {
+            PointD a = f.points[s], b = f.points[(s + 1) % n];
+            if (!cutToThinReach(a, b)) {
+                flush();
+                continue;
+            }
+            const PointL from = toPixel(a);
+            if (pts.empty() || !(pts.back() == from)) {
+                flush();
+                pts.push_back(from);
+            }
+            pts.push_back(toPixel(b));
+        }
+        flush();
     }
 }
 

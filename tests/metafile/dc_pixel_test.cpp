@@ -354,5 +354,41 @@ TEST(DcPixels, DashedLinesOffTheBitmapCostNothing) {
     EXPECT_GT(countColour(dib, kBlack), 30) << "the dashed line on the bitmap is drawn";
 }
 
+// A shape whose transform throws a corner far beyond any integer pixel keeps
+// its edges' directions on the bitmap.
+TEST(DcPixels, ThinOutlinesToFarCornersKeepTheirDirection) {
+    struct Case {
+        const char* label;
+        Matrix transform;
+        RectL box;
+        std::vector<PointL> inked, clear;
+    };
+    const Case cases[] = {
+        {"sheared far to the right",
+         {1, 0, 1e11, 1, 0, 0},
+         {10, 0, 30, 20},
+         {{10, 0}, {35, 0}, {39, 0}},
+         {{5, 0}, {0, 0}}},
+        {"sheared far downwards",
+         {1, 1e11, 0, 1, 0, 0},
+         {0, 10, 20, 30},
+         {{0, 10}, {0, 35}, {0, 39}},
+         {{0, 5}, {0, 0}}},
+    };
+    for (const auto& c : cases) {
+        auto dib = whiteBitmap(40, 40);
+        Dc dc(dib);
+        dc.setGraphicsMode(gdi::GM_ADVANCED);
+        dc.setTransform(c.transform);
+        dc.setPen(solidPen(kBlack));
+        dc.setBrush(nullBrush());
+        dc.rectangle(c.box);
+        for (const auto& p : c.inked)
+            EXPECT_EQ(at(dib, p.x, p.y), kBlack) << c.label << " at " << p.x << ", " << p.y;
+        for (const auto& p : c.clear)
+            EXPECT_EQ(at(dib, p.x, p.y), kWhite) << c.label << " at " << p.x << ", " << p.y;
+    }
+}
+
 }  // namespace
 }  // namespace metafile
