@@ -6,7 +6,9 @@
 #include "app/macro_exchange.h"
 #include "app/session.h"
 #include "app/settings_store.h"
+#include "metafile/player.h"
 #include "output/formats.h"
+#include "output/page_file.h"
 #include "platform/clipboard.h"
 #include "platform/folders.h"
 #include "platform/spooler/spooler.h"
@@ -45,6 +47,12 @@ int runHeadlessCapture(const HeadlessCapture& run) {
         worker.run();
     }
     const int count = session.PageList.count();
+    if (count == 0 && !session.OpenedFiles.empty()) {
+        // Each file has said why it gave no page.
+        std::fprintf(stderr, "Scrivlet: none of the %zu file(s) given gave a page; nothing written.\n",
+                     session.OpenedFiles.size());
+        return 1;
+    }
     if (count == 0) {
         std::fprintf(stderr,
                      "Scrivlet: no page was captured (capture printer \"%s\", document \"%s\"); nothing "
@@ -72,19 +80,31 @@ int runHeadlessCapture(const HeadlessCapture& run) {
                          session.PageList.record(i).fileName.c_str(), file.c_str());
             continue;
         }
-        try {
-            Magick::Image image;
-            {
-                std::lock_guard lock(session.renderLock);
-                image = renderer.renderPage(dpi, page.get());
-            }
-            image.write(file.string());
-            std::fprintf(run.report, "  %s (%zux%zu pixels, %.0f dpi)\n", file.c_str(), image.columns(),
-                         image.rows(), dpi);
-            ++written;
-        } catch (const Magick::Exception& e) {
-            std::fprintf(stderr, "Scrivlet: cannot write %s: %s\n", file.c_str(), e.what());
+        Magick::Image image;
+        metafile::PlaybackReport report;
+        {
+            std::lock_guard lock(session.renderLock);
+            image = renderer.renderPage(dpi, page.get(), &report);
         }
+        if (image.columns() == 0 || image.rows() == 0) {
+            std::fprintf(stderr, "Scrivlet: page %d could not be rendered; %s not written\n", i + 1,
+                         file.c_str());
+            continue;
+        }
+        if (const std::string damage = metafile::damageSummary(report); !damage.empty()) {
+            std::fprintf(stderr, "Scrivlet: page %d is damaged: %s; it was drawn from what could be read\n",
+                         i + 1, damage.c_str());
+        }
+        // Written beside the name and renamed over it: a page that fails
+        // leaves an older file as it was, and a link is never written
+        // through.
+        if (const auto failure = output::writePageFile(image, file)) {
+            std::fprintf(stderr, "Scrivlet: cannot write %s: %s\n", file.c_str(), failure->c_str());
+            continue;
+        }
+        std::fprintf(run.report, "  %s (%zux%zu pixels, %.0f dpi)\n", file.c_str(), image.columns(),
+                     image.rows(), dpi);
+        ++written;
     }
     std::fprintf(run.report, "%d of %d captured page(s) written to %s\n", written, count,
                  run.outputFolder.c_str());

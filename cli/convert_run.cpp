@@ -178,17 +178,6 @@ std::vector<InputPages> collectPages(const CommandLine& line, const ScratchFolde
     return inputs;
 }
 
-std::string damageOf(const metafile::PlaybackReport& report) {
-    std::string text;
-    if (!report.truncation.empty())
-        text = "record list cut short (" + report.truncation + ")";
-    int malformed = 0;
-    for (const auto& [type, count] : report.malformed) malformed += count;
-    if (malformed > 0)
-        text += (text.empty() ? "" : "; ") + std::to_string(malformed) + " malformed record(s) skipped";
-    return text;
-}
-
 // Renders one page and reports it; `failure` is set when it was not written.
 void convertOne(PageConverter& converter, const PageTask& task, const CommandLine& line, int stripThreads,
                 Console& console, std::optional<std::string>& failure) {
@@ -209,8 +198,8 @@ void convertOne(PageConverter& converter, const PageTask& task, const CommandLin
     console.written(text);
     if (!outcome.note.empty())
         console.error(task.label + ": " + outcome.note);
-    if (const std::string damage = damageOf(outcome.report); !damage.empty())
-        console.error(task.label + ": damaged: " + damage + "; the page was drawn from what could be read");
+    if (const std::string damage = damageLine(task.label, outcome.report); !damage.empty())
+        console.error(damage);
 }
 
 // Says each input that gave no pages; true when there was one.

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "cli/page_converter.h"
+#include "cli/page_report.h"
 #include "metafile/metafile.h"
 #include "output/gallery_html.h"
 #include "output/html_gallery.h"
@@ -20,7 +21,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // Renders the pages one at a time and hands each to `take`; false when a
-// page failed (said, and left out).
+// page failed (said, and left out). A damaged page that still drew is said
+// and kept.
 template <class Render, class Take>
 bool eachPage(const std::vector<DocumentPage>& pages, const DocumentSinks& sinks, Render&& render,
               Take&& take) {
@@ -32,12 +34,15 @@ bool eachPage(const std::vector<DocumentPage>& pages, const DocumentSinks& sinks
             ok = false;
             continue;
         }
-        auto image = render(*page);
+        metafile::PlaybackReport report;
+        auto image = render(*page, &report);
         if (!image) {
             sinks.error(pages[i].label + ": " + image.error());
             ok = false;
             continue;
         }
+        if (const std::string damage = damageLine(pages[i].label, report); !damage.empty())
+            sinks.error(damage);
         if (auto failure = take(static_cast<int>(i), *page, std::move(*image))) {
             sinks.error(pages[i].label + ": " + *failure);
             ok = false;
@@ -61,7 +66,10 @@ bool writePdf(const CommandLine& line, const std::vector<DocumentPage>& pages, c
     }
     int placed = 0;
     bool ok = eachPage(
-        pages, sinks, [&](const metafile::Metafile& page) { return converter.renderForDocument(page, 1); },
+        pages, sinks,
+        [&](const metafile::Metafile& page, metafile::PlaybackReport* report) {
+            return converter.renderForDocument(page, 1, report);
+        },
         [&](int index, const metafile::Metafile&, Magick::Image image) -> std::optional<std::string> {
             const fs::path pageFile = scratch / (output::sequenceNumber(index) + extension);
             if (auto failure = output::writePageFile(image, pageFile))
@@ -119,7 +127,9 @@ bool writeGallery(const CommandLine& line, const std::vector<DocumentPage>& page
     PageConverter converter(line.settings);
     ok = eachPage(
              pages, sinks,
-             [&](const metafile::Metafile& page) { return converter.renderForDocument(page, 0); },
+             [&](const metafile::Metafile& page, metafile::PlaybackReport* report) {
+                 return converter.renderForDocument(page, 0, report);
+             },
              [&](int index, const metafile::Metafile& page,
                  Magick::Image image) -> std::optional<std::string> {
                  const std::string number = output::sequenceNumber(index);
@@ -151,7 +161,10 @@ bool writeMultipage(const CommandLine& line, const std::vector<DocumentPage>& pa
     PageConverter converter(line.settings);
     output::MultipageImageWriter writer(mode, line.settings.formatOptions.GIF_Delay);
     bool ok = eachPage(
-        pages, sinks, [&](const metafile::Metafile& page) { return converter.renderForDocument(page, mode); },
+        pages, sinks,
+        [&](const metafile::Metafile& page, metafile::PlaybackReport* report) {
+            return converter.renderForDocument(page, mode, report);
+        },
         [&](int, const metafile::Metafile&, Magick::Image image) {
             return writer.addPage(std::move(image));
         });

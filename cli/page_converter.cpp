@@ -31,12 +31,13 @@ PageConverter::PageConverter(const ConvertSettings& settings, const fs::path& st
 }
 
 platform::Expected<Magick::Image, std::string> PageConverter::renderWhole(const metafile::Metafile& page,
-                                                                          double dpi) {
+                                                                          double dpi,
+                                                                          metafile::PlaybackReport* report) {
     if (!m_renderer.layoutPage(dpi, &page))
         return platform::unexpected(
             std::string("the page is empty or too large to render at this resolution"));
     Magick::Image image;
-    if (auto reason = render::magickCall([&] { image = m_renderer.renderPage(dpi, &page); }))
+    if (auto reason = render::magickCall([&] { image = m_renderer.renderPage(dpi, &page, report); }))
         return platform::unexpected("the image library failed: " + *reason);
     if (image.columns() == 0 || image.rows() == 0)
         return platform::unexpected(std::string("the page could not be rendered"));
@@ -44,9 +45,9 @@ platform::Expected<Magick::Image, std::string> PageConverter::renderWhole(const 
 }
 
 platform::Expected<Magick::Image, std::string> PageConverter::renderForDocument(
-    const metafile::Metafile& page, int multipageMode) {
+    const metafile::Metafile& page, int multipageMode, metafile::PlaybackReport* report) {
     m_session.MultipageMode = multipageMode;
-    auto image = renderWhole(page, m_settings.dpi);
+    auto image = renderWhole(page, m_settings.dpi, report);
     m_session.MultipageMode = 0;
     return image;
 }

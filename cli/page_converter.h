@@ -66,8 +66,9 @@ public:
     // own, 1 the PDF's inside format, 2 TIF, 3 GIF) at the command line's
     // resolution, or in thumbnail mode at `thumbnailDpi`. The reason when it
     // cannot be rendered.
-    platform::Expected<Magick::Image, std::string> renderForDocument(const metafile::Metafile& page,
-                                                                     int multipageMode);
+    // `report`, when given, receives the playback's report.
+    platform::Expected<Magick::Image, std::string> renderForDocument(
+        const metafile::Metafile& page, int multipageMode, metafile::PlaybackReport* report = nullptr);
     platform::Expected<Magick::Image, std::string> renderThumbnail(const metafile::Metafile& page,
                                                                    double thumbnailDpi);
 
@@ -81,7 +82,8 @@ public:
     std::optional<std::string> wholeRefusal(long long columns, long long rows) const;
 
 private:
-    platform::Expected<Magick::Image, std::string> renderWhole(const metafile::Metafile& page, double dpi);
+    platform::Expected<Magick::Image, std::string> renderWhole(const metafile::Metafile& page, double dpi,
+                                                               metafile::PlaybackReport* report = nullptr);
     std::optional<std::string> writeWhole(const metafile::Metafile& page, const render::PageLayout& layout,
                                           const std::filesystem::path& target, int threads,
                                           PageOutcome& outcome);

@@ -36,4 +36,10 @@ std::string reportText(const std::string& name, const metafile::PlaybackReport& 
     return text;
 }
 
+std::string damageLine(const std::string& name, const metafile::PlaybackReport& report) {
+    const std::string damage = metafile::damageSummary(report);
+    return damage.empty() ? damage
+                          : name + ": damaged: " + damage + "; the page was drawn from what could be read";
+}
+
 }  // namespace cli

@@ -10,4 +10,8 @@ namespace cli {
 
 std::string reportText(const std::string& name, const metafile::PlaybackReport& report);
 
+// The line that says a page that still drew was damaged, said with or
+// without --report; empty for a sound page.
+std::string damageLine(const std::string& name, const metafile::PlaybackReport& report);
+
 }  // namespace cli

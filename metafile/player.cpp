@@ -89,6 +89,20 @@ void PlaybackReport::note(std::string text) {
         notes.push_back(std::move(text));
 }
 
+std::string damageSummary(const PlaybackReport& report) {
+    std::string text;
+    const auto add = [&text](const std::string& part) { text += (text.empty() ? "" : "; ") + part; };
+    if (!report.truncation.empty())
+        add("record list cut short (" + report.truncation + ")");
+    if (!report.cut.empty())
+        add("drawing stopped early (" + report.cut + ")");
+    int malformed = 0;
+    for (const auto& [type, count] : report.malformed) malformed += count;
+    if (malformed > 0)
+        add(std::to_string(malformed) + " malformed record(s) skipped");
+    return text;
+}
+
 Matrix playbackTransform(const EmfHeader& h, const RectL& rect) {
     const double frameW = double(h.rclFrame.right) - h.rclFrame.left;
     const double frameH = double(h.rclFrame.bottom) - h.rclFrame.top;

@@ -32,6 +32,12 @@ struct PlaybackReport {
     void useFont(const std::string& face) { ++fonts[face]; }
 };
 
+// What was wrong with a page that still drew, in one line for the user: the
+// record list cut short, the drawing cut at the work budget, the malformed
+// records skipped. Empty for a sound page (unsupported records are not
+// damage).
+std::string damageSummary(const PlaybackReport& report);
+
 // The DC's work budget starts afresh for the bitmap's size (see
 // WorkBudget); a page that spends it is cut at that record, with `cut` and a
 // note saying where and why.

@@ -191,9 +191,10 @@ bool PageRenderer::renderStrip(const PageLayout& layout, int i, const metafile::
     return true;
 }
 
-Magick::Image PageRenderer::renderPage(double dpi, const metafile::Metafile* page) {
+Magick::Image PageRenderer::renderPage(double dpi, const metafile::Metafile* page,
+                                       metafile::PlaybackReport* report) {
     Magick::Image image;
-    if (auto reason = magickCall([&] { image = renderRaster(dpi, page); })) {
+    if (auto reason = magickCall([&] { image = renderRaster(dpi, page, report); })) {
         m_ui.showMessage("cannot render the page: " + *reason, app::kMessageCaption, app::MessageButtons::Ok,
                          app::MessageIcon::Error);
         return Magick::Image();
@@ -215,7 +216,8 @@ Magick::Image PageRenderer::renderPage(double dpi, const metafile::Metafile* pag
     return image;
 }
 
-Magick::Image PageRenderer::renderRaster(double dpi, const metafile::Metafile* page) {
+Magick::Image PageRenderer::renderRaster(double dpi, const metafile::Metafile* page,
+                                         metafile::PlaybackReport* report) {
     const auto layout = layoutPage(dpi, page);
     if (!layout)
         return Magick::Image();
@@ -233,7 +235,7 @@ Magick::Image PageRenderer::renderRaster(double dpi, const metafile::Metafile* p
     const std::string stamp = stampText(page);
     const StripsOutcome outcome =
         drawStrips(*this, *layout, page, stamp, stripThreads > 0 ? stripThreads : defaultStripThreads(),
-                   nullptr, [&](int index, const StripRows& strip) {
+                   report, [&](int index, const StripRows& strip) {
                        m_ui.progressSetPosition(index);
                        if (strip.count == 0)
                            return false;

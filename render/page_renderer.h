@@ -92,7 +92,9 @@ public:
     // enough to stay in the cache (the rows do not depend on it).
     long long bandBytes = 8ll << 20;
 
-    Magick::Image renderPage(double dpi, const metafile::Metafile* page);
+    // `report`, when given, receives the playback's report of the first strip.
+    Magick::Image renderPage(double dpi, const metafile::Metafile* page,
+                             metafile::PlaybackReport* report = nullptr);
 
     // The parts of renderPage, for callers that take the rows strip by strip
     // (and may draw several strips at once). layoutPage computes the size and
@@ -116,7 +118,7 @@ public:
 private:
     // Steps 1 to 5: the raster; empty when the page cannot be drawn. Throws
     // the image library's exceptions.
-    Magick::Image renderRaster(double dpi, const metafile::Metafile* page);
+    Magick::Image renderRaster(double dpi, const metafile::Metafile* page, metafile::PlaybackReport* report);
 
     app::Session& m_session;
     app::UserInterfacePort& m_ui;

@@ -3,6 +3,7 @@
 
 #include "app/emf_spool_writer.h"
 #include "tests/cli/convert_fixture.h"
+#include "tests/metafile/record_builder.h"
 #include "tests/support/pdf_info.h"
 
 namespace cli::testing {
@@ -129,6 +130,62 @@ TEST_F(ConvertTest, DocumentFailuresAreSaidAndCounted) {
     const std::string help = helpText();
     for (const char* option : {"--pdf FILE", "--gallery DIR", "--multipage-tif FILE", "--animated-gif FILE"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
+}
+
+// A page with a record that selects an object never made.
+std::vector<std::byte> malformedPage() {
+    metafile::EmfWriter w({0, 0, 3000, 3000}, {1000, 1000}, {254, 254});
+    w.rectangle({10, 10, 60, 60});
+    w.selectObject(77);
+    return w.finish();
+}
+
+// A page of RLE pictures that each leave every pixel out: the page's budget
+// of decoded pixels runs out after the fourth.
+std::vector<std::byte> pageCutAtItsBudget() {
+    using namespace metafile::testing;
+    const std::uint32_t palette[2] = {0x000000, 0xFFFFFF};
+    const auto info = bitmapInfo(4096, 4096, 8, 1 /* RLE8 */, palette);
+    const std::vector<std::byte> bits = {std::byte{0}, std::byte{1}};  // end of bitmap at once
+    std::vector<std::vector<std::byte>> records;
+    for (int i = 0; i < 8; ++i)
+        records.push_back(stretchDiBitsRecord(info, bits, 4096, 4096, {i, 0, i + 1, 1}));
+    return metafileOf(records);
+}
+
+// A page that still draws says what was wrong with it, whatever it is written
+// into, without --report; the sound page beside it says nothing.
+TEST_F(ConvertTest, DamagedPagesAreSaidInEveryOutput) {
+    const auto sound = page("sound.emf", 3000, 3000, 1);
+    writeBytes(dir / "malformed.emf", malformedPage());
+    writeBytes(dir / "cut.emf", pageCutAtItsBudget());
+    const std::vector<std::vector<std::string>> outputs = {
+        {"-o", (dir / "pages").string()},
+        {"--pdf", (dir / "all.pdf").string()},
+        {"--gallery", (dir / "site").string()},
+        {"--multipage-tif", (dir / "all.tif").string()},
+        {"--animated-gif", (dir / "all.gif").string()},
+    };
+    for (const auto& output : outputs) {
+        auto args = output;
+        for (const char* name : {"sound.emf", "malformed.emf", "cut.emf"})
+            args.push_back((dir / name).string());
+        const auto result = convert(args);
+        const std::string& label = output.front();
+        EXPECT_EQ(result.status, kAllWritten) << label << ": " << result.err;
+        EXPECT_NE(
+            result.err.find((dir / "malformed.emf").string() + ": damaged: 1 malformed record(s) skipped"),
+            std::string::npos)
+            << label << ": " << result.err;
+        EXPECT_NE(result.err.find((dir / "cut.emf").string() +
+                                  ": damaged: drawing stopped early (the page was cut"),
+                  std::string::npos)
+            << label << ": " << result.err;
+        EXPECT_EQ(result.err.find(sound.string() + ": damaged"), std::string::npos)
+            << label << ": " << result.err;
+        EXPECT_TRUE(fs::exists(fs::path(output.back()))) << label;
+    }
+    EXPECT_EQ(frames(dir / "all.gif").size(), 3u) << "damaged pages are kept";
 }
 
 // The corpus's spool files into one PDF: a page for every spool page, each

@@ -200,11 +200,13 @@ struct ProgramResult {
 ProgramResult runProgram(const std::vector<std::string>& args, const std::vector<std::string>& env,
                          const fs::path& dir, uid_t user = 0) {
     std::vector<std::string> environment;
-    // The program's own folders come from the test alone, never from the
-    // caller's environment (the first of two equal names would win).
+    // The program's own folders and its display come from the test alone,
+    // never from the caller's environment (the first of two equal names
+    // would win).
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string_view entry(*e);
-        if (!entry.starts_with("SCRIVLET_") && !entry.starts_with("XDG_"))
+        if (!entry.starts_with("SCRIVLET_") && !entry.starts_with("XDG_") && !entry.starts_with("DISPLAY=") &&
+            !entry.starts_with("WAYLAND_DISPLAY="))
             environment.emplace_back(entry);
     }
     environment.insert(environment.end(), env.begin(), env.end());
@@ -353,6 +355,65 @@ TEST(ProgramRun, AnUnreadableMachineHiveIsNamedNotTakenAsEmpty) {
     }
 }
 
+// The run says why it has no window: no display named, or one named that
+// cannot be opened; either way the pages are written.
+TEST(ProgramRun, ARunWithoutAWindowSaysWhy) {
+    const fs::path program = fs::path(SCRIVLET_PROGRAM_DIR) / "Scrivlet";
+    if (!fs::exists(program))
+        GTEST_SKIP() << "the main program is not built";
+    TempDir dir;
+    metafile::EmfWriter w({0, 0, 2540, 2540}, {1000, 1000}, {254, 254});
+    w.rectangle({0, 0, 30, 30});
+    const auto bytes = w.finish();
+    writeFile(dir / "a.emf", std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    struct Case {
+        std::vector<std::string> env;
+        std::vector<std::string> reasons;  // one of them is said
+    };
+    const Case cases[] = {
+        {{}, {"Capture (headless: no display)"}},
+        {{"DISPLAY=:9876"},
+         {"Capture (headless: the display cannot be opened)", "Capture (headless: built without windows)"}},
+    };
+    for (const Case& c : cases) {
+        auto env = c.env;
+        env.insert(env.end(),
+                   {"SCRIVLET_REGISTRY=" + (dir / "registry").string(),
+                    "SCRIVLET_HOME=" + (dir / "home").string(), "SCRIVLET_OUTPUT=" + (dir / "out").string()});
+        const ProgramResult run = runProgram({program.string(), (dir / "a.emf").string()}, env, dir.path());
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+        bool said = false;
+        for (const auto& reason : c.reasons) said = said || run.out.find(reason) != std::string::npos;
+        EXPECT_TRUE(said) << run.out;
+        EXPECT_TRUE(fs::exists(dir / "out" / "a0001.jpg"));
+    }
+}
+
+// An installation folder without its sample pages ends the demonstration
+// with status 1 and says where it looked.
+TEST(ProgramRun, TheDemonstrationWithoutItsPagesSaysWhereItLooked) {
+    const fs::path program = fs::path(SCRIVLET_PROGRAM_DIR) / "Scrivlet";
+    if (!fs::exists(program))
+        GTEST_SKIP() << "the main program is not built";
+    TempDir dir;
+    fs::create_directories(dir / "install" / "emf");
+    writeFile(dir / "install" / "emf" / "notes.txt", "not a page");
+    {
+        platform::Registry registry(platform::RegistryLocation::inFolder(dir / "registry"));
+        app::SettingsStore store(registry);
+        store.writeString(platform::RegRoot::LocalMachine, "InstallPath", (dir / "install").string());
+    }
+    const ProgramResult run =
+        runProgram({program.string(), "quick"},
+                   {"SCRIVLET_REGISTRY=" + (dir / "registry").string(),
+                    "SCRIVLET_HOME=" + (dir / "home").string(), "SCRIVLET_OUTPUT=" + (dir / "out").string()},
+                   dir.path());
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_NE(run.err.find("No sample pages in " + (dir / "install" / "emf").string()), std::string::npos)
+        << run.err;
+    EXPECT_FALSE(fs::exists(dir / "out")) << "nothing to write, no folder made";
+}
+
 TEST(ProgramRun, FilesGivenOnTheCommandLineAreThePages) {
     const fs::path program = fs::path(SCRIVLET_PROGRAM_DIR) / "Scrivlet";
     if (!fs::exists(program))
@@ -388,6 +449,48 @@ TEST(ProgramRun, FilesGivenOnTheCommandLineAreThePages) {
     EXPECT_EQ(run.out.find("capture printer"), std::string::npos) << run.out;
 }
 
+// The headless run writes each page beside its name and renames it over it:
+// an older page file is replaced, and so is a link in its place, never the
+// file it points at. A page with damaged records is written and said.
+TEST(ProgramRun, HeadlessPagesAreReplacedNeverWrittenThroughAndDamageIsSaid) {
+    const fs::path program = fs::path(SCRIVLET_PROGRAM_DIR) / "Scrivlet";
+    if (!fs::exists(program))
+        GTEST_SKIP() << "the main program is not built";
+    TempDir dir;
+    const auto bytesOf = [](bool damaged) {
+        metafile::EmfWriter w({0, 0, 2540, 2540}, {1000, 1000}, {254, 254});
+        w.rectangle({0, 0, 30, 30});
+        if (damaged)
+            w.selectObject(77);  // never created
+        const auto bytes = w.finish();
+        return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    };
+    writeFile(dir / "doc.emf", bytesOf(false));
+    writeFile(dir / "bad.emf", bytesOf(true));
+    writeFile(dir / "third.emf", bytesOf(false));
+    fs::create_directories(dir / "out");
+    writeFile(dir / "out" / "doc0001.jpg", "old page");
+    writeFile(dir / "victim", "precious");
+    fs::create_symlink(dir / "victim", dir / "out" / "doc0003.jpg");
+    const ProgramResult run =
+        runProgram({program.string(), "--headless", (dir / "doc.emf").string(), (dir / "bad.emf").string(),
+                    (dir / "third.emf").string()},
+                   {"SCRIVLET_REGISTRY=" + (dir / "registry").string(),
+                    "SCRIVLET_HOME=" + (dir / "home").string(), "SCRIVLET_OUTPUT=" + (dir / "out").string()},
+                   dir.path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string page1 = readFile(dir / "out" / "doc0001.jpg");
+    EXPECT_EQ(page1.substr(0, 2), "\xFF\xD8") << "the old page is replaced by a JPEG";
+    EXPECT_TRUE(fs::is_regular_file(dir / "out" / "doc0002.jpg"));
+    EXPECT_NE(run.err.find("page 2 is damaged: 1 malformed record(s) skipped"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("page 1 is damaged"), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir / "out" / "doc0003.jpg")));
+    EXPECT_EQ(readFile(dir / "victim"), "precious");
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir / "out")) ++files;
+    EXPECT_EQ(files, 3u) << "no temporary file left behind";
+}
+
 TEST(ProgramRun, TheCommandLineIsCheckedBeforeAnythingIsWritten) {
     const fs::path program = fs::path(SCRIVLET_PROGRAM_DIR) / "Scrivlet";
     if (!fs::exists(program))
@@ -410,6 +513,10 @@ TEST(ProgramRun, TheCommandLineIsCheckedBeforeAnythingIsWritten) {
         {{"quick", "a.emf"}, 2, "takes no files", nullptr},
         {{"--help"}, 0, "usage: Scrivlet", nullptr},
         {{"--headless", "--", (dir / "-dash.emf").string()}, 0, "", "-dash0001.jpg"},
+        {{"--headless", (dir / "nothere.emf").string()},
+         1,
+         "none of the 1 file(s) given gave a page",
+         nullptr},
     };
     for (const Case& c : cases) {
         fs::remove_all(dir / "out");

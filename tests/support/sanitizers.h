@@ -11,3 +11,14 @@
 #define SCRIVLET_SANITIZED 1
 #endif
 #endif
+
+// SCRIVLET_THREAD_SANITIZED: built with the thread sanitizer, which makes
+// every memory access many times slower; tests leave out work that is only
+// large, not threaded.
+#if defined(__SANITIZE_THREAD__)
+#define SCRIVLET_THREAD_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define SCRIVLET_THREAD_SANITIZED 1
+#endif
+#endif

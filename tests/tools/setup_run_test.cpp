@@ -1,10 +1,12 @@
 #include "tools/setup/setup_run.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "tests/support/temp_dir.h"
 #include "tools/common/registry_text.h"
@@ -127,6 +129,13 @@ TEST_F(SetupTest, FailuresAreSaidAndFailTheRun) {
          "is not a folder"},
         {"missing folder", [](SetupTest& t) { return (t.dir / "nowhere").string(); }, "is not a folder"},
         {"empty argument", [](SetupTest&) { return std::string(); }, "is not a folder"},
+        {"folder that cannot be read",
+         [](SetupTest& t) {
+             fs::create_directories(t.dir / "locked");
+             fs::permissions(t.dir / "locked", fs::perms::none);
+             return (t.dir / "locked").string();
+         },
+         "cannot read"},
         {"machine hive read-only",
          [](SetupTest& t) {
              fs::create_directories(t.dir / "install");
@@ -145,6 +154,8 @@ TEST_F(SetupTest, FailuresAreSaidAndFailTheRun) {
          "the default printer"},
     };
     for (const auto& c : cases) {
+        if (::geteuid() == 0 && std::string_view(c.label) == "folder that cannot be read")
+            continue;  // the superuser enters any folder
         fs::remove_all(dir / "registry");
         const std::string argument = c.arrange(*this);
         const auto result = run(argument);
@@ -154,6 +165,8 @@ TEST_F(SetupTest, FailuresAreSaidAndFailTheRun) {
         for (const auto& file : {location.currentUserFile, location.localMachineFile})
             fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, ec);
     }
+    std::error_code ec;
+    fs::permissions(dir / "locked", fs::perms::owner_all, ec);
 }
 
 }  // namespace

@@ -7,11 +7,18 @@
 // bad usage.
 
 #include <cstdio>
+#include <string_view>
 
 #include "tools/setup/setup_run.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
+    const std::string_view argument = argc == 2 ? argv[1] : "";
+    if (argument == "--help" || argument == "-h") {
+        std::printf("usage: %s <installation folder>\n", argv[0]);
+        return 0;
+    }
+    // A folder whose name starts with a dash is given as ./-name.
+    if (argc != 2 || argument.starts_with('-')) {
         std::fprintf(stderr, "usage: %s <installation folder>\n", argv[0]);
         return 2;
     }

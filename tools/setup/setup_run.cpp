@@ -1,5 +1,9 @@
 #include "tools/setup/setup_run.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -23,6 +27,10 @@ SetupResult runSetup(const SetupEnvironment& env, std::string_view installationF
     const fs::path folder = fs::absolute(fs::path(installationFolder), ec);
     if (installationFolder.empty() || ec || !fs::is_directory(folder, ec))
         return failed(result, std::string(installationFolder) + " is not a folder");
+    // The programs read their sample pages and helpers from it: a folder
+    // they cannot enter is no installation.
+    if (::access(folder.c_str(), R_OK | X_OK) != 0)
+        return failed(result, "cannot read " + folder.string() + ": " + std::strerror(errno));
 
     const std::string hive = env.location.localMachineFile.string();
     auto key = env.registry.createKey(platform::RegRoot::LocalMachine, "Software\\Quillo\\Scrivlet",
