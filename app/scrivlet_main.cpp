@@ -6,8 +6,6 @@
 // the pages are written as image files in the current format, and it says
 // where.
 
-#include <spawn.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +19,7 @@
 #include "app/headless_capture.h"
 #include "app/session.h"
 #include "app/settings_store.h"
+#include "app/start_program.h"
 #include "metafile/metafile.h"
 #include "output/formats.h"
 #include "output/image_file.h"
@@ -32,8 +31,6 @@
 #ifdef SCRIVLET_WINDOW
 #include "ui/wx/main_program.h"
 #endif
-
-extern char** environ;
 
 namespace {
 
@@ -53,14 +50,10 @@ bool hasDisplay() {
     return false;
 }
 
-// The shell's "open" of a program with one parameter: started beside this
-// process, not waited for.
+// The shell's "open" of a program with one parameter, as the capture asks
+// for it.
 void startProgram(const fs::path& program, const std::string& parameter) {
-    pid_t pid = 0;
-    std::string file = program.string(), arg = parameter;
-    char* argv[] = {file.data(), arg.data(), nullptr};
-    if (posix_spawn(&pid, file.c_str(), nullptr, nullptr, argv, environ) != 0)
-        std::fprintf(stderr, "Scrivlet: cannot start %s\n", file.c_str());
+    app::startProgram(program, parameter);
 }
 
 const char* formatName(const app::FormatFlags& flags) {

@@ -107,6 +107,9 @@ TEST_F(ConvertTest, DocumentFailuresAreSaidAndCounted) {
     const auto a = page("a.emf", 4000, 4000, 1);
     testing_support::writeFile(dir / "junk.emf", "not a metafile");
     testing_support::writeFile(dir / "blocker", "a file");
+    // 20 km square: too large to render at any resolution.
+    writeBytes(dir / "huge.emf",
+               metafile::EmfWriter({0, 0, 2'000'000'000, 2'000'000'000}, {1000, 1000}, {254, 254}).finish());
     struct Case {
         std::vector<std::string> args;
         const char* said;  // in the error output
@@ -117,6 +120,8 @@ TEST_F(ConvertTest, DocumentFailuresAreSaidAndCounted) {
         {{"--animated-gif", (dir / "x.gif").string(), (dir / "junk.emf").string()}, "junk.emf"},
         {{"--gallery", (dir / "blocker").string(), a.string()}, "blocker"},
         {{"--animated-gif", (dir / "y.gif").string(), a.string(), (dir / "junk.emf").string()}, "junk.emf"},
+        {{"--pdf", (dir / "z.pdf").string(), (dir / "huge.emf").string(), a.string()},
+         "huge.emf: the page is"},
     };
     for (const auto& c : cases) {
         const auto result = convert(c.args);

@@ -501,6 +501,10 @@ TEST(ProgramRun, TheCommandLineIsCheckedBeforeAnythingIsWritten) {
     const auto bytes = w.finish();
     writeFile(dir / "a.emf", std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     writeFile(dir / "-dash.emf", std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    // 20 km square: too large to render.
+    const auto huge =
+        metafile::EmfWriter({0, 0, 2'000'000'000, 2'000'000'000}, {1000, 1000}, {254, 254}).finish();
+    writeFile(dir / "huge.emf", std::string(reinterpret_cast<const char*>(huge.data()), huge.size()));
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -517,6 +521,10 @@ TEST(ProgramRun, TheCommandLineIsCheckedBeforeAnythingIsWritten) {
          1,
          "none of the 1 file(s) given gave a page",
          nullptr},
+        {{"--headless", (dir / "huge.emf").string(), (dir / "a.emf").string()},
+         1,
+         "page 1 could not be rendered",
+         "huge0002.jpg"},
     };
     for (const Case& c : cases) {
         fs::remove_all(dir / "out");
