@@ -5,12 +5,15 @@
 // cpu_ms_per_page (user and system time of every thread of the process, so
 // that other work on a loaded machine does not count) and ms_per_page (wall
 // time); peak_rss_mb is the process's peak, so run one benchmark a process
-// (bench/writers.sh does) to read it.
+// (bench/writers.sh does) to read it. The pages are drawn without
+// antialiasing unless SCRIVLET_BENCH_ANTIALIAS gives the factor (3 is the
+// program's own default).
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -37,6 +40,13 @@ namespace fs = std::filesystem;
 
 constexpr int kPages = 20;
 constexpr double kDpi = 150.0;
+
+// The antialiasing factor the pages are drawn with: 0 (none) unless
+// SCRIVLET_BENCH_ANTIALIAS says otherwise.
+int antialiasFactor() {
+    const char* value = std::getenv("SCRIVLET_BENCH_ANTIALIAS");
+    return value != nullptr ? std::atoi(value) : 0;
+}
 
 // A machine in a folder of its own with the document captured.
 struct Machine {
@@ -69,7 +79,7 @@ struct Machine {
         store->writeString(platform::RegRoot::CurrentUser, "PDF_Bitmp_Format", "JPG");
         session.resolution.CheckN = 2;
         session.resolution.userResolution = kDpi;
-        session.RenderOptions.KodAntialias = 0;
+        session.RenderOptions.KodAntialias = antialiasFactor();
         session.RenderOptions.lvBkGrHathStyle = 100;
         session.CurrentFormat = {true, false, false, false, false};
         session.options.StartFile_Opt = false;

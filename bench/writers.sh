@@ -4,12 +4,15 @@
 # Prints each benchmark's CPU time per page (user + system, all threads: a
 # loaded machine slows the wall time, not this), wall time per page, peak
 # memory, and what writing adds to rendering alone in CPU time. The gallery
-# renders every page twice (the page and its thumbnail).
+# renders every page twice (the page and its thumbnail). The pages are drawn
+# without antialiasing; SCRIVLET_BENCH_ANTIALIAS=3 draws them as the program
+# does by default.
 set -e
 build=${1:-build/release}
 program="$build/bin/bench_writers"
 [ -x "$program" ] || program="$build/bench/bench_writers"
-echo "load average: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) processors"
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) processors," \
+    "antialiasing ${SCRIVLET_BENCH_ANTIALIAS:-0}"
 for name in RenderOnly SaveJpgFiles SaveJpgBaseline PdfWithJpgInside HtmlGalleryJpg \
     SaveFiles/2 SaveFiles/3 SaveFiles/4 SaveFiles/5 MultipageTif AnimatedGif; do
     "$program" --benchmark_filter="^BM_${name}(/|\$)" --benchmark_format=csv 2>/dev/null
