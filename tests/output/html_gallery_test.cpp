@@ -1,6 +1,7 @@
 #include "output/html_gallery.h"
 
 #include <regex>
+#include <string>
 
 #include "output/gallery_html.h"
 #include "tests/output/writer_fixture.h"
@@ -160,6 +161,51 @@ TEST_F(GalleryTest, AbortAfterTheFirstPageLeavesBottomsOpenAndNothingOpened) {
     exportAndWait();
     EXPECT_EQ(programLog("fake-open"),
               (std::vector<std::string>{(dir / "Out" / "B.html").string(), "--end--"}));
+}
+
+// A page or a thumbnail that cannot be written stops the gallery where it
+// is, named with its reason: the pages before keep their files and links, a
+// page whose thumbnail failed is written but not linked. A page between, the
+// last page and a thumbnail.
+TEST_F(GalleryTest, AFileThatCannotBeWrittenStopsTheGalleryWhereItIs) {
+    capture({"0001.emf", "0002.emf", "0003.emf"});
+    struct Case {
+        const char* blocked;  // a folder where this file goes
+        std::vector<std::string> linked;
+        int pagesWritten;
+    };
+    const Case cases[] = {
+        {"0002.jpg", {"0001"}, 1},
+        {"0003.jpg", {"0001", "0002"}, 2},
+        {"0002_.jpg", {"0001"}, 2},
+    };
+    int run = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.blocked);
+        const std::string base = "G" + std::to_string(++run);
+        const fs::path folder = dir / "Out" / (base + "_files");
+        fs::create_directories(folder / c.blocked);
+        session.OutputFileList.assign(session.OutputFileList.size(), "");
+        ui.clear();
+        ui.scriptSaveDialog(chosen(dir / "Out" / base, 1, false, false));
+        exportAndWait();
+        const auto messages = ui.messages();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_NE(messages[0].text.find((folder / c.blocked).string()), std::string::npos)
+            << messages[0].text;
+        EXPECT_NE(messages[0].text.find("Is a directory"), std::string::npos) << messages[0].text;
+        for (int page = 1; page <= 3; ++page) {
+            const fs::path file = folder / ("000" + std::to_string(page) + ".jpg");
+            const bool written = page <= c.pagesWritten;
+            EXPECT_EQ(fs::is_regular_file(file), written) << page;
+            EXPECT_EQ(session.OutputFileList.at(static_cast<std::size_t>(page - 1)),
+                      written ? file.string() : std::string())
+                << page;
+        }
+        EXPECT_EQ(testing_support::readFile(folder / "bottoms.html"),
+                  expectedBottoms(base, c.linked, ".jpg", false));
+        EXPECT_EQ(ui.waitCursorDepth(), 0);
+    }
 }
 
 TEST_F(GalleryTest, TifCurrentOpensOnJpgAndTheReplaceQuestion) {

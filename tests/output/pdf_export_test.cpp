@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <regex>
+#include <string>
 
 #include "output/pdf_layer.h"
 #include "tests/output/writer_fixture.h"
@@ -151,6 +152,40 @@ TEST_F(PdfTest, AnAbortedRunLeavesNoUnfinishedFile) {
     EXPECT_EQ(session.MultipageMode, 0);
     EXPECT_EQ(store.readDword(RegRoot::CurrentUser, "KodMultipageFormat"), 0);
     EXPECT_EQ(ui.waitCursorDepth(), 0);
+}
+
+// A page file that cannot be written stops the run where it is, named with
+// its reason: the pages before stay in the work folder, no document is left.
+// A page between and the last page.
+TEST_F(PdfTest, APageFileThatCannotBeWrittenStopsTheRun) {
+    capture({"0001.emf", "0002.emf", "0003.emf"});
+    store.writeString(RegRoot::CurrentUser, "PDF_Bitmp_Format", "JPG");
+    const fs::path work = folders.workFolder().value();
+    const auto file = [&](int page) { return work / ("000" + std::to_string(page) + ".JPG"); };
+    for (const int failing : {2, 3}) {
+        SCOPED_TRACE(failing);
+        for (int page = 1; page <= 3; ++page) fs::remove_all(file(page));
+        fs::create_directories(file(failing));  // a folder where the page's file goes
+        session.OutputFileList.assign(session.OutputFileList.size(), "");
+        ui.clear();
+        const fs::path pdfPath = dir / "out" / ("f" + std::to_string(failing) + ".pdf");
+        ui.scriptSaveDialog(chosen(pdfPath, 1));
+        exportAndWait();
+        const auto messages = ui.messages();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_NE(messages[0].text.find(file(failing).string()), std::string::npos) << messages[0].text;
+        EXPECT_NE(messages[0].text.find("Is a directory"), std::string::npos) << messages[0].text;
+        EXPECT_FALSE(fs::exists(pdfPath)) << "an unfinished document leaves no file";
+        for (int page = 1; page <= 3; ++page) {
+            const bool written = page < failing;
+            EXPECT_EQ(fs::is_regular_file(file(page)), written) << page;
+            EXPECT_EQ(session.OutputFileList.at(static_cast<std::size_t>(page - 1)),
+                      written ? file(page).string() : std::string())
+                << page;
+        }
+        EXPECT_EQ(session.MultipageMode, 0);
+        EXPECT_EQ(ui.waitCursorDepth(), 0);
+    }
 }
 
 TEST_F(PdfTest, InsideFormatIsCurrentDuringTheRunAndTheOldFormatAfter) {

@@ -2,9 +2,12 @@
 
 #include <sys/resource.h>
 
+#include <atomic>
 #include <csignal>
 #include <functional>
 #include <future>
+#include <memory>
+#include <string>
 #include <thread>
 
 #include "output/naming_rule.h"
@@ -216,25 +219,43 @@ TEST_F(SaveTest, TheMailRouteAbortedAfterAPageMailsNothing) {
     EXPECT_FALSE(session.MailRoute);
 }
 
+// A failed write stops the run where it is, whichever page it is: the page
+// on show (written without a render), one between, the last.
 TEST_F(SaveTest, AFailedWriteStopsTheRunNamingFileAndReason) {
     fakeProgram("xdg-email");
     capture({"0001.emf", "0002.emf", "0003.emf"});
-    fs::create_directories(dir / "out" / "F0002.jpg");  // a folder where the file should go
-    services.SaveFolder = (dir / "out").string();
-    services.BaseName = "F";
-    session.MailRoute = true;
-    ASSERT_TRUE(commands.startImageRun());
-    thread.wait();
-    const auto messages = ui.messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_NE(messages[0].text.find((dir / "out" / "F0002.jpg").string()), std::string::npos)
-        << messages[0].text;
-    EXPECT_NE(messages[0].text.find("Is a directory"), std::string::npos) << messages[0].text;
-    EXPECT_TRUE(fs::exists(dir / "out" / "F0001.jpg")) << "files written before stay";
-    EXPECT_FALSE(fs::exists(dir / "out" / "F0003.jpg")) << "the run stops at the failed page";
-    EXPECT_TRUE(programLog("xdg-email").empty()) << "no mail after a failed run";
-    EXPECT_FALSE(session.MailRoute);
-    EXPECT_EQ(ui.waitCursorDepth(), 0);
+    for (const int failing : {1, 2, 3}) {
+        SCOPED_TRACE(failing);
+        const fs::path out = dir / ("out" + std::to_string(failing));
+        const auto file = [&](int page) { return out / ("F000" + std::to_string(page) + ".jpg"); };
+        fs::create_directories(file(failing));  // a folder where the file should go
+        services.SaveFolder = out.string();
+        services.BaseName = "F";
+        session.MailRoute = true;
+        session.OutputFileList.assign(session.OutputFileList.size(), "");
+        ui.clear();
+        ASSERT_TRUE(commands.startImageRun());
+        thread.wait();
+        const auto messages = ui.messages();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_NE(messages[0].text.find(file(failing).string()), std::string::npos) << messages[0].text;
+        EXPECT_NE(messages[0].text.find("Is a directory"), std::string::npos) << messages[0].text;
+        for (int page = 1; page <= 3; ++page) {
+            if (page < failing) {
+                EXPECT_TRUE(fs::is_regular_file(file(page))) << "files written before stay: " << page;
+                EXPECT_EQ(session.OutputFileList.at(static_cast<std::size_t>(page - 1)), file(page).string())
+                    << "and are counted";
+            } else {
+                EXPECT_EQ(session.OutputFileList.at(static_cast<std::size_t>(page - 1)), "") << page;
+                if (page > failing) {
+                    EXPECT_FALSE(fs::exists(file(page))) << "the run stops at the failed page: " << page;
+                }
+            }
+        }
+        EXPECT_TRUE(programLog("xdg-email").empty()) << "no mail after a failed run";
+        EXPECT_FALSE(session.MailRoute);
+        EXPECT_EQ(ui.waitCursorDepth(), 0);
+    }
 }
 
 TEST_F(SaveTest, AWriteThatFailsHalfwayLeavesTheOldFile) {
