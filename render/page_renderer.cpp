@@ -174,8 +174,14 @@ bool PageRenderer::renderStrip(const PageLayout& layout, int i, const metafile::
         drawBackground(s, dc, rect, static_cast<int>(offset), -1, -1, -1);
         if (page != nullptr) {
             auto played = metafile::playMetafile(*page, dc, rect);
-            if (report != nullptr && done == 0)
+            if (report != nullptr && done == 0) {
                 *report = std::move(played);
+            } else if (report != nullptr && report->cut.empty() && !played.cut.empty()) {
+                // Each band has its own work budget: a later band may be cut
+                // where the first was not.
+                report->cut = played.cut;
+                report->note(played.cut);
+            }
         } else {
             dc.setBkMode(metafile::gdi::OPAQUE);
             dc.drawText("This format not supported!", rect,

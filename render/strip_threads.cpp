@@ -5,6 +5,7 @@
 #include <exception>
 #include <map>
 #include <mutex>
+#include <string>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -12,6 +13,20 @@
 #include "metafile/player.h"
 
 namespace render {
+
+namespace {
+
+// The page's report is the first strip's; a later strip adds only where the
+// drawing was cut (the work budget is each band's own, so a line deep in
+// the page may spend it where the first strip never reaches).
+void addCut(metafile::PlaybackReport* report, const std::string& cut) {
+    if (report != nullptr && report->cut.empty() && !cut.empty()) {
+        report->cut = cut;
+        report->note(cut);
+    }
+}
+
+}  // namespace
 
 int defaultStripThreads() {
     return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
@@ -25,8 +40,12 @@ StripsOutcome drawStrips(const PageRenderer& renderer, const PageLayout& layout,
         StripWorkspace workspace;
         StripRows rows;
         for (int i = 0; i < strips; ++i) {
-            if (!renderer.renderStrip(layout, i, page, stamp, rows, workspace, i == 0 ? report : nullptr))
+            metafile::PlaybackReport later;
+            metafile::PlaybackReport* const into = i == 0 || report == nullptr ? report : &later;
+            if (!renderer.renderStrip(layout, i, page, stamp, rows, workspace, into))
                 return StripsOutcome::NoSurface;
+            if (into == &later)
+                addCut(report, later.cut);
             if (!sink(i, rows))
                 return StripsOutcome::Stopped;
         }
@@ -39,7 +58,8 @@ StripsOutcome drawStrips(const PageRenderer& renderer, const PageLayout& layout,
     std::vector<StripRows> spare;  // consumed strips' row buffers, for the next ones
     int nextToDraw = 0, nextToConsume = 0;
     bool stop = false, failed = false;
-    std::exception_ptr thrown;       // the first exception of a drawing thread
+    std::exception_ptr thrown;  // the first exception of a drawing thread
+    std::vector<std::string> cuts(static_cast<std::size_t>(strips));  // each later strip's cut
     const int window = threads * 2;  // finished strips that may wait for the sink
 
     auto draw = [&] {
@@ -61,8 +81,10 @@ StripsOutcome drawStrips(const PageRenderer& renderer, const PageLayout& layout,
             bool ok = false;
             std::exception_ptr error;
             try {
+                metafile::PlaybackReport later;
                 ok = renderer.renderStrip(layout, index, page, stamp, rows, workspace,
-                                          index == 0 ? report : nullptr);
+                                          index == 0 || report == nullptr ? report : &later);
+                cuts[static_cast<std::size_t>(index)] = std::move(later.cut);
             } catch (...) {
                 error = std::current_exception();
             }
@@ -127,6 +149,7 @@ StripsOutcome drawStrips(const PageRenderer& renderer, const PageLayout& layout,
         changed.notify_all();
     }
     for (auto& worker : workers) worker.join();
+    for (const std::string& cut : cuts) addCut(report, cut);  // in page order, whatever the threads
     if (sinkError)
         std::rethrow_exception(sinkError);
     if (thrown)

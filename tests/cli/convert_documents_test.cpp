@@ -158,12 +158,28 @@ std::vector<std::byte> pageCutAtItsBudget() {
     return metafileOf(records);
 }
 
+// A dashed line across the lower part of the page, run back and forth until
+// its dash steps spend the budget of the strips it crosses; the first strip
+// draws none of it.
+std::vector<std::byte> pageCutInALaterStrip() {
+    metafile::EmfWriter w({0, 0, 26458, 26458}, {1000, 1000}, {254, 254});
+    metafile::Pen pen;
+    pen.style = metafile::gdi::PS_DASH;
+    w.selectObject(w.createPen(pen));
+    std::vector<metafile::PointL> points;
+    for (int i = 0; i < 140'000; ++i) points.push_back({i % 2 == 0 ? 0 : 999, 900});
+    w.polyline(points);
+    w.rectangle({0, 950, 1000, 1000});
+    return w.finish();
+}
+
 // A page that still draws says what was wrong with it, whatever it is written
 // into, without --report; the sound page beside it says nothing.
 TEST_F(ConvertTest, DamagedPagesAreSaidInEveryOutput) {
     const auto sound = page("sound.emf", 3000, 3000, 1);
     writeBytes(dir / "malformed.emf", malformedPage());
     writeBytes(dir / "cut.emf", pageCutAtItsBudget());
+    writeBytes(dir / "late.emf", pageCutInALaterStrip());
     const std::vector<std::vector<std::string>> outputs = {
         {"-o", (dir / "pages").string()},
         {"--pdf", (dir / "all.pdf").string()},
@@ -173,7 +189,7 @@ TEST_F(ConvertTest, DamagedPagesAreSaidInEveryOutput) {
     };
     for (const auto& output : outputs) {
         auto args = output;
-        for (const char* name : {"sound.emf", "malformed.emf", "cut.emf"})
+        for (const char* name : {"sound.emf", "malformed.emf", "cut.emf", "late.emf"})
             args.push_back((dir / name).string());
         const auto result = convert(args);
         const std::string& label = output.front();
@@ -186,11 +202,14 @@ TEST_F(ConvertTest, DamagedPagesAreSaidInEveryOutput) {
                                   ": damaged: drawing stopped early (the page was cut"),
                   std::string::npos)
             << label << ": " << result.err;
+        EXPECT_NE(result.err.find((dir / "late.emf").string() + ": damaged: drawing stopped early"),
+                  std::string::npos)
+            << label << ": " << result.err;
         EXPECT_EQ(result.err.find(sound.string() + ": damaged"), std::string::npos)
             << label << ": " << result.err;
         EXPECT_TRUE(fs::exists(fs::path(output.back()))) << label;
     }
-    EXPECT_EQ(frames(dir / "all.gif").size(), 3u) << "damaged pages are kept";
+    EXPECT_EQ(frames(dir / "all.gif").size(), 4u) << "damaged pages are kept";
 }
 
 // The corpus's spool files into one PDF: a page for every spool page, each
