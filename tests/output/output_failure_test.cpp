@@ -355,6 +355,14 @@ TEST(ProgramRun, AnUnreadableMachineHiveIsNamedNotTakenAsEmpty) {
     }
 }
 
+// A one-inch page with a small square.
+std::string squarePage() {
+    metafile::EmfWriter w({0, 0, 2540, 2540}, {1000, 1000}, {254, 254});
+    w.rectangle({0, 0, 30, 30});
+    const auto bytes = w.finish();
+    return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
 // The run says why it has no window: no display named, or one named that
 // cannot be opened; either way the pages are written.
 TEST(ProgramRun, ARunWithoutAWindowSaysWhy) {
@@ -362,10 +370,7 @@ TEST(ProgramRun, ARunWithoutAWindowSaysWhy) {
     if (!fs::exists(program))
         GTEST_SKIP() << "the main program is not built";
     TempDir dir;
-    metafile::EmfWriter w({0, 0, 2540, 2540}, {1000, 1000}, {254, 254});
-    w.rectangle({0, 0, 30, 30});
-    const auto bytes = w.finish();
-    writeFile(dir / "a.emf", std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    writeFile(dir / "a.emf", squarePage());
     struct Case {
         std::vector<std::string> env;
         std::vector<std::string> reasons;  // one of them is said
@@ -496,11 +501,9 @@ TEST(ProgramRun, TheCommandLineIsCheckedBeforeAnythingIsWritten) {
     if (!fs::exists(program))
         GTEST_SKIP() << "the main program is not built";
     TempDir dir;
-    metafile::EmfWriter w({0, 0, 2540, 2540}, {1000, 1000}, {254, 254});
-    w.rectangle({0, 0, 30, 30});
-    const auto bytes = w.finish();
-    writeFile(dir / "a.emf", std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    writeFile(dir / "-dash.emf", std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    const std::string bytes = squarePage();
+    writeFile(dir / "a.emf", bytes);
+    writeFile(dir / "-dash.emf", bytes);
     // 20 km square: too large to render.
     const auto huge =
         metafile::EmfWriter({0, 0, 2'000'000'000, 2'000'000'000}, {1000, 1000}, {254, 254}).finish();
