@@ -30,6 +30,14 @@ struct PlaybackReport {
 
     void note(std::string text);
     void useFont(const std::string& face) { ++fonts[face]; }
+    // Where a later band or strip of the same page was cut, when nothing
+    // before it was: each has its own work budget.
+    void addCut(const std::string& where) {
+        if (cut.empty() && !where.empty()) {
+            cut = where;
+            note(where);
+        }
+    }
 };
 
 // What was wrong with a page that still drew, in one line for the user: the

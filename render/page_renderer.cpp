@@ -176,11 +176,8 @@ bool PageRenderer::renderStrip(const PageLayout& layout, int i, const metafile::
             auto played = metafile::playMetafile(*page, dc, rect);
             if (report != nullptr && done == 0) {
                 *report = std::move(played);
-            } else if (report != nullptr && report->cut.empty() && !played.cut.empty()) {
-                // Each band has its own work budget: a later band may be cut
-                // where the first was not.
-                report->cut = played.cut;
-                report->note(played.cut);
+            } else if (report != nullptr) {
+                report->addCut(played.cut);
             }
         } else {
             dc.setBkMode(metafile::gdi::OPAQUE);

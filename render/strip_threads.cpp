@@ -14,20 +14,6 @@
 
 namespace render {
 
-namespace {
-
-// The page's report is the first strip's; a later strip adds only where the
-// drawing was cut (the work budget is each band's own, so a line deep in
-// the page may spend it where the first strip never reaches).
-void addCut(metafile::PlaybackReport* report, const std::string& cut) {
-    if (report != nullptr && report->cut.empty() && !cut.empty()) {
-        report->cut = cut;
-        report->note(cut);
-    }
-}
-
-}  // namespace
-
 int defaultStripThreads() {
     return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
@@ -45,7 +31,7 @@ StripsOutcome drawStrips(const PageRenderer& renderer, const PageLayout& layout,
             if (!renderer.renderStrip(layout, i, page, stamp, rows, workspace, into))
                 return StripsOutcome::NoSurface;
             if (into == &later)
-                addCut(report, later.cut);
+                report->addCut(later.cut);
             if (!sink(i, rows))
                 return StripsOutcome::Stopped;
         }
@@ -149,7 +135,11 @@ StripsOutcome drawStrips(const PageRenderer& renderer, const PageLayout& layout,
         changed.notify_all();
     }
     for (auto& worker : workers) worker.join();
-    for (const std::string& cut : cuts) addCut(report, cut);  // in page order, whatever the threads
+    // The page's report is the first strip's, with the first cut of a later
+    // strip in page order, whatever the threads.
+    if (report != nullptr) {
+        for (const std::string& cut : cuts) report->addCut(cut);
+    }
     if (sinkError)
         std::rethrow_exception(sinkError);
     if (thrown)
