@@ -2,11 +2,13 @@
 // case in a child process of its own so that its peak memory is its own:
 //   floor          fill + 7 x 7 box average of 17367 x 24556 pixels in
 //                  strips, one core (what any supersampled A4 page costs)
+//   floor-j2       the same on two threads: the most a second processor
+//                  can add to this memory traffic on the machine
 //   render         the A4 document page at 300 dpi x 7, renderPage
 //   jpeg, gif      the same with the format's encoding and the encoded
 //                  preview read back, as the program does it
-//   strips-j1/j2   the strips on one and two threads into one image (the
-//                  converter's -j), with the image's checksum compared
+//   strips-j1/j2   the strips alone on one and two threads (the converter's
+//                  -j), with a checksum of their rows compared
 //   hatch-*        the default hatch (width 0) and others at 80 and 300 dpi
 //                  x 7, beside the plain page at the same resolution
 // Each case runs --repeat times (3); the table shows the median CPU time
@@ -90,37 +92,37 @@ struct Machine {
     }
 };
 
-// FNV-1a over the image's pixels, to compare two renders.
-std::uint64_t checksum(const Magick::Image& image) {
-    const Magick::PixelPacket* p = image.getConstPixels(0, 0, image.columns(), image.rows());
-    std::uint64_t h = 1469598103934665603ull;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(p);
-    const std::size_t n = image.columns() * image.rows() * sizeof(Magick::PixelPacket);
-    for (std::size_t i = 0; i < n; ++i) h = (h ^ bytes[i]) * 1099511628211ull;
-    return h;
-}
-
 // The floor: every strip of an A4 page at 300 dpi x 7 filled white and
-// reduced, on one thread, with the strip allocated once.
-int runFloor() {
-    constexpr int kColumns = 17367, kRows = 24556, kFactor = 7, kStripRows = 80 * kFactor;
-    std::vector<std::uint32_t> strip(std::size_t(kColumns) * kStripRows);
-    std::vector<std::uint32_t> out(std::size_t(kColumns / kFactor) * (kStripRows / kFactor));
-    std::vector<std::uint16_t> scratch;
-    std::uint64_t sum = 0;
-    for (int top = 0; top < kRows; top += kStripRows) {
-        const int rows = std::min(kStripRows, kRows - top);
-        metafile::fillPixels(strip.data(), std::size_t(kColumns) * rows, 0xFFFFFFu);
-        // One pixel of ink in every block row of every 64 output pixels, so
-        // that no block is paper alone and the whole average is done.
-        for (int y = 0; y < rows; y += kFactor) {
-            for (int x = 0; x < kColumns; x += 64 * kFactor) strip[std::size_t(y) * kColumns + x] = 0xFFFFFEu;
+// reduced, with each thread's strip allocated once. On one thread it is the
+// least any supersampled A4 page costs; on two (alternate strips) it shows
+// how much of a second processor this memory traffic can use here at all.
+int runFloor(int threads) {
+    static constexpr int kColumns = 17367, kRows = 24556, kFactor = 7, kStripRows = 80 * kFactor;
+    std::vector<std::uint64_t> sums(static_cast<std::size_t>(threads), 0);
+    auto work = [&sums, threads](int first) {
+        std::vector<std::uint32_t> strip(std::size_t(kColumns) * kStripRows);
+        std::vector<std::uint32_t> out(std::size_t(kColumns / kFactor) * (kStripRows / kFactor));
+        std::vector<std::uint16_t> scratch;
+        for (int top = first * kStripRows; top < kRows; top += threads * kStripRows) {
+            const int rows = std::min(kStripRows, kRows - top);
+            metafile::fillPixels(strip.data(), std::size_t(kColumns) * rows, 0xFFFFFFu);
+            // One pixel of ink in every block row of every 64 output pixels,
+            // so that no block is paper alone and the whole average is done.
+            for (int y = 0; y < rows; y += kFactor) {
+                for (int x = 0; x < kColumns; x += 64 * kFactor)
+                    strip[std::size_t(y) * kColumns + x] = 0xFFFFFEu;
+            }
+            render::boxAverage(strip.data(), kColumns, rows, kFactor, kColumns / kFactor, out.data(),
+                               kColumns / kFactor, scratch);
+            sums[static_cast<std::size_t>(first)] +=
+                out[std::size_t(rows / kFactor - 1) * (kColumns / kFactor)];
         }
-        render::boxAverage(strip.data(), kColumns, rows, kFactor, kColumns / kFactor, out.data(),
-                           kColumns / kFactor, scratch);
-        sum += out[std::size_t(rows / kFactor - 1) * (kColumns / kFactor)];
-    }
-    return sum == 0 ? 1 : 0;
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t) helpers.emplace_back(work, t);
+    work(0);
+    for (auto& h : helpers) h.join();
+    return std::all_of(sums.begin(), sums.end(), [](std::uint64_t v) { return v != 0; }) ? 0 : 1;
 }
 
 int renderCase(double dpi, const std::function<void(app::Session&)>& configure,
@@ -139,32 +141,37 @@ int renderCase(double dpi, const std::function<void(app::Session&)>& configure,
     return image.columns() > 0 ? 0 : 1;
 }
 
-// The converter's route: the strips on `threads` threads into one image.
+// The strips alone on `threads` threads, in page order, each strip's rows
+// folded into a checksum as it arrives (no page-sized image: this is the
+// renderer's share of the converter's -j).
 int stripsCase(int threads) {
     auto page = metafile::Metafile::fromFile(kPage);
     if (!page)
         return 2;
     Machine m;
     render::PageRenderer renderer(m.session, m.ui);
+    if (const char* kb = std::getenv("BAND_KB"))
+        renderer.bandBytes = std::atoll(kb) * 1024;
     const auto layout = renderer.layoutPage(300, &*page);
     if (!layout)
         return 1;
-    Magick::Image image(
-        Magick::Geometry(static_cast<std::size_t>(layout->columns), static_cast<std::size_t>(layout->rows)),
-        Magick::Color("white"));
-    image.modifyImage();
+    std::uint64_t h = 1469598103934665603ull;
+    long long nextRow = 0;
     std::string error;
     const bool ok = cli::forEachStrip(
         renderer, *layout, &*page, std::string(), threads, nullptr,
-        [&image](const render::StripRows& rows) -> std::optional<std::string> {
-            if (!render::copyRows(rows, image))
-                return std::string("no row");
+        [&h, &nextRow](const render::StripRows& rows) -> std::optional<std::string> {
+            if (rows.first != nextRow)
+                return std::string("strips out of order");
+            nextRow += rows.count;
+            const std::size_t n = static_cast<std::size_t>(rows.count * rows.columns);
+            for (std::size_t i = 0; i < n; ++i) h = (h ^ rows.pixels[i]) * 1099511628211ull;
             return std::nullopt;
         },
         error);
-    if (!ok)
+    if (!ok || nextRow != layout->rows)
         return 1;
-    std::printf("checksum %016llx\n", static_cast<unsigned long long>(checksum(image)));
+    std::printf("checksum %016llx\n", static_cast<unsigned long long>(h));
     return 0;
 }
 
@@ -191,7 +198,9 @@ struct Case {
 
 std::vector<Case> cases() {
     std::vector<Case> list;
-    list.push_back({"floor", "fill + 7x7 box average, 17367 x 24556, one core", runFloor});
+    list.push_back({"floor", "fill + 7x7 box average, 17367 x 24556, one core", [] { return runFloor(1); }});
+    list.push_back({"floor-j2", "the same on two threads (this machine's own 2-thread gain)",
+                    [] { return runFloor(2); }});
     list.push_back({"render", "A4 page 300 dpi x7, render only", [] { return renderCase(300, plain); }});
     auto encoded = [](bool jpeg) {
         return [jpeg] {
@@ -356,9 +365,9 @@ int main(int argc, char** argv) {
     std::printf("load average before: %s, %u processors, %d runs a case\n", loadAverage().c_str(),
                 std::thread::hardware_concurrency(), repeat);
     std::printf("%-22s %9s %9s %9s  %s\n", "case", "cpu s", "wall s", "peak MB", "what");
-    double floorCpu = 0;
+    double floorCpu = 0, floorWall = 0, stripsWall = 0;
     for (const auto& c : list) {
-        if (!only.empty() && c.name.rfind(only, 0) != 0 && c.name != "floor")
+        if (!only.empty() && c.name.rfind(only, 0) != 0 && c.name.rfind("floor", 0) != 0)
             continue;
         std::vector<double> cpu, wall, peak;
         bool finished = true;
@@ -373,8 +382,12 @@ int main(int argc, char** argv) {
             if (s.wall > 20)
                 break;  // one run is enough for a slow case
         }
-        if (c.name == "floor")
+        if (c.name == "floor") {
             floorCpu = median(cpu);
+            floorWall = median(wall);
+        }
+        if (c.name == "strips-j1")
+            stripsWall = median(wall);
         if (!finished) {
             std::printf("%-22s %9s %9.1f %9.1f  %s (stopped or failed)\n", c.name.c_str(), ">", wall.back(),
                         *std::max_element(peak.begin(), peak.end()), c.what.c_str());
@@ -384,6 +397,10 @@ int main(int argc, char** argv) {
                     *std::max_element(peak.begin(), peak.end()), c.what.c_str());
         if (c.name == "render" && floorCpu > 0)
             std::printf(" [%.2f x floor]", median(cpu) / floorCpu);
+        if (c.name == "floor-j2" && floorWall > 0)
+            std::printf(" [%.2f x faster than one]", floorWall / median(wall));
+        if (c.name == "strips-j2" && stripsWall > 0)
+            std::printf(" [%.2f x faster than one]", stripsWall / median(wall));
         if (!output.empty())
             std::printf(" [%s]", output.c_str());
         std::printf("\n");

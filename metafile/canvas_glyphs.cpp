@@ -10,7 +10,9 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 
 #include "metafile/cairo_font_lock.h"
@@ -120,9 +122,25 @@ void readFontTables(cairo_scaled_font_t* font, FontMetrics& m) {
     cairo_ft_scaled_font_unlock_face(font);
 }
 
-}  // namespace
+// A face's metrics per em depend on its family, weight and slant alone.
+// They are kept once measured, so that text drawn on several threads does
+// not queue for the font lock to measure the same face again for every
+// record. A document names few faces; a hostile one naming thousands only
+// makes the table start again.
+struct FaceKey {
+    std::string family;
+    bool bold = false;
+    bool italic = false;
+    bool operator<(const FaceKey& o) const {
+        return std::tie(family, bold, italic) < std::tie(o.family, o.bold, o.italic);
+    }
+};
 
-FontMetrics Canvas::fontMetrics(const TextStyle& style) const {
+std::mutex g_metricsMutex;
+std::map<FaceKey, FontMetrics> g_metrics;
+constexpr std::size_t kMostKeptFaces = 1024;
+
+FontMetrics measureFace(const TextStyle& style) {
     std::lock_guard lock(cairoFontLock());
     FontMetrics m;
     FontMatrix unit{{1000, 0}, {0, 1000}};
@@ -140,6 +158,23 @@ FontMetrics Canvas::fontMetrics(const TextStyle& style) const {
     cairo_scaled_font_text_extents(font.get(), std::string(kSample).c_str(), &te);
     m.averageWidth = te.x_advance / 1000 / static_cast<double>(kSample.size());
     readFontTables(font.get(), m);
+    return m;
+}
+
+}  // namespace
+
+FontMetrics Canvas::fontMetrics(const TextStyle& style) const {
+    FaceKey key{style.family, style.bold, style.italic};
+    {
+        std::lock_guard lock(g_metricsMutex);
+        if (auto it = g_metrics.find(key); it != g_metrics.end())
+            return it->second;
+    }
+    const FontMetrics m = measureFace(style);
+    std::lock_guard lock(g_metricsMutex);
+    if (g_metrics.size() >= kMostKeptFaces)
+        g_metrics.clear();
+    g_metrics.emplace(std::move(key), m);
     return m;
 }
 
