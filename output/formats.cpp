@@ -1,6 +1,7 @@
 #include "output/formats.h"
 
 #include <mutex>
+#include <optional>
 #include <span>
 
 #include "app/session.h"
@@ -8,6 +9,7 @@
 #include "app/ui_port.h"
 #include "output/encoding.h"
 #include "output/image_file.h"
+#include "output/jpeg_preview.h"
 #include "platform/folders.h"
 #include "render/magick_guard.h"
 
@@ -125,13 +127,22 @@ void FormatService::applyEncodingOptions(Magick::Image& image, double dpi) {
         reportOutputError(m_ui, written.error());
         return;
     }
-    // The page's own pixels go before the decoder makes the new ones, so
-    // that a large page is not held twice; the image keeps its options (the
-    // density among them). A read that fails leaves no page to show.
-    if (auto reason = render::magickCall([&] {
+    // A JPEG is decoded into the page's own pixels. Any other format: the
+    // page's pixels go before the decoder makes the new ones, so that a
+    // large page is not held twice. Either way the image keeps its options
+    // (the density among them), and a read that fails leaves no page to
+    // show.
+    std::optional<std::string> reason;
+    if (encoderFor(preview) == "JPEG") {
+        reason =
+            readJpegInto(image, std::span(static_cast<const std::byte*>(encoded->data()), encoded->length()));
+    } else {
+        reason = render::magickCall([&] {
             image.crop(Magick::Geometry(1, 1));
             image.read(*encoded);
-        })) {
+        });
+    }
+    if (reason) {
         image = Magick::Image();
         m_ui.showMessage("cannot read back " + preview.string() + ": " + *reason, app::kMessageCaption,
                          app::MessageButtons::Ok, app::MessageIcon::Error);

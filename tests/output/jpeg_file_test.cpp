@@ -17,6 +17,7 @@
 #include "output/formats.h"
 #include "output/image_file.h"
 #include "output/jpeg_encoder.h"
+#include "output/jpeg_preview.h"
 #include "output/page_file.h"
 #include "platform/folders.h"
 #include "platform/registry/registry.h"
@@ -327,6 +328,60 @@ TEST_F(JpegFileTest, FailedWritesNameThePathAndLeaveNoFile) {
 
 // libjpeg's own errors end the encoding, not the process, and come back as
 // its reason; the encoder then refuses to go on.
+// The preview is read back into the page itself: the pixels must be those
+// the image library's own reader gives for the same bytes, for every kind
+// of file the options make.
+TEST_F(JpegFileTest, ThePreviewReadIntoThePageIsWhatTheLibrarysReaderGives) {
+    const std::pair<std::function<void(app::FormatSettings&)>, const char*> cases[] = {
+        {[](auto&) {}, "quality 90, progressive"},
+        {[](auto& o) { o.JPG_Progress = false; }, "baseline"},
+        {[](auto& o) { o.JPG_Quality = 40; }, "quality 40, chroma halved"},
+        {[](auto& o) { o.JPG_Gray = true; }, "grey"},
+    };
+    for (const auto& [set, label] : cases) {
+        const Magick::Image prepared = this->prepared(set);
+        auto encoded = encodeJpeg(prepared);
+        ASSERT_TRUE(encoded) << label;
+        const Magick::Image expected(*encoded);
+        Magick::Image target = page();
+        const auto reason = readJpegInto(
+            target, std::span(static_cast<const std::byte*>(encoded->data()), encoded->length()));
+        ASSERT_FALSE(reason) << label << ": " << *reason;
+        const Magick::PixelPacket* want = expected.getConstPixels(0, 0, kWidth, kHeight);
+        const Magick::PixelPacket* got = target.getConstPixels(0, 0, kWidth, kHeight);
+        int differing = 0;
+        for (int i = 0; i < kWidth * kHeight; ++i) {
+            differing += got[i].red != want[i].red || got[i].green != want[i].green ||
+                         got[i].blue != want[i].blue || got[i].opacity != 0;
+        }
+        EXPECT_EQ(differing, 0) << label;
+    }
+}
+
+TEST(JpegPreview, AFileOfAnotherSizeOrDamagedIsRefused) {
+    Magick::InitializeMagick(nullptr);
+    const Magick::Image source = page();
+    auto encoded = encodeJpeg(source);
+    ASSERT_TRUE(encoded);
+    const auto* bytes = static_cast<const std::byte*>(encoded->data());
+    const std::span<const std::byte> whole(bytes, encoded->length());
+
+    // Another size: refused before a row is touched.
+    Magick::Image smaller(Magick::Geometry(kWidth, kHeight - 1), Magick::Color("red"));
+    const auto other = readJpegInto(smaller, whole);
+    ASSERT_TRUE(other);
+    EXPECT_NE(other->find("size"), std::string::npos) << *other;
+    const Magick::PixelPacket* p = smaller.getConstPixels(0, 0, 1, 1);
+    EXPECT_EQ(p->red, 65535) << "the image is untouched";
+    EXPECT_EQ(p->green, 0);
+
+    // Not a JPEG at all, and nothing: libjpeg's reason, no crash.
+    Magick::Image target = page();
+    const std::string junk(200, 'x');
+    EXPECT_TRUE(readJpegInto(target, std::as_bytes(std::span(junk))));
+    EXPECT_TRUE(readJpegInto(target, {}));
+}
+
 TEST(JpegEncoder, LibjpegErrorsComeBackAsTheReason) {
     const unsigned char row[6] = {1, 2, 3, 4, 5, 6};
     JpegEncoder wide;
