@@ -12,6 +12,7 @@ std::optional<DibSection> DibSection::create(int width, int height) {
     DibSection dib(width, height);
     try {
         dib.m_pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);
+        dib.m_count = dib.m_pixels.size();
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
@@ -27,11 +28,14 @@ bool DibSection::reshapeBand(int width, int rows, int first, int height) {
         first > height - rows) {
         return false;
     }
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(rows);
     try {
-        m_pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(rows));
+        if (count > m_pixels.size())
+            m_pixels.resize(count);
     } catch (const std::bad_alloc&) {
         return false;
     }
+    m_count = count;
     m_width = width;
     m_height = height;
     m_first = first;
@@ -40,7 +44,7 @@ bool DibSection::reshapeBand(int width, int rows, int first, int height) {
 }
 
 void DibSection::fill(std::uint32_t value) {
-    fillPixels(m_pixels.data(), m_pixels.size(), value);
+    fillPixels(m_pixels.data(), m_count, value);
 }
 
 void fillPixelsLong(std::uint32_t* first, std::size_t count, std::uint32_t value) {

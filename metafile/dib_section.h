@@ -33,12 +33,12 @@ public:
         return m_pixels.data() + static_cast<std::size_t>(y - m_first) * static_cast<std::size_t>(m_width);
     }
     std::uint32_t pixel(int x, int y) const { return row(y)[x]; }
-    std::span<std::uint32_t> pixels() { return m_pixels; }
-    std::span<const std::uint32_t> pixels() const { return m_pixels; }
+    std::span<std::uint32_t> pixels() { return {m_pixels.data(), m_count}; }
+    std::span<const std::uint32_t> pixels() const { return {m_pixels.data(), m_count}; }
+    // The memory the pixels hold, with what earlier, larger shapes left.
+    std::size_t heldBytes() const { return m_pixels.capacity() * sizeof(std::uint32_t); }
     // The B, G, R, A bytes of the whole bitmap, row after row.
-    std::span<const std::byte> bytes() const {
-        return std::as_bytes(std::span<const std::uint32_t>(m_pixels));
-    }
+    std::span<const std::byte> bytes() const { return std::as_bytes(pixels()); }
 
     void fill(std::uint32_t value);
     // Makes the bitmap width x height, keeping its memory where it suffices
@@ -57,7 +57,10 @@ private:
     int m_height = 0;
     int m_first = 0;
     int m_rows = 0;
+    // Never shrinks: a smaller shape uses the first m_count pixels, so that
+    // growing again clears nothing.
     std::vector<std::uint32_t> m_pixels;
+    std::size_t m_count = 0;
 };
 
 // Every pixel of [first, first + count) set to `value`, in vector code.

@@ -8,7 +8,10 @@
 #include <cmath>
 #include <cstdint>
 #include <ctime>
+#include <mutex>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "app/session.h"
 #include "app/ui_port.h"
@@ -120,6 +123,35 @@ std::string PageRenderer::stampText(const metafile::Metafile* page) const {
     return (s.RenderOptions.lvIncludeDateTime && page != nullptr && !s.ThumbnailMode.load() && dateStamp)
                ? dateStamp()
                : std::string();
+}
+
+namespace {
+
+std::mutex g_keptMutex;
+std::vector<std::unique_ptr<StripWorkspace>> g_kept;
+
+}  // namespace
+
+StripWorkspace::Lease StripWorkspace::lease() {
+    {
+        std::lock_guard lock(g_keptMutex);
+        if (!g_kept.empty()) {
+            Lease kept(g_kept.back().release());
+            g_kept.pop_back();
+            return kept;
+        }
+    }
+    return Lease(new StripWorkspace);
+}
+
+void StripWorkspace::GiveBack::operator()(StripWorkspace* workspace) const {
+    std::unique_ptr<StripWorkspace> owned(workspace);
+    const std::size_t bytes = (owned->m_surface ? owned->m_surface->heldBytes() : 0) +
+                              owned->m_sums.capacity() * sizeof(std::uint16_t);
+    const std::size_t most = std::max(1u, std::thread::hardware_concurrency());
+    std::lock_guard lock(g_keptMutex);
+    if (bytes <= kKeptBytes && g_kept.size() < most)
+        g_kept.push_back(std::move(owned));
 }
 
 metafile::DibSection* StripWorkspace::band(int width, int rows, int first, int height) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -64,6 +65,17 @@ struct StripRows {
 // neither is allocated, cleared and faulted in again for every strip.
 class StripWorkspace {
 public:
+    struct GiveBack {
+        void operator()(StripWorkspace* workspace) const;
+    };
+    using Lease = std::unique_ptr<StripWorkspace, GiveBack>;
+    // A workspace that an earlier page's drawing left, or a new one; it is
+    // kept for the next page when the lease ends (as many as there are
+    // processors, none larger than kKeptBytes), so that a run of pages does
+    // not allocate and clear its bands again for every page.
+    static Lease lease();
+    static constexpr std::size_t kKeptBytes = std::size_t{32} << 20;
+
     // Rows [first, first + rows) of a picture width x height (a band of a
     // strip), its pixels left as they were (every band paints its background
     // over all of them); nullptr when memory for it cannot be had.

@@ -23,12 +23,12 @@ StripsOutcome drawStrips(const PageRenderer& renderer, const PageLayout& layout,
                          metafile::PlaybackReport* report, const StripSink& sink) {
     const int strips = layout.plan.strips;
     if (threads <= 1 || strips <= 1) {
-        StripWorkspace workspace;
+        const StripWorkspace::Lease workspace = StripWorkspace::lease();
         StripRows rows;
         for (int i = 0; i < strips; ++i) {
             metafile::PlaybackReport later;
             metafile::PlaybackReport* const into = i == 0 || report == nullptr ? report : &later;
-            if (!renderer.renderStrip(layout, i, page, stamp, rows, workspace, into))
+            if (!renderer.renderStrip(layout, i, page, stamp, rows, *workspace, into))
                 return StripsOutcome::NoSurface;
             if (into == &later)
                 report->addCut(later.cut);
@@ -49,7 +49,7 @@ StripsOutcome drawStrips(const PageRenderer& renderer, const PageLayout& layout,
     const int window = threads * 2;  // finished strips that may wait for the sink
 
     auto draw = [&] {
-        StripWorkspace workspace;
+        const StripWorkspace::Lease workspace = StripWorkspace::lease();
         while (true) {
             int index = 0;
             StripRows rows;
@@ -68,7 +68,7 @@ StripsOutcome drawStrips(const PageRenderer& renderer, const PageLayout& layout,
             std::exception_ptr error;
             try {
                 metafile::PlaybackReport later;
-                ok = renderer.renderStrip(layout, index, page, stamp, rows, workspace,
+                ok = renderer.renderStrip(layout, index, page, stamp, rows, *workspace,
                                           index == 0 || report == nullptr ? report : &later);
                 cuts[static_cast<std::size_t>(index)] = std::move(later.cut);
             } catch (...) {

@@ -103,6 +103,28 @@ TEST(StripWorkspace, ReusedMemoryGivesTheRowsOfAFreshStrip) {
     }
 }
 
+TEST(StripWorkspace, PagesOneAfterAnotherShareWorkspacesWithinTheirBound) {
+    StripWorkspace* first = nullptr;
+    {
+        const auto lease = StripWorkspace::lease();
+        first = lease.get();
+        ASSERT_TRUE(lease->band(100, 10, 0, 10));
+    }
+    auto again = StripWorkspace::lease();
+    EXPECT_EQ(again.get(), first) << "the workspace of the page before is used again";
+    // One grown past the bound is let go rather than kept for the next page.
+    constexpr int kWidth = 4096;
+    const int rows = static_cast<int>(StripWorkspace::kKeptBytes / (kWidth * 4)) + 1;
+    ASSERT_TRUE(again->band(kWidth, rows, 0, rows));
+    again.reset();
+    for (int i = 0; i < 8; ++i) {
+        const auto next = StripWorkspace::lease();
+        const metafile::DibSection* band = next->band(1, 1, 0, 1);
+        ASSERT_TRUE(band);
+        EXPECT_LE(band->heldBytes(), StripWorkspace::kKeptBytes) << "lease " << i;
+    }
+}
+
 TEST(StripThreads, EveryThreadCountHandsOnTheSameRowsInOrder) {
     const auto page = busyPage();
     Fixture f(7, true);
