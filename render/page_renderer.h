@@ -71,10 +71,12 @@ public:
     using Lease = std::unique_ptr<StripWorkspace, GiveBack>;
     // A workspace that an earlier page's drawing left, or a new one; it is
     // kept for the next page when the lease ends (as many as there are
-    // processors, none larger than kKeptBytes), so that a run of pages does
-    // not allocate and clear its bands again for every page.
+    // processors), so that a run of small pages does not allocate and clear
+    // its bands again for every page. One larger than kKeptBytes is let go:
+    // a large page's bands cost little against its drawing, and the memory
+    // is wanted for the page's encoding.
     static Lease lease();
-    static constexpr std::size_t kKeptBytes = std::size_t{32} << 20;
+    static constexpr std::size_t kKeptBytes = std::size_t{4} << 20;
 
     // Rows [first, first + rows) of a picture width x height (a band of a
     // strip), its pixels left as they were (every band paints its background
