@@ -316,6 +316,21 @@ TEST_F(ConvertTest, FormatsCarryTheirDefaultOptionsAndTheDensity) {
             EXPECT_EQ(dotsPerInch(image), 150) << "density of the truncated dpi";
         }
     }
+    // A PNG made from the whole image (sharpened, or of a palette) holds no
+    // date either.
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{"--sharpen"}, std::vector<std::string>{"--png-type", "indexed"}}) {
+        const std::string whole = (dir / ("whole" + options.back())).string();
+        std::vector<std::string> args = {"--format", "png", "-o", whole};
+        args.insert(args.end(), options.begin(), options.end());
+        args.push_back(a.string());
+        const auto result = convert(args);
+        ASSERT_EQ(result.status, kAllWritten) << options.back() << ": " << result.err;
+        const std::string bytes = readFile(fs::path(whole) / "a.png");
+        ASSERT_FALSE(bytes.empty()) << options.back();
+        EXPECT_EQ(bytes.find("tIME"), std::string::npos) << options.back();
+        EXPECT_EQ(bytes.find("date:"), std::string::npos) << options.back();
+    }
     // Options change what the file holds.
     const std::string out = (dir / "jpg40").string();
     ASSERT_EQ(convert({"--format=jpg", "--quality=40", "--no-progressive", "-o", out, a.string()}).status,
