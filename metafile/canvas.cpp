@@ -620,32 +620,67 @@ void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint&
         // And only those whose minor coordinate does too: it moves
         // monotonically with i, so the ends of that run are found by
         // bisection (a line that merely passes the bitmap costs nothing).
-        if (iFrom < iTo) {
-            const std::int64_t minor0 = xMajor ? a.y : a.x, dMinor = xMajor ? dy : dx;
-            const std::int64_t minorLimit = xMajor ? height() : width();
-            auto minorAt = [&](std::int64_t i) { return minor0 + roundDiv(i * dMinor, n); };
-            // The first i in [lo, hi) where pred holds, pred monotonic (false then true).
-            auto firstTrue = [](std::int64_t lo, std::int64_t hi, auto pred) {
-                while (lo < hi) {
-                    const std::int64_t mid = lo + (hi - lo) / 2;
-                    if (pred(mid))
-                        hi = mid;
-                    else
-                        lo = mid + 1;
+        const std::int64_t minor0 = xMajor ? a.y : a.x, dMinor = xMajor ? dy : dx;
+        auto minorAt = [&](std::int64_t i) { return minor0 + roundDiv(i * dMinor, n); };
+        // The steps in [lo, hi) whose minor coordinate lies in [from, to).
+        auto minorWithin = [&](std::int64_t& lo, std::int64_t& hi, std::int64_t from, std::int64_t to) {
+            // The first i in [l, h) where pred holds, pred monotonic (false
+            // then true). The step where the minor coordinate reaches
+            // `value` is guessed first (in floating point, so off by a step
+            // or two at most for any line on a bitmap) and taken when the
+            // exact test confirms it; otherwise bisection finds it.
+            auto firstTrue = [&](std::int64_t l, std::int64_t h, double value, auto pred) {
+                if (l >= h)
+                    return l;
+                if (dMinor != 0) {
+                    // minor0 + (2 i d + n) / 2n crosses value - 1/2 there.
+                    const double at = std::ceil(((value - double(minor0)) * 2 * double(n) - double(n)) /
+                                                (2 * double(dMinor)));
+                    if (!std::isnan(at)) {
+                        const auto guess = static_cast<std::int64_t>(std::clamp(at, double(l), double(h)));
+                        for (std::int64_t g = std::max(l, guess - 1); g <= std::min(h, guess + 1); ++g) {
+                            if ((g == h || pred(g)) && (g == l || !pred(g - 1)))
+                                return g;
+                        }
+                    }
                 }
-                return lo;
+                while (l < h) {
+                    const std::int64_t mid = l + (h - l) / 2;
+                    if (pred(mid))
+                        h = mid;
+                    else
+                        l = mid + 1;
+                }
+                return l;
             };
             if (dMinor >= 0) {
-                iFrom = firstTrue(iFrom, iTo, [&](std::int64_t i) { return minorAt(i) >= 0; });
-                iTo = firstTrue(iFrom, iTo, [&](std::int64_t i) { return minorAt(i) >= minorLimit; });
+                lo = firstTrue(lo, hi, double(from), [&](std::int64_t i) { return minorAt(i) >= from; });
+                hi = firstTrue(lo, hi, double(to), [&](std::int64_t i) { return minorAt(i) >= to; });
             } else {
-                iFrom = firstTrue(iFrom, iTo, [&](std::int64_t i) { return minorAt(i) < minorLimit; });
-                iTo = firstTrue(iFrom, iTo, [&](std::int64_t i) { return minorAt(i) < 0; });
+                lo = firstTrue(lo, hi, double(to), [&](std::int64_t i) { return minorAt(i) < to; });
+                hi = firstTrue(lo, hi, double(from), [&](std::int64_t i) { return minorAt(i) < from; });
+            }
+        };
+        if (iFrom < iTo)
+            minorWithin(iFrom, iTo, 0, xMajor ? height() : width());
+        // The dash budget is charged for the steps over the whole bitmap, as
+        // though it held every row; only those in the rows it holds are
+        // walked.
+        const std::int64_t charged = iTo - iFrom;
+        if (iFrom < iTo && (rowsBegin() > 0 || rowsEnd() < height())) {
+            if (xMajor) {
+                minorWithin(iFrom, iTo, rowsBegin(), rowsEnd());
+            } else if (majorStep > 0) {
+                iFrom = std::max<std::int64_t>(iFrom, rowsBegin() - major0);
+                iTo = std::min<std::int64_t>(iTo, rowsEnd() - major0);
+            } else {
+                iFrom = std::max<std::int64_t>(iFrom, major0 - (rowsEnd() - 1));
+                iTo = std::min<std::int64_t>(iTo, major0 - rowsBegin() + 1);
             }
         }
-        if (iFrom < iTo && !walker.solid()) {
-            if (!m_budget.charge(WorkBudget::Kind::DashSteps,
-                                 walker.seek(dash.position + static_cast<long>(iFrom)) + (iTo - iFrom)))
+        if (charged > 0 && !walker.solid()) {
+            const long steps = walker.seek(dash.position + static_cast<long>(std::min(iFrom, iTo)));
+            if (!m_budget.charge(WorkBudget::Kind::DashSteps, steps + charged))
                 return;
         }
         if (solidCopy && walker.solid() && clip == nullptr) {
@@ -653,7 +688,7 @@ void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint&
             // a + round(i d / n) carried from step to step as a quotient
             // and a remainder of (2 i d + n) / 2n, without a division per
             // pixel.
-            const std::int64_t d = xMajor ? dy : dx, den = 2 * n, minor0 = xMajor ? a.y : a.x;
+            const std::int64_t d = dMinor, den = 2 * n;
             const std::int64_t num = 2 * iFrom * d + n;
             std::int64_t q = floorDiv(num, den), r = num - q * den;
             const std::int64_t stepQ = floorDiv(2 * d, den), stepR = 2 * d - stepQ * den;

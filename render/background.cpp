@@ -13,23 +13,24 @@ namespace {
 using metafile::PointD;
 
 // The hatch lines numbered k in [-n, n], x = r.left - off + k s before the
-// turn: only those that can reach the strip's pixels are drawn. Turned by t
-// and scaled by f, line k is the set of points P with
-// P.x cos t - P.y sin t = f x, and its quarter turn the set with
-// -Q.y cos t - Q.x sin t = f x. Every point is truncated to whole pixels on
-// the way (off by less than two pixels) and the pen reaches `reach` pixels
-// beyond the line, so a line whose value lies more than that outside the
-// values over the strip's corners leaves the strip untouched and is skipped;
-// the others are drawn exactly as before, from end to end, and the device
-// draws only their part inside the strip.
+// turn: only those that can reach the pixels the bitmap holds (the strip's,
+// or one band's rows of it) are drawn. Turned by t and scaled by f, line k
+// is the set of points P with P.x cos t - P.y sin t = f x, and its quarter
+// turn the set with -Q.y cos t - Q.x sin t = f x. Every point is truncated
+// to whole pixels on the way (off by less than two pixels) and the pen
+// reaches `reach` pixels beyond the line, so a line whose value lies more
+// than that outside the values over the held rows' corners leaves them
+// untouched and is skipped; the others are drawn exactly as before, from end
+// to end, and the device draws only their part inside the held rows.
 struct LineRange {
     int first = 0, last = -1;
 };
 
 LineRange crossingLines(const metafile::RectL& r, int f, int s, int n, int off, double cosT, double sinT,
-                        bool quarter, int stripTop, int width, int height, double reach) {
-    // The strip's corners before the strip offset is taken off.
-    const double xs[2] = {0.0, double(width)}, ys[2] = {double(stripTop), double(stripTop) + height};
+                        bool quarter, int stripTop, int width, int rowsBegin, int rowsEnd, double reach) {
+    // The held rows' corners before the strip offset is taken off.
+    const double xs[2] = {0.0, double(width)},
+                 ys[2] = {double(stripTop) + rowsBegin, double(stripTop) + rowsEnd};
     double lo = 1e300, hi = -1e300;
     for (double x : xs) {
         for (double y : ys) {
@@ -70,7 +71,8 @@ void drawHatch(metafile::Dc& dc, const metafile::RectL& r, int f, int s, int n, 
     // The exact directions of the special angles, as turn takes them.
     const double cosT = angle == 0 ? 1 : angle == 90 ? 0 : cosine;
     const double sinT = angle == 0 ? 0 : angle == 90 ? 1 : sine;
-    const int width = dc.canvas().width(), height = dc.canvas().height();
+    const int width = dc.canvas().width();
+    const int rowsBegin = dc.canvas().rowsBegin(), rowsEnd = dc.canvas().rowsEnd();
     auto line = [&](int k, bool turned) {
         const double x = double(r.left) - off + double(k) * s;
         PointD p0 = turn(x, double(r.top) - n), p1 = turn(x, double(r.bottom) + n);
@@ -84,11 +86,11 @@ void drawHatch(metafile::Dc& dc, const metafile::RectL& r, int f, int s, int n, 
     // One family after the other: both are drawn with the same pen, copied,
     // so the order of the lines does not change a pixel.
     if (vertical) {
-        const LineRange v = crossingLines(r, f, s, n, off, cosT, sinT, false, a, width, height, reach);
+        const LineRange v = crossingLines(r, f, s, n, off, cosT, sinT, false, a, width, rowsBegin, rowsEnd, reach);
         for (int k = v.first; k <= v.last; ++k) line(k, false);
     }
     if (horizontal) {
-        const LineRange h = crossingLines(r, f, s, n, off, cosT, sinT, true, a, width, height, reach);
+        const LineRange h = crossingLines(r, f, s, n, off, cosT, sinT, true, a, width, rowsBegin, rowsEnd, reach);
         for (int k = h.first; k <= h.last; ++k) line(k, true);
     }
 }
