@@ -86,11 +86,13 @@ void drawHatch(metafile::Dc& dc, const metafile::RectL& r, int f, int s, int n, 
     // One family after the other: both are drawn with the same pen, copied,
     // so the order of the lines does not change a pixel.
     if (vertical) {
-        const LineRange v = crossingLines(r, f, s, n, off, cosT, sinT, false, a, width, rowsBegin, rowsEnd, reach);
+        const LineRange v =
+            crossingLines(r, f, s, n, off, cosT, sinT, false, a, width, rowsBegin, rowsEnd, reach);
         for (int k = v.first; k <= v.last; ++k) line(k, false);
     }
     if (horizontal) {
-        const LineRange h = crossingLines(r, f, s, n, off, cosT, sinT, true, a, width, rowsBegin, rowsEnd, reach);
+        const LineRange h =
+            crossingLines(r, f, s, n, off, cosT, sinT, true, a, width, rowsBegin, rowsEnd, reach);
         for (int k = h.first; k <= h.last; ++k) line(k, true);
     }
 }
