@@ -2,6 +2,8 @@
 
 #include <cairo.h>
 
+#include "metafile/stroke_rows.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -256,6 +258,26 @@ void addStrokePath(cairo_t* cr, std::span<const Figure> figures, const Area& a, 
     }
 }
 
+// The one straight segment that addStrokePath gives cairo for `figures`,
+// where they are a lone open segment (two finite points); nullopt for any
+// other figures. `visible` is false where the cut leaves nothing of it.
+struct LoneSegment {
+    PointD a, b;
+    bool visible = true;
+};
+std::optional<LoneSegment> loneSegment(std::span<const Figure> figures, const Area& a, double margin) {
+    if (figures.size() != 1 || figures[0].closed || figures[0].points.size() != 2)
+        return std::nullopt;
+    LoneSegment s{figures[0].points[0], figures[0].points[1]};
+    if (!finite(s.a) || !finite(s.b))
+        return std::nullopt;
+    const double x1 = a.x - margin, y1 = a.y - margin, x2 = a.x + a.w + margin, y2 = a.y + a.h + margin;
+    auto inside = [&](PointD p) { return p.x >= x1 && p.x <= x2 && p.y >= y1 && p.y <= y2; };
+    if (!(inside(s.a) && inside(s.b)))
+        s.visible = clipSegment(s.a, s.b, x1, y1, x2, y2);
+    return s;
+}
+
 void applyStyle(cairo_t* cr, const StrokeStyle& style) {
     cairo_set_line_width(cr, std::max(style.width, 1.0));
     cairo_set_line_cap(cr, style.cap == StrokeStyle::Cap::Round    ? CAIRO_LINE_CAP_ROUND
@@ -430,6 +452,17 @@ void Canvas::fillFigures(std::span<const Figure> figures, bool winding, const Pa
 
 namespace {
 
+// The lone segment's stroke over `box` told row by row and composited, as
+// its mask would be; false (nothing drawn) where the rows are not told.
+bool strokeSegmentRows(Canvas& canvas, const Area& box, const LoneSegment& segment, const StrokeStyle& style,
+                       const Paint& paint, const Region* clip, int rop2) {
+    thread_local std::vector<RowSpan> rows;
+    if (!strokedSegmentRows({box.x, box.y, box.w, box.h}, segment.a, segment.b, style, rows))
+        return false;
+    canvas.compositeRows(box.x, box.y, rows, paint, clip, rop2);
+    return true;
+}
+
 bool strokeInBands(Canvas& canvas, std::span<const Figure> figures, const StrokeStyle& style,
                    const Area& area, double margin, const Paint& paint, const Region* clip, int rop2) {
     // A few long lines over a large area (a hatch line across the page): a
@@ -464,6 +497,11 @@ bool strokeInBands(Canvas& canvas, std::span<const Figure> figures, const Stroke
     // cap's corner half the diagonal), or the miter margin where lines join.
     const double reach = joins ? margin : style.width * 0.5 * std::numbers::sqrt2 + 2;
     const int first = std::max(area.y, canvas.rowsBegin()), end = std::min(area.y + area.h, canvas.rowsEnd());
+    // A lone segment: each band's rows are told without a mask where they
+    // can be (the segment's ends beside the band).
+    const auto lone = loneSegment(figures, area, margin);
+    if (lone && !lone->visible)
+        return true;
     for (int top = first; top < end; top += kBandRows) {
         const int bottom = std::min(top + kBandRows, end);
         double x1 = 1e300, x2 = -1e300;
@@ -479,6 +517,8 @@ bool strokeInBands(Canvas& canvas, std::span<const Figure> figures, const Stroke
         if (left >= right)
             continue;
         const Area band{left, top, right - left, bottom - top};
+        if (lone && strokeSegmentRows(canvas, band, *lone, style, paint, clip, rop2))
+            continue;
         Mask mask(band);
         if (!mask.ok())
             continue;
@@ -503,6 +543,10 @@ void Canvas::strokeFigures(std::span<const Figure> figures, const StrokeStyle& s
     const auto held = heldRows(*area, rowsBegin(), rowsEnd());
     if (!held)
         return;
+    if (const auto lone = loneSegment(figures, *area, margin)) {
+        if (!lone->visible || strokeSegmentRows(*this, *held, *lone, style, paint, clip, rop2))
+            return;
+    }
     Mask mask(*held);
     if (!mask.ok())
         return;
@@ -510,6 +554,44 @@ void Canvas::strokeFigures(std::span<const Figure> figures, const StrokeStyle& s
     addStrokePath(mask.cr(), figures, *area, margin);
     cairo_stroke(mask.cr());
     compositeMask(held->x, held->y, held->w, held->h, mask.data(), mask.stride(), paint, clip, rop2);
+}
+
+void Canvas::compositeRows(int x0, int y0, std::span<const RowSpan> rows, const Paint& paint,
+                           const Region* clip, int rop2) {
+    if (rop2 == 11)  // R2_NOP
+        return;
+    // As compositeMask takes a mask's covered pixels.
+    const int yStart = std::max(rowsBegin(), y0), yEnd = std::min<int>(rowsEnd(), y0 + int(rows.size()));
+    const bool solidCopy = paint.kind == Paint::Kind::Solid && rop2 == 13;
+    const std::uint32_t solid = paint.pixel & 0x00FFFFFFu;
+    for (int y = yStart; y < yEnd; ++y) {
+        const RowSpan run = rows[static_cast<std::size_t>(y - y0)];
+        const int x1 = std::max(0, x0 + run.x1), x2 = std::min(width(), x0 + run.x2);
+        if (x1 >= x2)
+            continue;
+        auto paintRun = [&](int a, int b) {
+            if (solidCopy) {
+                fillPixels(m_dib.row(y) + a, static_cast<std::size_t>(b - a), solid);
+                return;
+            }
+            for (int x = a; x < b; ++x) {
+                if (const auto value = paint.at(x, y))
+                    plot(x, y, *value, rop2);
+            }
+        };
+        if (clip == nullptr) {
+            paintRun(x1, x2);
+            continue;
+        }
+        const std::vector<Span>* spans = clip->row(y);
+        if (spans == nullptr)
+            continue;
+        for (const auto& s : *spans) {
+            const int a = std::max(s.x1, x1), b = std::min(s.x2, x2);
+            if (a < b)
+                paintRun(a, b);
+        }
+    }
 }
 
 Region Canvas::figuresRegion(std::span<const Figure> figures, bool winding) const {

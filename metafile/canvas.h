@@ -23,6 +23,8 @@
 
 namespace metafile {
 
+struct RowSpan;
+
 // A run of connected points in device coordinates.
 struct Figure {
     std::vector<PointD> points;
@@ -96,6 +98,11 @@ public:
     // whose top-left pixel lands on (x0, y0).
     void compositeMask(int x0, int y0, int w, int h, const std::uint8_t* mask, int stride, const Paint& paint,
                        const Region* clip, int rop2);
+
+    // The same for covered runs, one a row (RowSpan, [x1, x2) from x0), row
+    // 0 landing on y0.
+    void compositeRows(int x0, int y0, std::span<const RowSpan> rows, const Paint& paint, const Region* clip,
+                       int rop2);
 
 private:
     void plot(int x, int y, std::uint32_t pixel, int rop2);
