@@ -265,5 +265,61 @@ TEST(HatchAgainstReference, EveryPixelOfTheStripAsTheWholePageDrawsIt) {
     }
 }
 
+// The strip drawn in bands (rows [first, first + rows) of it each), as the
+// page renderer draws a large strip: each band draws only the lines that
+// reach its rows, and its rows are those of the reference, on the bands'
+// edges too.
+metafile::DibSection drawnBand(const Hatch& h, int first, int rows) {
+    app::Session s;
+    s.RenderOptions.KodAntialias = h.factor;
+    s.RenderOptions.lvBkGrHathStyle = 4;
+    s.RenderOptions.lvHatchWidth = h.width;
+    s.RenderOptions.lvHatchDepress = h.demo ? 8 : h.spacing;
+    s.RenderOptions.lvHatchAngle = h.angle;
+    s.RenderOptions.lvHatchLnVert = h.vertical;
+    s.RenderOptions.lvHatchLnHor = h.horizontal;
+    s.DemoMode = h.demo;
+    auto dib = metafile::DibSection::create(1, 1).value();
+    EXPECT_TRUE(dib.reshapeBand(kColumns, rows, first, kStripHeight));
+    dib.fill(0x123456);
+    metafile::Dc dc(dib);
+    drawBackground(s, dc, {0, -h.offset, kColumns, kRows - h.offset}, h.offset, -1, -1, -1);
+    return dib;
+}
+
+TEST(HatchAgainstReference, EveryPixelOfABandAsTheWholePageDrawsIt) {
+    const Hatch cases[] = {
+        // factor, width, spacing, angle, strip offset
+        {1, 0, 8, 0, 0},     {3, 0, 3, 30, 432},  {2, 0, 5, 89, 288},
+        {3, 0, 2, 15, 720},  {1, 0, 1, 45, 600},  {3, 3, 8, 60, 144},
+        {2, 10, 20, 0, 288}, {3, 4, 12, 90, 432}, {2, 4, 5, 37, 170},
+        {3, 6, 10, 53, 399}, {1, 8, 9, 85, 555},  {3, 2, 2, 0, 17},
+        {2, 5, 7, 90, 61},   {2, 12, 6, 67, 129}, {1, 3, 10, 33, 99},
+        {3, 2, 9, 80, 303},  {2, 3, 8, 1, 288},   {3, 5, 9, 179, 51},
+        {2, 7, 11, 91, 400}, {3, 0, 4, 2, 33},    {1, 0, 0, 0, 0, true, true, true},
+    };
+    const int splits[][2] = {{0, 7}, {7, 1}, {40, 60}, {100, 80}, {179, 1}};
+    for (const Hatch& h : cases) {
+        const auto expected = reference(h);
+        for (const auto& split : splits) {
+            const auto band = drawnBand(h, split[0], split[1]);
+            int differing = 0, firstX = -1, firstY = -1;
+            for (int y = split[0]; y < split[0] + split[1]; ++y) {
+                for (int x = 0; x < kColumns; ++x) {
+                    if ((band.pixel(x, y) & 0xFFFFFF) != (expected.pixel(x, y) & 0xFFFFFF) &&
+                        differing++ == 0) {
+                        firstX = x;
+                        firstY = y;
+                    }
+                }
+            }
+            EXPECT_EQ(differing, 0) << "factor " << h.factor << " width " << h.width << " spacing "
+                                    << h.spacing << " angle " << h.angle << " offset " << h.offset
+                                    << (h.demo ? " (grid)" : "") << ", band of " << split[1] << " rows from "
+                                    << split[0] << ": first at " << firstX << "," << firstY;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace render
