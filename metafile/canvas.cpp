@@ -780,12 +780,13 @@ void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint&
                 const std::int64_t y = xMajor ? minor : major0 + i * majorStep;
                 if (x >= 0 && y >= rowsBegin() && x < width() && y < rowsEnd())
                     m_dib.row(static_cast<int>(y))[x] = solid;
+                // The carry without a branch: it follows the slope's
+                // fraction, which no predictor follows.
                 q += stepQ;
                 r += stepR;
-                if (r >= den) {
-                    r -= den;
-                    ++q;
-                }
+                const std::int64_t carry = r >= den ? 1 : 0;
+                q += carry;
+                r -= den & -carry;
             }
             dash.position += static_cast<long>(n);
             continue;

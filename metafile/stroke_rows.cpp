@@ -365,10 +365,9 @@ bool strokedSegmentRows(const MaskBox& mask, PointD a, PointD b, const StrokeSty
                 x[static_cast<std::size_t>(r)] = top.x + q;
                 q += stepQ;
                 rem += stepR;
-                if (rem >= ey) {
-                    rem -= ey;
-                    ++q;
-                }
+                const Fixed carry = rem >= ey ? 1 : 0;
+                q += carry;
+                rem -= ey & -carry;
             }
         }
     }
