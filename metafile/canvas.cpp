@@ -9,6 +9,7 @@
 #endif
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -475,23 +476,30 @@ bool strokeInBands(Canvas& canvas, std::span<const Figure> figures, const Stroke
     constexpr std::int64_t kLeastArea = 1 << 16;
     if (std::int64_t{area.w} * area.h < kLeastArea)
         return false;
-    std::vector<std::pair<PointD, PointD>> segments;
+    // The segments in place (a figure's points and the segments so far are
+    // counted before each figure, so no more than these are ever kept).
+    std::array<std::pair<PointD, PointD>, 2 * kMostPoints + 2> segments;
+    std::size_t segmentCount = 0;
     bool joins = false;
     for (const auto& f : figures) {
-        std::vector<PointD> pts;
+        std::array<PointD, kMostPoints> pts;
+        std::size_t n = 0;
         for (auto p : f.points) {
-            if (finite(p))
-                pts.push_back(p);
+            if (!finite(p))
+                continue;
+            if (n == kMostPoints)
+                return false;
+            pts[n++] = p;
         }
-        if (pts.size() > kMostPoints || segments.size() > kMostPoints)
+        if (segmentCount > kMostPoints)
             return false;
-        if (pts.size() > 2 || (f.closed && pts.size() > 1))
+        if (n > 2 || (f.closed && n > 1))
             joins = true;
-        for (std::size_t i = 0; i + 1 < pts.size(); ++i) segments.emplace_back(pts[i], pts[i + 1]);
-        if (f.closed && pts.size() > 1)
-            segments.emplace_back(pts.back(), pts.front());
-        if (pts.size() == 1)
-            segments.emplace_back(pts[0], pts[0]);
+        for (std::size_t i = 0; i + 1 < n; ++i) segments[segmentCount++] = {pts[i], pts[i + 1]};
+        if (f.closed && n > 1)
+            segments[segmentCount++] = {pts[n - 1], pts[0]};
+        if (n == 1)
+            segments[segmentCount++] = {pts[0], pts[0]};
     }
     // How far the stroke reaches from its path: half the width (a square
     // cap's corner half the diagonal), or the miter margin where lines join.
@@ -505,7 +513,8 @@ bool strokeInBands(Canvas& canvas, std::span<const Figure> figures, const Stroke
     for (int top = first; top < end; top += kBandRows) {
         const int bottom = std::min(top + kBandRows, end);
         double x1 = 1e300, x2 = -1e300;
-        for (auto [a, b] : segments) {
+        for (std::size_t i = 0; i < segmentCount; ++i) {
+            auto [a, b] = segments[i];
             // The part of the segment within the band's rows and the reach.
             if (!clipSegment(a, b, -1e300, top - reach, 1e300, bottom + reach))
                 continue;

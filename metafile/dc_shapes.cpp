@@ -386,7 +386,9 @@ void Dc::drawOutline(std::span<const Figure> figures) {
     }
     dash.opaqueGaps = m_state.bkMode == gdi::OPAQUE;
     dash.gapPixel = pixelOf(m_state.bkColor);
-    std::vector<PointL> pts;
+    // Kept from call to call, as the figures' points are made.
+    thread_local std::vector<PointL> pts;
+    pts.clear();
     const auto toPixel = [](PointD p) {
         return PointL{static_cast<std::int32_t>(p.x), static_cast<std::int32_t>(p.y)};
     };
@@ -478,6 +480,17 @@ void Dc::moveTo(PointD p) {
 
 void Dc::lineTo(PointD p) {
     const PointD pts[2] = {m_state.currentPosition, p};
+    if (!pathOpen()) {
+        // An outline alone: the segment goes to the pen in a figure kept
+        // from call to call (a hatch draws thousands).
+        thread_local Figure segment;
+        segment.closed = false;
+        segment.points.clear();
+        for (auto q : pts) segment.points.push_back(rounded(toDevice(q)));
+        m_state.currentPosition = p;
+        drawOutline(std::span<const Figure>(&segment, 1));
+        return;
+    }
     Shape s;
     s.figures.push_back(deviceFigure(pts, false));
     m_state.currentPosition = p;
