@@ -190,8 +190,8 @@ metafile::DibSection reference(const Hatch& h) {
     return dib;
 }
 
-metafile::DibSection drawn(const Hatch& h) {
-    app::Session s;
+// The session whose background is the hatch (or the grid) of `h`.
+void setHatch(app::Session& s, const Hatch& h) {
     s.RenderOptions.KodAntialias = h.factor;
     s.RenderOptions.lvBkGrHathStyle = 4;
     s.RenderOptions.lvHatchWidth = h.width;
@@ -200,6 +200,11 @@ metafile::DibSection drawn(const Hatch& h) {
     s.RenderOptions.lvHatchLnVert = h.vertical;
     s.RenderOptions.lvHatchLnHor = h.horizontal;
     s.DemoMode = h.demo;
+}
+
+metafile::DibSection drawn(const Hatch& h) {
+    app::Session s;
+    setHatch(s, h);
     auto dib = metafile::DibSection::create(kColumns, kStripHeight).value();
     dib.fill(0x123456);  // what an earlier strip left: every pixel is painted again
     metafile::Dc dc(dib);
@@ -271,14 +276,7 @@ TEST(HatchAgainstReference, EveryPixelOfTheStripAsTheWholePageDrawsIt) {
 // edges too.
 metafile::DibSection drawnBand(const Hatch& h, int first, int rows) {
     app::Session s;
-    s.RenderOptions.KodAntialias = h.factor;
-    s.RenderOptions.lvBkGrHathStyle = 4;
-    s.RenderOptions.lvHatchWidth = h.width;
-    s.RenderOptions.lvHatchDepress = h.demo ? 8 : h.spacing;
-    s.RenderOptions.lvHatchAngle = h.angle;
-    s.RenderOptions.lvHatchLnVert = h.vertical;
-    s.RenderOptions.lvHatchLnHor = h.horizontal;
-    s.DemoMode = h.demo;
+    setHatch(s, h);
     auto dib = metafile::DibSection::create(1, 1).value();
     EXPECT_TRUE(dib.reshapeBand(kColumns, rows, first, kStripHeight));
     dib.fill(0x123456);
