@@ -14,12 +14,12 @@
 
 #include "app/page_acquisition.h"
 #include "cli/document_writers.h"
+#include "cli/image_library.h"
 #include "cli/output_names.h"
 #include "cli/page_converter.h"
 #include "cli/page_report.h"
 #include "metafile/metafile.h"
 #include "output/formats.h"
-#include "render/magick.h"
 
 namespace cli {
 namespace {
@@ -55,27 +55,6 @@ public:
 private:
     mutable fs::path m_path;
     mutable bool m_tried = false;
-};
-
-// Limits the image library's threads for one run and puts the earlier limit
-// back afterwards; 0 leaves the limit alone.
-class MagickThreadLimit {
-public:
-    explicit MagickThreadLimit(MagickCore::MagickSizeType limit)
-        : m_earlier(Magick::ResourceLimits::thread()), m_set(limit > 0) {
-        if (m_set)
-            Magick::ResourceLimits::thread(limit);
-    }
-    ~MagickThreadLimit() {
-        if (m_set)
-            Magick::ResourceLimits::thread(m_earlier);
-    }
-    MagickThreadLimit(const MagickThreadLimit&) = delete;
-    MagickThreadLimit& operator=(const MagickThreadLimit&) = delete;
-
-private:
-    MagickCore::MagickSizeType m_earlier;
-    bool m_set;
 };
 
 struct PageTask {
@@ -219,11 +198,14 @@ bool reportInputFailures(const std::vector<InputPages>& inputs,
 int writeDocumentsRun(const CommandLine& line, const std::vector<InputPages>& inputs,
                       const std::vector<std::vector<fs::path>>& sources,
                       const std::vector<std::optional<std::string>>& failures, const ScratchFolder& scratch,
-                      Console& console) {
+                      const RunSettings& run, Console& console) {
     if (scratch.path().empty()) {
         console.error("no temporary folder for the documents' pages");
         return kSomeFailed;
     }
+    // Every document's pages are whole images of the library.
+    ImageLibrary library(run.libraryThreadLimit);
+    library.start();
     std::vector<DocumentPage> pages;
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         for (std::size_t p = 0; p < sources[i].size(); ++p) {
@@ -249,7 +231,7 @@ int runConversion(const CommandLine& line, const RunSettings& run) {
     const auto inputs = collectPages(line, scratch, sources, failures, console);
 
     if (line.writesDocuments())
-        return writeDocumentsRun(line, inputs, sources, failures, scratch, console);
+        return writeDocumentsRun(line, inputs, sources, failures, scratch, run, console);
 
     const std::string extension(output::extensionOf(line.settings.format));
     const auto names = outputNames(inputs, line.baseName, extension);
@@ -283,7 +265,7 @@ int runConversion(const CommandLine& line, const RunSettings& run) {
 
     // Pages in parallel already keep every core busy: the image library's
     // own thread teams on top of them only contend for the same cores.
-    const MagickThreadLimit libraryThreads(workers > 1 ? 1 : 0);
+    ImageLibrary library(workers > 1 ? 1 : run.libraryThreadLimit);
 
     Console progress(run, static_cast<int>(tasks.size()));
     std::vector<std::optional<std::string>> pageFailures(tasks.size());
@@ -292,6 +274,7 @@ int runConversion(const CommandLine& line, const RunSettings& run) {
         // Pages need no settings store: only the documents' PDF pages read
         // one.
         PageConverter converter(line.settings);
+        converter.library = &library;
         if (run.streamAboveStrips >= 0)
             converter.streamAboveStrips = run.streamAboveStrips;
         if (run.jpegHeldLimit > 0)

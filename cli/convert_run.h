@@ -18,6 +18,9 @@ struct RunSettings {
     int streamAboveStrips = -1;       // -1: the converter's own threshold
     std::uint64_t jpegHeldLimit = 0;  // 0: the JPEG writer's own
     bool progressBar = false;         // a bar on `err` (a terminal)
+    // The image library's threads once it starts (0: its own limit; a run
+    // of pages in parallel gives it one).
+    std::uint64_t libraryThreadLimit = 0;
     std::FILE* out = stdout;
     std::FILE* err = stderr;
 };

@@ -7,6 +7,7 @@
 #include "cli/strip_pipeline.h"
 #include "metafile/metafile.h"
 #include "output/image_file.h"
+#include "output/row_options.h"
 #include "output/row_writer.h"
 #include "render/magick_guard.h"
 
@@ -30,9 +31,15 @@ PageConverter::PageConverter(const ConvertSettings& settings, const fs::path& st
     };
 }
 
+void PageConverter::startLibrary() {
+    static ImageLibrary processLibrary;
+    (library != nullptr ? *library : processLibrary).start();
+}
+
 platform::Expected<Magick::Image, std::string> PageConverter::renderWhole(const metafile::Metafile& page,
                                                                           double dpi,
                                                                           metafile::PlaybackReport* report) {
+    startLibrary();
     if (!m_renderer.layoutPage(dpi, &page))
         return platform::unexpected(
             std::string("the page is empty or too large to render at this resolution"));
@@ -118,6 +125,7 @@ PageOutcome PageConverter::convert(const metafile::Metafile& page, const fs::pat
     try {
         outcome.streamed = streamable() && layout->plan.strips > streamAboveStrips;
         if (!outcome.streamed) {
+            startLibrary();
             if (auto refusal = wholeRefusal(layout->columns, layout->rows)) {
                 outcome.error = *refusal;
                 return outcome;
@@ -199,29 +207,37 @@ std::optional<std::string> PageConverter::writeStreamed(const metafile::Metafile
 std::unique_ptr<output::RowWriter> PageConverter::openRowWriter(int fd, const render::PageLayout& layout,
                                                                 const fs::path& target, int threads,
                                                                 std::string& reason) {
-    // The format's options as the encoding step gives them, read off an
-    // image of one pixel that takes the same step (made from its pixel, not
-    // read, so that no coder of the library is loaded for it).
-    const unsigned char white[3] = {255, 255, 255};
-    Magick::Image probe(1, 1, "RGB", Magick::CharPixel, white);
-    m_formats.applyEncodingOptions(probe, m_settings.dpi);
+    const app::FormatCode code = output::currentFormatCode(m_session.CurrentFormat);
+    const output::RowOptions options = output::rowOptionsOf(code, m_session.formatOptions, m_settings.dpi);
     output::RowImage shape;
     shape.columns = static_cast<std::uint32_t>(layout.columns);
     shape.rows = static_cast<std::uint32_t>(layout.rows);
-    shape.density = static_cast<unsigned>(probe.density().width());
+    shape.density = options.density;
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    switch (output::currentFormatCode(m_session.CurrentFormat)) {
+    switch (code) {
         case app::FormatCode::PNG:
-            shape.interlace = probe.interlaceType() != Magick::NoInterlace;
+            shape.interlace = options.interlace;
             return output::openPngRowWriter(fd, shape, folder.string(), threads);
-        case app::FormatCode::JPG:
-            return output::openJpegRowWriter(
-                fd, shape, output::jpegSettingsOf(probe),
-                [this](Magick::Image& rows) { m_formats.applyEncodingOptions(rows, m_settings.dpi); },
-                jpegHeldLimit);
+        case app::FormatCode::JPG: {
+            std::function<void(Magick::Image&)> greyStep;
+            if (options.jpeg.grey) {
+                // The grey levels are the library's, as a whole page's are.
+                startLibrary();
+                greyStep = [this](Magick::Image& rows) {
+                    m_formats.applyEncodingOptions(rows, m_settings.dpi);
+                };
+            }
+            return output::openJpegRowWriter(fd, shape, options.jpeg, std::move(greyStep), jpegHeldLimit);
+        }
         case app::FormatCode::TIF:
-            return output::openTiffRowWriter(fd, shape, probe.compressType() == Magick::LZWCompression);
+            return output::openTiffRowWriter(fd, shape, options.lzw);
         case app::FormatCode::BMP: {
+            // The header is the library's own, taken from its file of one
+            // pixel with the same options.
+            startLibrary();
+            const unsigned char white[3] = {255, 255, 255};
+            Magick::Image probe(1, 1, "RGB", Magick::CharPixel, white);
+            m_formats.applyEncodingOptions(probe, m_settings.dpi);
             auto onePixel = output::encodeImage(probe, "BMP", target);
             if (!onePixel) {
                 reason = onePixel.error().reason;

@@ -16,6 +16,7 @@
 #include "app/session.h"
 #include "app/settings_store.h"
 #include "cli/convert_options.h"
+#include "cli/image_library.h"
 #include "metafile/player.h"
 #include "output/formats.h"
 #include "output/row_writer.h"
@@ -55,6 +56,9 @@ public:
     // A JPEG page whose coefficients would take more bytes than this is
     // written as a baseline file as its rows come (see openJpegRowWriter).
     std::uint64_t jpegHeldLimit = output::kJpegHeldCoefficientLimit;
+    // The run's image library, started by the first page that needs it;
+    // none: one of the process's own, without a thread limit.
+    ImageLibrary* library = nullptr;
 
     // Renders `page` and writes it to `target` (replacing it atomically),
     // drawing up to `stripThreads` strips at once.
@@ -82,6 +86,7 @@ public:
     std::optional<std::string> wholeRefusal(long long columns, long long rows) const;
 
 private:
+    void startLibrary();
     platform::Expected<Magick::Image, std::string> renderWhole(const metafile::Metafile& page, double dpi,
                                                                metafile::PlaybackReport* report = nullptr);
     std::optional<std::string> writeWhole(const metafile::Metafile& page, const render::PageLayout& layout,

@@ -9,7 +9,6 @@
 
 #include "cli/convert_options.h"
 #include "cli/convert_run.h"
-#include "render/magick.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -22,11 +21,11 @@ int main(int argc, char** argv) {
         std::fputs(cli::helpText().c_str(), stdout);
         return cli::kAllWritten;
     }
-    Magick::InitializeMagick(*argv);
-    // Render threads are the converter's own (-j); the library encodes on
-    // the thread that asks, so that runs stay the same whatever the count.
-    MagickCore::SetMagickResourceLimit(MagickCore::ThreadResource, 1);
     cli::RunSettings run;
+    // Render threads are the converter's own (-j); the image library, when
+    // a page needs it, encodes on the thread that asks, so that runs stay
+    // the same whatever the count.
+    run.libraryThreadLimit = 1;
     run.progressBar = ::isatty(STDERR_FILENO) != 0;
     return cli::runConversion(*line, run);
 }

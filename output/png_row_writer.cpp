@@ -202,8 +202,13 @@ public:
             if (m_scratch < 0)
                 m_error = std::string("cannot make a scratch file: ") + std::strerror(errno);
         }
+        // A thread pays for its start only with a piece's worth of pixels
+        // of its own: a small page is compressed here.
+        const std::uint64_t pixels = std::uint64_t{image.columns} * image.rows;
+        const auto fullPieces =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(pixels / kPiecePixels, pieces));
         const int workers = static_cast<int>(
-            std::min<std::uint32_t>(static_cast<std::uint32_t>(std::max(threads, 1)), pieces));
+            std::min<std::uint32_t>(static_cast<std::uint32_t>(std::max(threads, 1)), fullPieces));
         m_window = static_cast<std::size_t>(std::max(workers, 1)) + 1;
         if (workers > 1 && m_error.empty()) {
             for (int t = 0; t < workers; ++t) m_workers.emplace_back([this] { work(); });

@@ -2,12 +2,14 @@
 // and the range named, status 1 for a failed input.
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 
 #include <array>
 #include <cstdio>
 #include <string>
 
+#include "tests/cli/convert_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -70,6 +72,31 @@ TEST(ConvertProgram, AMissingInputExitsOne) {
         program("-o '" + (dir / "out").string() + "' '" + (dir / "none.emf").string() + "'", true);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("none.emf"), std::string::npos) << run.out;
+}
+
+TEST(ConvertProgram, TheImageLibraryStartsOnlyForThePagesThatUseIt) {
+    // The library logs its own start when asked to: a page written a row at
+    // a time must not start it, one encoded whole or with its header must.
+    testing_support::TempDir dir;
+    const auto page = dir / "page.emf";
+    cli::testing::writeBytes(page, cli::testing::pageBytes(21000, 29700, 1));
+    struct Case {
+        const char* options;
+        bool starts;
+    };
+    const Case cases[] = {{"--format png", false},          {"--format tif", false},
+                          {"--format jpg", false},          {"--format png --png-type indexed", true},
+                          {"--format png --sharpen", true}, {"--format gif", true},
+                          {"--format bmp", true},           {"--format jpg --grey", true}};
+    ::setenv("MAGICK_DEBUG", "Configure", 1);
+    for (const Case& c : cases) {
+        const ProgramRun run = program(std::string("--dpi 50 ") + c.options + " -o '" +
+                                           (dir / "out").string() + "' '" + page.string() + "'",
+                                       true);
+        EXPECT_EQ(run.status, 0) << c.options << ": " << run.out;
+        EXPECT_EQ(run.out.find("Configure") != std::string::npos, c.starts) << c.options << ": " << run.out;
+    }
+    ::unsetenv("MAGICK_DEBUG");
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include "app/settings_store.h"
 #include "output/formats.h"
 #include "output/image_file.h"
+#include "output/jpeg_encoder.h"
+#include "output/row_options.h"
 #include "platform/folders.h"
 #include "platform/registry/registry.h"
 #include "tests/output/image_headers.h"
@@ -429,6 +431,62 @@ TEST_F(EncodingTest, PreviewPathPerMode) {
         use(c.format);
         store.writeString(platform::RegRoot::CurrentUser, "PDF_Bitmp_Format", c.inside);
         EXPECT_EQ(service.previewPath(), (work / c.name).string()) << c.mode << " " << c.inside;
+    }
+}
+
+}  // namespace
+}  // namespace output
+
+namespace output {
+namespace {
+
+// What the row writers take from the options must be what the encoding step
+// gives a whole page: read here off a page of one pixel that took the step.
+TEST_F(EncodingTest, RowOptionsAreWhatTheEncodingStepGivesAPage) {
+    service.encodedPreview = false;
+    struct Case {
+        FormatCode code;
+        double dpi;
+        std::function<void(app::FormatSettings&)> set;
+    };
+    const Case cases[] = {
+        {FormatCode::PNG, 96.0, [](app::FormatSettings&) {}},
+        {FormatCode::PNG, 150.7, [](app::FormatSettings& o) { o.PNG_Interlace = false; }},
+        {FormatCode::TIF, 300.0, [](app::FormatSettings&) {}},
+        {FormatCode::TIF, 72.9, [](app::FormatSettings& o) { o.TIF_Lzw = false; }},
+        {FormatCode::JPG, 96.0, [](app::FormatSettings&) {}},
+        {FormatCode::JPG, 150.7, [](app::FormatSettings& o) { o.JPG_Progress = false, o.JPG_Quality = 0; }},
+        {FormatCode::JPG, 2400.0, [](app::FormatSettings& o) { o.JPG_Quality = 100, o.JPG_Gray = true; }},
+        {FormatCode::JPG, 1.9, [](app::FormatSettings& o) { o.JPG_Quality = 37; }},
+        {FormatCode::BMP, 80.2, [](app::FormatSettings&) {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(c.code) << " at " << c.dpi);
+        use(c.code);
+        session.formatOptions = {};
+        c.set(session.formatOptions);
+        const unsigned char white[3] = {255, 255, 255};
+        Magick::Image probe(1, 1, "RGB", Magick::CharPixel, white);
+        service.applyEncodingOptions(probe, c.dpi);
+
+        const RowOptions options = rowOptionsOf(c.code, session.formatOptions, c.dpi);
+        EXPECT_EQ(options.density, probe.density().width());
+        if (c.code == FormatCode::PNG) {
+            EXPECT_EQ(options.interlace, probe.interlaceType() != Magick::NoInterlace);
+        }
+        if (c.code == FormatCode::TIF) {
+            EXPECT_EQ(options.lzw, probe.compressType() == Magick::LZWCompression);
+        }
+        if (c.code == FormatCode::JPG) {
+            const JpegSettings expected = jpegSettingsOf(probe);
+            EXPECT_EQ(options.jpeg.quality, expected.quality);
+            EXPECT_EQ(options.jpeg.progressive, expected.progressive);
+            EXPECT_EQ(options.jpeg.grey, expected.grey);
+            EXPECT_EQ(options.jpeg.densityUnit, expected.densityUnit);
+            EXPECT_EQ(options.jpeg.xDensity, expected.xDensity);
+            EXPECT_EQ(options.jpeg.yDensity, expected.yDensity);
+            EXPECT_EQ(options.jpeg.optimizeCoding, expected.optimizeCoding);
+        }
     }
 }
 
