@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "platform/large_pages.h"
+
 namespace metafile {
 
 std::optional<DibSection> DibSection::create(int width, int height) {
@@ -11,7 +13,8 @@ std::optional<DibSection> DibSection::create(int width, int height) {
     }
     DibSection dib(width, height);
     try {
-        dib.m_pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);
+        platform::resizeLarge(dib.m_pixels,
+                              static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
         dib.m_count = dib.m_pixels.size();
     } catch (const std::bad_alloc&) {
         return std::nullopt;
@@ -31,7 +34,7 @@ bool DibSection::reshapeBand(int width, int rows, int first, int height) {
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(rows);
     try {
         if (count > m_pixels.size())
-            m_pixels.resize(count);
+            platform::resizeLarge(m_pixels, count);
     } catch (const std::bad_alloc&) {
         return false;
     }

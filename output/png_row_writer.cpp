@@ -29,6 +29,7 @@
 #include "output/png_run_coder.h"
 #include "output/row_io.h"
 #include "output/row_writer.h"
+#include "platform/large_pages.h"
 
 namespace output {
 namespace {
@@ -195,6 +196,8 @@ public:
             state.pieceRows =
                 static_cast<std::uint32_t>(std::max<std::size_t>(1, kPiecePixels / state.columns));
             pieces += (state.rows - 1) / state.pieceRows + 1;
+            m_pieceBytes = std::max<std::size_t>(
+                m_pieceBytes, (std::size_t{state.columns} * 3 + 1) * std::min(state.pieceRows, state.rows));
             m_passes.push_back(std::move(state));
         }
         if (image.interlace) {
@@ -282,11 +285,13 @@ private:
             state.filling = newPiece();
             Piece& piece = *state.filling;
             piece.columns = state.columns;
-            // The rows left in the pass, at most a piece's: a small page
-            // fills no buffer of a whole piece.
-            const std::size_t rows = std::min(state.pieceRows, state.rows - state.taken);
-            if (piece.rgb.size() < (packed + 1) * rows)
-                piece.rgb.resize((packed + 1) * rows);
+            // Every piece's buffer holds the largest piece of any pass, so
+            // that it is made once and never grows; a small page's pieces
+            // are no larger than its largest pass.
+            if (piece.rgb.size() < m_pieceBytes) {
+                piece.rgb = std::vector<unsigned char>();
+                platform::resizeLarge(piece.rgb, m_pieceBytes);
+            }
         }
         Piece& piece = *state.filling;
         unsigned char* const out = piece.rgb.data() + piece.rows * (packed + 1);
@@ -454,7 +459,8 @@ private:
     int m_fd;
     RowImage m_image;
     std::vector<PassState> m_passes;
-    std::size_t m_window = 2;  // pieces given out and not yet written
+    std::size_t m_window = 2;      // pieces given out and not yet written
+    std::size_t m_pieceBytes = 0;  // the filtered rows of the largest piece
     std::uint32_t m_taken = 0;
     Deflater m_deflater;              // without threads
     std::deque<std::size_t> m_order;  // the pass of each piece in m_queue

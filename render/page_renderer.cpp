@@ -1,7 +1,6 @@
 #include "render/page_renderer.h"
 
 #include <locale.h>
-#include <sys/mman.h>
 
 #include <algorithm>
 #include <clocale>
@@ -18,6 +17,7 @@
 #include "metafile/dc.h"
 #include "metafile/metafile.h"
 #include "metafile/player.h"
+#include "platform/large_pages.h"
 #include "render/background.h"
 #include "render/bitmap.h"
 #include "render/box_average.h"
@@ -186,7 +186,7 @@ bool PageRenderer::renderStrip(const PageLayout& layout, int i, const metafile::
     if (height < 1)
         return true;  // the rows divided evenly
     out.count = height / n;
-    out.pixels.resize(static_cast<std::size_t>(out.count * columns));
+    platform::resizeLarge(out.pixels, static_cast<std::size_t>(out.count * columns));
     // The strip is drawn in bands small enough to stay in the processor's
     // cache from the first fill to the average. Each band draws the whole
     // strip's picture (the page played again, shapes cut as for the whole
@@ -293,22 +293,16 @@ Magick::Image PageRenderer::renderRaster(double dpi, const metafile::Metafile* p
 namespace {
 
 // A page's pixels in memory are written once, row after row, as the strips
-// arrive: in pages of 2 MiB the kernel maps them in a few hundred faults
-// instead of tens of thousands. Only a hint: nothing changes where it is
-// not taken.
-void adviseLargePages(Magick::Image& image) {
+// arrive: in large pages the kernel maps them in a few hundred faults
+// instead of tens of thousands.
+void adviseImagePages(Magick::Image& image) {
     MagickCore::Image* raw = image.image();
     if (MagickCore::GetImagePixelCacheType(raw) != MagickCore::MemoryCache)
         return;
     Magick::PixelPacket* first = image.setPixels(0, 0, image.columns(), 1);
     if (first == nullptr)
         return;
-    constexpr std::uintptr_t kLarge = 2u << 20;
-    const auto begin = reinterpret_cast<std::uintptr_t>(first);
-    const std::uintptr_t end = begin + image.columns() * image.rows() * sizeof(Magick::PixelPacket);
-    const std::uintptr_t from = (begin + kLarge - 1) & ~(kLarge - 1), to = end & ~(kLarge - 1);
-    if (to > from)
-        madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+    platform::adviseLargePages(first, image.columns() * image.rows() * sizeof(Magick::PixelPacket));
 }
 
 }  // namespace
@@ -330,7 +324,7 @@ Magick::Image unfilledImage(std::size_t columns, std::size_t rows) {
     }
     Magick::Image image(raw);
     image.modifyImage();
-    adviseLargePages(image);
+    adviseImagePages(image);
     return image;
 }
 
