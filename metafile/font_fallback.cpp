@@ -131,4 +131,8 @@ std::size_t fallbackFontMatches() {
     return g_fontMatches;
 }
 
+void loadFontConfiguration() {
+    FcInit();
+}
+
 }  // namespace metafile
