@@ -9,6 +9,7 @@
 
 #include "cli/convert_options.h"
 #include "cli/convert_run.h"
+#include "output/unfinished_files.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -21,6 +22,8 @@ int main(int argc, char** argv) {
         std::fputs(cli::helpText().c_str(), stdout);
         return cli::kAllWritten;
     }
+    // Stopped by Ctrl+C or a kill, the run leaves no half-written file.
+    output::removeUnfinishedFilesOnSignals();
     cli::RunSettings run;
     // Render threads are the converter's own (-j); the image library, when
     // a page needs it, encodes on the thread that asks, so that runs stay

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <system_error>
 
+#include "output/unfinished_files.h"
+
 namespace output {
 namespace {
 
@@ -63,16 +65,22 @@ OutputResult<AtomicFile> AtomicFile::begin(const fs::path& target, AtLink links)
 }
 
 AtomicFile::AtomicFile(fs::path target, fs::path temporary, int fd, AtLink links)
-    : m_target(std::move(target)), m_temporary(std::move(temporary)), m_fd(fd), m_links(links) {}
+    : m_target(std::move(target)),
+      m_temporary(std::move(temporary)),
+      m_fd(fd),
+      m_links(links),
+      m_unfinished(noteUnfinished(m_temporary.c_str())) {}
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
     : m_target(std::move(other.m_target)),
       m_temporary(std::move(other.m_temporary)),
       m_fd(other.m_fd),
       m_links(other.m_links),
-      m_written(other.m_written) {
+      m_written(other.m_written),
+      m_unfinished(other.m_unfinished) {
     other.m_fd = -1;
     other.m_temporary.clear();
+    other.m_unfinished = -1;
 }
 
 AtomicFile::~AtomicFile() {
@@ -86,6 +94,8 @@ void AtomicFile::discard() {
     if (!m_temporary.empty())
         ::unlink(m_temporary.c_str());
     m_temporary.clear();
+    forgetUnfinished(m_unfinished);
+    m_unfinished = -1;
 }
 
 std::optional<OutputError> AtomicFile::write(std::span<const std::byte> bytes) {
@@ -132,6 +142,8 @@ std::optional<OutputError> AtomicFile::commit() {
     if (::rename(m_temporary.c_str(), m_target.c_str()) != 0)
         return fail(osReason(errno));
     m_temporary.clear();
+    forgetUnfinished(m_unfinished);
+    m_unfinished = -1;
     return std::nullopt;
 }
 

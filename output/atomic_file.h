@@ -68,6 +68,7 @@ private:
     int m_fd = -1;
     AtLink m_links = AtLink::Replace;
     std::uintmax_t m_written = 0;
+    int m_unfinished = -1;  // the temporary file's slot among the unfinished files
 };
 
 // Replaces `file` with `bytes` through an AtomicFile. Returns the number of

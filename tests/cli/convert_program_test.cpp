@@ -2,11 +2,14 @@
 // and the range named, status 1 for a failed input.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "tests/cli/convert_fixture.h"
@@ -97,6 +100,42 @@ TEST(ConvertProgram, TheImageLibraryStartsOnlyForThePagesThatUseIt) {
         EXPECT_EQ(run.out.find("Configure") != std::string::npos, c.starts) << c.options << ": " << run.out;
     }
     ::unsetenv("MAGICK_DEBUG");
+}
+
+// Stopped while it writes a page, the program removes the page's temporary
+// file and ends as the signal ends a program.
+TEST(ConvertProgram, StoppedByASignalItLeavesNoHalfWrittenFile) {
+    testing_support::TempDir dir;
+    const auto page = dir / "page.emf";
+    cli::testing::writeBytes(page, cli::testing::pageBytes(21000, 29700, 2));
+    const auto out = dir / "out";
+    std::filesystem::create_directories(out);
+    for (const int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // A page of 19842 x 28062 pixels on one thread: seconds of work.
+            ::execl(SCRIVLET_CONVERT, "scrivlet-convert", "-j", "1", "--dpi", "2400", "-o", out.c_str(),
+                    page.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        bool writing = false;
+        int status = 0;
+        for (int i = 0; i < 6000 && !writing; ++i) {
+            for (const auto& entry : std::filesystem::directory_iterator(out))
+                writing = writing || entry.path().filename().string().starts_with(".~");
+            if (!writing) {
+                ASSERT_EQ(::waitpid(child, &status, WNOHANG), 0) << "the page was done before it was stopped";
+                ::usleep(10000);
+            }
+        }
+        ASSERT_TRUE(writing) << "no temporary file appeared";
+        ::kill(child, signal);
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        EXPECT_TRUE(std::filesystem::is_empty(out)) << "a file was left behind";
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "output/unfinished_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace output {
@@ -66,6 +67,52 @@ TEST(AtomicFile, AnUncommittedFileLeavesNothing) {
         EXPECT_EQ(moved.written(), 13u);
     }
     EXPECT_TRUE(listing(dir.path()).empty());
+}
+
+// What a signal handler removes: the temporary files being written, never a
+// committed file, a discarded one's name reused, or an unrelated file.
+TEST(AtomicFile, ASignalRemovesOnlyTheFilesBeingWritten) {
+    TempDir dir;
+    writeFile(dir / "kept.png", "an earlier page");
+    auto committed = AtomicFile::begin(dir / "done.png");
+    ASSERT_TRUE(committed);
+    ASSERT_FALSE(committed->write(bytes("whole")));
+    ASSERT_FALSE(committed->commit());
+    auto first = AtomicFile::begin(dir / "kept.png");
+    auto second = AtomicFile::begin(dir / "other.png");
+    ASSERT_TRUE(first && second);
+    ASSERT_FALSE(first->write(bytes("half")));
+    EXPECT_EQ(listing(dir.path()).size(), 4u) << "two temporary files beside the two pages";
+
+    removeUnfinishedFiles();
+    EXPECT_EQ(listing(dir.path()), (std::vector<std::string>{"done.png", "kept.png"}));
+    EXPECT_EQ(readFile(dir / "kept.png"), "an earlier page");
+    EXPECT_EQ(readFile(dir / "done.png"), "whole");
+}
+
+TEST(UnfinishedFiles, SlotsRunOutAndComeBackAndLongNamesAreNotNoted) {
+    TempDir dir;
+    std::vector<int> slots;
+    for (int i = 0;; ++i) {
+        const std::string name = (dir / ("f" + std::to_string(i))).string();
+        writeFile(name, "x");
+        const int slot = noteUnfinished(name.c_str());
+        if (slot < 0)
+            break;
+        slots.push_back(slot);
+        ASSERT_LT(i, 1000) << "no end to the slots";
+    }
+    EXPECT_GE(slots.size(), 16u);
+    // One slot given back takes the next name; the noted files are removed,
+    // the forgotten one and the one no slot took are not.
+    forgetUnfinished(slots.front());
+    const std::string again = (dir / "again").string();
+    writeFile(again, "x");
+    EXPECT_EQ(noteUnfinished(again.c_str()), slots.front());
+    EXPECT_EQ(noteUnfinished(std::string(5000, 'a').c_str()), -1);
+    removeUnfinishedFiles();
+    EXPECT_EQ(listing(dir.path()), (std::vector<std::string>{"f0", "f" + std::to_string(slots.size())}));
+    for (const int slot : slots) forgetUnfinished(slot);
 }
 
 // A link, a dangling link and a folder at the final name: refused and left as
