@@ -175,6 +175,44 @@ TEST_F(JpegFileTest, TheDecodedFileHoldsThePagesPixels) {
     }
 }
 
+// A progressive file sends the same coefficients as the baseline file in
+// several scans (the DC first, then bands of frequencies): it decodes to
+// exactly the baseline file's pixels.
+TEST_F(JpegFileTest, AProgressiveFileDecodesToTheBaselineFilesPixels) {
+    struct Case {
+        std::function<void(app::FormatSettings&)> set;
+        int scans;
+        const char* label;
+    };
+    const Case cases[] = {
+        {[](auto&) {}, 6, "colour, full chroma"},
+        {[](auto& o) { o.JPG_Quality = 50; }, 6, "colour, chroma halved"},
+        {[](auto& o) { o.JPG_Gray = true; }, 4, "grey"},
+    };
+    const auto scansOf = [](const std::string& file) {
+        int scans = 0;  // a marker's FF is never followed by DA inside coded data
+        for (std::size_t i = 0; i + 1 < file.size(); ++i) scans += file[i] == '\xFF' && file[i + 1] == '\xDA';
+        return scans;
+    };
+    const auto pixelsOf = [](const std::string& file) {
+        Magick::Image image{Magick::Blob(file.data(), file.size())};
+        std::vector<unsigned char> rgb(image.columns() * image.rows() * 3);
+        image.write(0, 0, image.columns(), image.rows(), "RGB", Magick::CharPixel, rgb.data());
+        return rgb;
+    };
+    for (const auto& c : cases) {
+        const std::string progressive = written(c.set);
+        const std::string baseline = written([&](app::FormatSettings& o) {
+            c.set(o);
+            o.JPG_Progress = false;
+        });
+        EXPECT_TRUE(readJpeg(progressive).progressive) << c.label;
+        EXPECT_EQ(scansOf(progressive), c.scans) << c.label;
+        EXPECT_EQ(scansOf(baseline), 1) << c.label;
+        EXPECT_TRUE(pixelsOf(progressive) == pixelsOf(baseline)) << c.label;
+    }
+}
+
 TEST_F(JpegFileTest, HeadersCarryProgressionQualityComponentsSamplingAndDensity) {
     struct Case {
         std::function<void(app::FormatSettings&)> set;
