@@ -9,7 +9,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -19,7 +18,6 @@
 #include "cli/output_names.h"
 #include "cli/page_converter.h"
 #include "cli/page_report.h"
-#include "metafile/font_fallback.h"
 #include "metafile/metafile.h"
 #include "output/formats.h"
 
@@ -226,15 +224,6 @@ int writeDocumentsRun(const CommandLine& line, const std::vector<InputPages>& in
 }  // namespace
 
 int runConversion(const CommandLine& line, const RunSettings& run) {
-    // fontconfig's configuration is read on a thread of its own while the
-    // pages are found and opened: the first text of the first page would
-    // otherwise wait for it.
-    std::jthread fonts;
-    try {
-        fonts = std::jthread(metafile::loadFontConfiguration);
-    } catch (const std::system_error&) {
-        // No thread: the first text reads it.
-    }
     Console console(run, 0);
     ScratchFolder scratch;
     std::vector<std::vector<fs::path>> sources;

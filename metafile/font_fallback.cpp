@@ -131,8 +131,4 @@ std::size_t fallbackFontMatches() {
     return g_fontMatches;
 }
 
-void loadFontConfiguration() {
-    FcInit();
-}
-
 }  // namespace metafile

@@ -22,10 +22,5 @@ std::string resolvedFamily(const std::string& face);
 std::string fallbackFamilyFor(std::uint32_t character);
 // How many font sorts the fallback search has made (at most one).
 std::size_t fallbackFontMatches();
-// Reads fontconfig's configuration and font caches, as the first text of a
-// page would: a program may do it on a thread of its own while it reads its
-// pages. Safe beside text being drawn; the second to ask waits or does it
-// again, never harm.
-void loadFontConfiguration();
 
 }  // namespace metafile
