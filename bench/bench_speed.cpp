@@ -11,6 +11,9 @@
 //                  -j), with a checksum of their rows compared
 //   hatch-*        the default hatch (width 0) and others at 80 and 300 dpi
 //                  x 7, beside the plain page at the same resolution
+//   bg-*           the background alone (the colour, the same hatches, the
+//                  grid) of every band of the 300 dpi page, on one thread:
+//                  what the hatch itself costs, without the page's noise
 // Each case runs --repeat times (3); the table shows the median CPU time
 // (user + system of the child, all threads), the median wall time and the
 // child's peak resident memory. A case still running after --timeout
@@ -46,6 +49,7 @@
 #include "output/formats.h"
 #include "platform/folders.h"
 #include "platform/registry/registry.h"
+#include "render/background.h"
 #include "render/box_average.h"
 #include "render/page_renderer.h"
 
@@ -179,6 +183,31 @@ struct Hatch {
     int width = 0, spacing = 8, angle = 0;
 };
 
+// The background alone of every band of an A4 page at 300 dpi x 7, drawn
+// as the renderer draws it (strips of 80 rows, bands of 17), on one thread.
+int backgroundCase(const std::function<void(app::Session&)>& configure) {
+    Machine m;
+    configure(m.session);
+    static constexpr int kColumns = 17367, kRows = 24556, kStripRows = 560, kBandRows = 119;
+    auto dib = metafile::DibSection::create(kColumns, kBandRows);
+    if (!dib)
+        return 2;
+    std::uint64_t sum = 0;
+    for (int offset = 0; offset < kRows; offset += kStripRows) {
+        const int height = std::min(kStripRows, kRows - offset);
+        const metafile::RectL rect{0, -offset, kColumns, kRows - offset};
+        for (int first = 0; first < height; first += kBandRows) {
+            const int rows = std::min(kBandRows, height - first);
+            if (!dib->reshapeBand(kColumns, rows, first, height))
+                return 1;
+            metafile::Dc dc(*dib);
+            render::drawBackground(m.session, dc, rect, offset, -1, -1, -1);
+            sum += dib->pixel(kColumns / 2, first + rows / 2);
+        }
+    }
+    return sum != 0 ? 0 : 1;
+}
+
 std::function<void(app::Session&)> hatched(Hatch h) {
     return [h](app::Session& s) {
         s.RenderOptions.lvBkGrHathStyle = 4;
@@ -236,6 +265,20 @@ std::vector<Case> cases() {
         }
         list.push_back({"demo-" + at, "demonstration grid, " + at + " dpi x7",
                         [dpi] { return renderCase(dpi, [](app::Session& s) { s.DemoMode = true; }); }});
+    }
+    {
+        const Hatch hatches[] = {{0, 8, 0},  {0, 8, 30}, {0, 8, 45},  {0, 8, 90},
+                                 {3, 8, 60}, {0, 2, 15}, {10, 20, 75}};
+        list.push_back(
+            {"bg-plain", "the background colour alone, every band of the 300 dpi page",
+             [] { return backgroundCase([](app::Session& s) { s.RenderOptions.lvBkGrHathStyle = 0; }); }});
+        for (const Hatch& h : hatches) {
+            const std::string name = "bg-w" + std::to_string(h.width) + "-s" + std::to_string(h.spacing) +
+                                     "-a" + std::to_string(h.angle);
+            list.push_back({name, "its background alone", [h] { return backgroundCase(hatched(h)); }});
+        }
+        list.push_back({"bg-demo", "the grid alone",
+                        [] { return backgroundCase([](app::Session& s) { s.DemoMode = true; }); }});
     }
     return list;
 }

@@ -380,7 +380,171 @@ std::int64_t roundDiv(std::int64_t a, std::int64_t b) {
 
 }  // namespace
 
+void HeldLines::begin(int first, int end, int width) {
+    m_columns.clear();
+    m_rowWalks.clear();
+    m_first = first;
+    m_end = end;
+    m_width = width;
+    m_pixel = 0;
+    m_any = false;
+    m_refused = false;
+}
+
+void HeldLines::addSteps(std::int64_t iFrom, std::int64_t iTo, bool xMajor, std::int64_t major0,
+                         std::int64_t majorStep, std::int64_t minor0, std::int64_t d, std::int64_t n) {
+    if (iFrom >= iTo)
+        return;
+    // Walked so that its rows come in order: its y (the major coordinate,
+    // or the minor one) grows with i, or falls.
+    const bool up = xMajor ? d >= 0 : majorStep > 0;
+    const std::int64_t i = up ? iFrom : iTo - 1, step = up ? 2 * d : -2 * d, den = 2 * n;
+    // The walk's numbers are kept in int: a remainder and its step stay
+    // below den, their sum below 2 den.
+    if (den >= (std::int64_t{1} << 30)) {
+        m_refused = true;
+        return;
+    }
+    const std::int64_t num = 2 * i * d + n;
+    const std::int64_t q = floorDiv(num, den), stepQ = floorDiv(step, den);
+    const std::int64_t major = major0 + i * majorStep, minor = minor0 + q;
+    const std::int64_t row = xMajor ? minor : major;
+    if (row < m_first || row >= m_end) {
+        m_refused = true;
+        return;
+    }
+    const auto r = static_cast<int>(num - q * den), stepR = static_cast<int>(step - stepQ * den);
+    if (!xMajor) {
+        m_columns.push_back({static_cast<int>(row), static_cast<int>(minor), r, static_cast<int>(stepQ),
+                             stepR, static_cast<int>(den),
+                             static_cast<int>(row + std::min<std::int64_t>(iTo - iFrom, m_end - row))});
+        return;
+    }
+    // A diagonal (a step of den) carries on every step: a remainder step of
+    // den, one step a row, the remainder kept.
+    RowWalk w{static_cast<int>(row),
+              static_cast<int>(major),
+              r,
+              stepQ > 0 ? static_cast<int>(den) : stepR,
+              static_cast<int>(den),
+              static_cast<int>(up ? majorStep : -majorStep),
+              0,
+              0,
+              static_cast<int>(iTo - iFrom)};
+    if (w.stepR > 0) {
+        w.most = (w.den + w.stepR - 1) / w.stepR;
+        w.fewerAt = w.den - (w.most - 1) * w.stepR;
+    }
+    m_rowWalks.push_back(w);
+}
+
+void HeldLines::ActiveColumns::clear() {
+    for (auto* v : {&x, &r, &stepQ, &stepR, &den, &end}) v->clear();
+}
+
+void HeldLines::ActiveColumns::push(const ColumnWalk& w) {
+    x.push_back(w.x);
+    r.push_back(w.r);
+    stepQ.push_back(w.stepQ);
+    stepR.push_back(w.stepR);
+    den.push_back(w.den);
+    end.push_back(w.end);
+}
+
+void HeldLines::ActiveColumns::removeAt(std::size_t k) {
+    for (auto* v : {&x, &r, &stepQ, &stepR, &den, &end}) {
+        (*v)[k] = v->back();
+        v->pop_back();
+    }
+}
+
+void HeldLines::startDrawing() {
+    auto byRow = [](const auto& a, const auto& b) { return a.row < b.row; };
+    std::sort(m_columns.begin(), m_columns.end(), byRow);
+    std::sort(m_rowWalks.begin(), m_rowWalks.end(), byRow);
+    m_activeColumns.clear();
+    m_activeRows.clear();
+    m_nextColumn = m_nextRow = 0;
+}
+
+void HeldLines::drawRow(int y, std::uint32_t* row) {
+    const std::uint32_t ink = m_pixel;
+    const auto width = static_cast<unsigned>(m_width);
+    while (m_nextColumn < m_columns.size() && m_columns[m_nextColumn].row == y)
+        m_activeColumns.push(m_columns[m_nextColumn++]);
+    while (m_nextRow < m_rowWalks.size() && m_rowWalks[m_nextRow].row == y)
+        m_activeRows.push_back(m_rowWalks[m_nextRow++]);
+
+    // One pixel of each line stepping down the rows; the step to the next
+    // row carried as thinLines carries it.
+    {
+        ActiveColumns& c = m_activeColumns;
+        const std::size_t count = c.size();
+        int* const xs = c.x.data();
+        int* const rs = c.r.data();
+        const int* const qs = c.stepQ.data();
+        const int* const steps = c.stepR.data();
+        const int* const dens = c.den.data();
+        std::uint32_t spare = 0;
+        for (std::size_t k = 0; k < count; ++k) {
+            std::uint32_t* p = static_cast<unsigned>(xs[k]) < width ? row + xs[k] : &spare;
+            *p = ink;
+        }
+        for (std::size_t k = 0; k < count; ++k) {
+            const int r = rs[k] + steps[k];
+            const int carry = r >= dens[k] ? 1 : 0;
+            xs[k] += qs[k] + carry;
+            rs[k] = r - (dens[k] & -carry);
+        }
+        bool ending = false;
+        for (std::size_t k = 0; k < count; ++k) ending |= c.end[k] == y + 1;
+        for (std::size_t k = 0; ending && k < c.size();) {
+            if (c.end[k] == y + 1) {
+                c.removeAt(k);
+                continue;
+            }
+            ++k;
+        }
+    }
+    // The run of each line stepping along the row: its steps up to the one
+    // that carries the minor coordinate to the next row.
+    for (std::size_t k = 0; k < m_activeRows.size();) {
+        RowWalk& w = m_activeRows[k];
+        int steps = 0;
+        if (w.r < w.stepR) {
+            steps = w.r >= w.fewerAt ? w.most - 1 : w.most;
+        } else if (w.stepR == 0) {
+            steps = w.left;  // level: the row to its end
+        } else {
+            steps = (w.den - w.r + w.stepR - 1) / w.stepR;  // the first row
+        }
+        steps = std::min(steps, w.left);
+        const int from = w.delta > 0 ? w.x : w.x - steps + 1;
+        const int x1 = std::max(from, 0), x2 = std::min(from + steps - 1, m_width - 1);
+        if (x1 <= x2) {
+            // The run's two ends, and what lies between them.
+            row[x1] = ink;
+            row[x2] = ink;
+            if (x2 - x1 > 1)
+                fillPixels(row + x1 + 1, static_cast<std::size_t>(x2 - x1 - 1), ink);
+        }
+        w.left -= steps;
+        if (w.left == 0) {
+            w = m_activeRows.back();
+            m_activeRows.pop_back();
+            continue;
+        }
+        w.x = w.delta > 0 ? w.x + steps : w.x - steps;
+        w.r += steps * w.stepR - w.den;
+        ++k;
+    }
+}
+
 void Canvas::plot(int x, int y, std::uint32_t pixel, int rop2) {
+    if (m_held != nullptr) {
+        m_held->refuse();
+        return;
+    }
     std::uint32_t& d = m_dib.row(y)[x];
     d = rop2 == 13 ? (pixel & 0x00FFFFFFu) : applyRop2(rop2, pixel, d);
 }
@@ -395,6 +559,10 @@ void Canvas::compositeMask(int x0, int y0, int w, int h, const std::uint8_t* mas
     const Span whole{xStart, xEnd};
     const bool solidCopy = paint.kind == Paint::Kind::Solid && rop2 == 13;
     const std::uint32_t solid = paint.pixel & 0x00FFFFFFu;
+    if (m_held != nullptr) {
+        m_held->refuse();
+        return;
+    }
     for (int y = yStart; y < yEnd; ++y) {
         const std::uint8_t* mrow = mask + static_cast<std::ptrdiff_t>(y - y0) * stride;
         std::uint32_t* drow = m_dib.row(y);
@@ -543,6 +711,10 @@ bool strokeInBands(Canvas& canvas, std::span<const Figure> figures, const Stroke
 
 void Canvas::strokeFigures(std::span<const Figure> figures, const StrokeStyle& style, const Paint& paint,
                            const Region* clip, int rop2) {
+    if (m_held != nullptr) {
+        m_held->refuse();
+        return;
+    }
     const double margin = style.width * std::max(style.miterLimit, 1.0) + 2;
     const auto area = visibleArea(boundsOf(figures), margin, width(), height(), clip);
     if (!area)
@@ -573,6 +745,10 @@ void Canvas::compositeRows(int x0, int y0, std::span<const RowSpan> rows, const 
     const int yStart = std::max(rowsBegin(), y0), yEnd = std::min<int>(rowsEnd(), y0 + int(rows.size()));
     const bool solidCopy = paint.kind == Paint::Kind::Solid && rop2 == 13;
     const std::uint32_t solid = paint.pixel & 0x00FFFFFFu;
+    if (m_held != nullptr) {
+        m_held->refuse();
+        return;
+    }
     for (int y = yStart; y < yEnd; ++y) {
         const RowSpan run = rows[static_cast<std::size_t>(y - y0)];
         const int x1 = std::max(0, x0 + run.x1), x2 = std::min(width(), x0 + run.x2);
@@ -774,6 +950,10 @@ void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint&
             if (!m_budget.charge(WorkBudget::Kind::DashSteps, steps + charged))
                 return;
         }
+        if (m_held != nullptr && !(solidCopy && walker.solid() && clip == nullptr)) {
+            m_held->refuse();
+            return;
+        }
         if (solidCopy && walker.solid() && clip == nullptr) {
             // A solid line copied onto the bitmap: the minor coordinate
             // a + round(i d / n) carried from step to step as a quotient
@@ -783,6 +963,13 @@ void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint&
             const std::int64_t num = 2 * iFrom * d + n;
             std::int64_t q = floorDiv(num, den), r = num - q * den;
             const std::int64_t stepQ = floorDiv(2 * d, den), stepR = 2 * d - stepQ * den;
+            if (m_held != nullptr) {
+                if (!m_held->takes(solid))
+                    return;
+                m_held->addSteps(iFrom, iTo, xMajor, major0, majorStep, minor0, d, n);
+                dash.position += static_cast<long>(n);
+                continue;
+            }
             for (std::int64_t i = iFrom; i < iTo; ++i) {
                 const std::int64_t minor = minor0 + q;
                 const std::int64_t x = xMajor ? major0 + i * majorStep : minor;
@@ -824,6 +1011,10 @@ void Canvas::thinLines(std::span<const PointL> points, bool closed, const Paint&
 }
 
 void Canvas::fillRegion(const Region& region, const Paint& paint, const Region* clip, int rop2) {
+    if (m_held != nullptr) {
+        m_held->refuse();
+        return;
+    }
     Region visible = region.intersected(Region::fromRect(0, rowsBegin(), width(), rowsEnd()));
     if (clip != nullptr)
         visible = visible.intersected(*clip);

@@ -50,6 +50,91 @@ struct ThinDash {
     long position = 0;
 };
 
+// The lines of one colour that a canvas set aside instead of drawing them
+// (Canvas::holdLines), to be drawn a row at a time: a background put under
+// them is then written once per row with the row's pixels of every line
+// over it, while the row is in the processor's cache, instead of the lines'
+// pixels scattered over the whole bitmap after it. One-pixel lines alone
+// are held, as their steps, walked row by row as they are drawn. The pixels
+// drawn are those the canvas would have drawn.
+class HeldLines {
+public:
+    // Nothing held, for rows [first, end) of a bitmap `width` pixels wide.
+    void begin(int first, int end, int width);
+    // Whether a drawing in `pixel`, copied, can be held: it is the colour
+    // held so far (or the first); otherwise the holding is refused.
+    bool takes(std::uint32_t pixel) {
+        if (m_refused || (m_any && pixel != m_pixel)) {
+            m_refused = true;
+            return false;
+        }
+        m_pixel = pixel;
+        m_any = true;
+        return true;
+    }
+    // A drawing that cannot be held (a wide line, a fill, another raster
+    // operation, a clip, a pattern): the lines held are not the drawing.
+    void refuse() { m_refused = true; }
+    bool refused() const { return m_refused; }
+
+    // The steps i in [iFrom, iTo) of a one-pixel line, all on the held rows:
+    // pixel i at major coordinate major0 + i majorStep and minor coordinate
+    // minor0 + floor((2 i d + n) / 2n) (x major where xMajor, y otherwise).
+    void addSteps(std::int64_t iFrom, std::int64_t iTo, bool xMajor, std::int64_t major0,
+                  std::int64_t majorStep, std::int64_t minor0, std::int64_t d, std::int64_t n);
+
+    // Each held row in turn, from the first: `row` is given row y (its
+    // pixels, to be written first), then the row's pixels of every line held
+    // are put on it.
+    template <typename Row>
+    void draw(Row row) {
+        startDrawing();
+        for (int y = m_first; y < m_end; ++y) {
+            std::uint32_t* pixels = row(y);
+            drawRow(y, pixels);
+        }
+    }
+
+private:
+    // A line of one step a row (y major), walked down the rows: its pixel
+    // in the next row at x, the remainder r in [0, den).
+    struct ColumnWalk {
+        int row = 0, x = 0, r = 0, stepQ = 0, stepR = 0, den = 1, end = 0;  // rows [row, end)
+    };
+    // The walks of the lines on the row being drawn, field by field (the
+    // step of them all is a few vector instructions).
+    struct ActiveColumns {
+        std::vector<int> x, r, stepQ, stepR, den, end;
+        void clear();
+        void push(const ColumnWalk& w);
+        void removeAt(std::size_t k);
+        std::size_t size() const { return x.size(); }
+    };
+    // A line of one run a row (x major), walked down the rows: its next
+    // step at x, each step moving by `delta`; the row changes at the step
+    // where the remainder r, growing by stepR (in (0, den]) a step, reaches
+    // den, or never (stepR 0: a level line).
+    struct RowWalk {
+        int row = 0, x = 0, r = 0, stepR = 0, den = 1, delta = 1;
+        // From the second row on r is below stepR, and the row's steps are
+        // `most` or one fewer: one fewer where r >= fewerAt, that is where
+        // r + (most - 1) stepR >= den.
+        int most = 0, fewerAt = 0;
+        int left = 0;  // steps to go
+    };
+    void startDrawing();
+    void drawRow(int y, std::uint32_t* row);
+
+    std::vector<ColumnWalk> m_columns;
+    ActiveColumns m_activeColumns;
+    std::vector<RowWalk> m_rowWalks, m_activeRows;
+    std::size_t m_nextColumn = 0, m_nextRow = 0;
+    int m_first = 0, m_end = 0, m_width = 0;
+    std::uint32_t m_pixel = 0;
+    bool m_any = false;
+    bool m_refused = false;
+};
+
 class Canvas {
 public:
     // Work that a drawing call's parameters decide (dash steps) is charged
@@ -104,11 +189,18 @@ public:
     void compositeRows(int x0, int y0, std::span<const RowSpan> rows, const Paint& paint, const Region* clip,
                        int rop2);
 
+    // From here on, while `held` is set, the one-pixel solid lines that the
+    // drawing calls copy are added to it instead of drawn (the bitmap is
+    // left as it is); a drawing of any other kind refuses the holding and
+    // draws nothing. nullptr draws again.
+    void holdLines(HeldLines* held) { m_held = held; }
+
 private:
     void plot(int x, int y, std::uint32_t pixel, int rop2);
     DibSection& m_dib;
     WorkBudget m_unlimited;
     WorkBudget& m_budget;
+    HeldLines* m_held = nullptr;
 };
 
 }  // namespace metafile

@@ -1,0 +1,176 @@
+// One-pixel lines held by a canvas and drawn a row at a time over a
+// background must put exactly the pixels on a band that the background and
+// the lines drawn after it put there: lines of every slope and direction,
+// starting, ending and leaving the band anywhere. What cannot be held is
+// refused and leaves the bitmap alone.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "metafile/canvas.h"
+#include "metafile/region.h"
+
+namespace metafile {
+namespace {
+
+constexpr int kWidth = 97, kHeight = 120;
+constexpr std::uint32_t kBackground = 0x102030, kInk = 0xF0E0D0;
+
+struct Line {
+    PointL a, b;
+};
+
+// The rows [first, first + rows) of the picture, every pixel `what` had
+// before.
+DibSection band(int first, int rows, std::uint32_t what) {
+    auto dib = DibSection::create(1, 1).value();
+    EXPECT_TRUE(dib.reshapeBand(kWidth, rows, first, kHeight));
+    dib.fill(what);
+    return dib;
+}
+
+DibSection drawnAfterFill(const std::vector<Line>& lines, int first, int rows) {
+    DibSection dib = band(first, rows, kBackground);
+    Canvas canvas(dib);
+    for (const Line& l : lines) {
+        ThinDash solid;
+        const PointL pts[2] = {l.a, l.b};
+        canvas.thinLines(pts, false, Paint::solid(kInk), solid, nullptr, 13);
+    }
+    return dib;
+}
+
+DibSection drawnHeld(const std::vector<Line>& lines, int first, int rows, bool& refused) {
+    DibSection dib = band(first, rows, 0x123456);  // every pixel is written again
+    Canvas canvas(dib);
+    HeldLines held;
+    held.begin(first, first + rows, kWidth);
+    canvas.holdLines(&held);
+    for (const Line& l : lines) {
+        ThinDash solid;
+        const PointL pts[2] = {l.a, l.b};
+        canvas.thinLines(pts, false, Paint::solid(kInk), solid, nullptr, 13);
+    }
+    canvas.holdLines(nullptr);
+    refused = held.refused();
+    held.draw([&](int y) {
+        std::uint32_t* row = dib.row(y);
+        for (int x = 0; x < kWidth; ++x) row[x] = kBackground;
+        return row;
+    });
+    return dib;
+}
+
+int differing(const DibSection& a, const DibSection& b, int first, int rows) {
+    int count = 0;
+    for (int y = first; y < first + rows; ++y) {
+        for (int x = 0; x < kWidth; ++x) count += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+    }
+    return count;
+}
+
+const std::vector<Line> kLines = {
+    {{10, -50}, {30, 300}},     // steep, down and a little right
+    {{80, 250}, {20, -90}},     // steep, up and left
+    {{-40, 10}, {200, 60}},     // shallow, right and down
+    {{150, 90}, {-60, 20}},     // shallow, left and up
+    {{-20, -20}, {130, 130}},   // the diagonal down
+    {{120, -10}, {-10, 120}},   // the other diagonal
+    {{5, 70}, {90, 70}},        // level, within the columns
+    {{95, 33}, {-5, 33}},       // level, leftwards across both sides
+    {{50, -30}, {50, 200}},     // upright
+    {{30, 55}, {60, 58}},       // both ends inside: begins and ends mid-band
+    {{60, 58}, {30, 55}},       // the same the other way
+    {{40, 44}, {44, 80}},       // steep, both ends inside
+    {{44, 80}, {40, 44}},       // and back
+    {{-300, 0}, {400, 119}},    // shallow, long, across the whole picture
+    {{90, 0}, {100, 40}},       // leaves through the right side
+    {{3, 40}, {-8, 101}},       // leaves through the left side
+    {{20, 61}, {21, 61}},       // a single step
+    {{70, 10}, {73, 9}},        // short, shallow and rising
+    {{-1000, 50}, {1000, 53}},  // very long runs a row
+};
+
+TEST(HeldLines, OnePixelLinesDrawAsAfterTheFill) {
+    const int bands[][2] = {{0, 120}, {0, 1}, {33, 1}, {40, 30}, {55, 4}, {61, 59}, {119, 1}};
+    // Each line alone, and all of them held together (walks begun, ended
+    // and taken over in every order).
+    std::vector<std::vector<Line>> sets;
+    for (const Line& l : kLines) sets.push_back({l});
+    sets.push_back(kLines);
+    for (std::size_t s = 0; s < sets.size(); ++s) {
+        for (const auto& b : bands) {
+            bool refused = true;
+            const DibSection expected = drawnAfterFill(sets[s], b[0], b[1]);
+            const DibSection actual = drawnHeld(sets[s], b[0], b[1], refused);
+            EXPECT_FALSE(refused) << "set " << s;
+            EXPECT_EQ(differing(expected, actual, b[0], b[1]), 0)
+                << "set " << s << " (the last: every line), band of " << b[1] << " rows from " << b[0];
+        }
+    }
+}
+
+TEST(HeldLines, WhatCannotBeHeldIsRefusedAndNotDrawn) {
+    struct Case {
+        const char* what;
+        void (*draw)(Canvas&);
+    };
+    const Case cases[] = {
+        {"a wide line",
+         [](Canvas& c) {
+             StrokeStyle wide;
+             wide.width = 5;
+             const Figure f{{{-10, 10}, {200, 90}}, false};
+             c.strokeFigures(std::span<const Figure>(&f, 1), wide, Paint::solid(kInk), nullptr, 13);
+         }},
+        {"a dashed line",
+         [](Canvas& c) {
+             ThinDash dash;
+             dash.pattern = {3, 3};
+             const PointL pts[2] = {{0, 5}, {96, 100}};
+             c.thinLines(pts, false, Paint::solid(kInk), dash, nullptr, 13);
+         }},
+        {"a clipped line",
+         [](Canvas& c) {
+             ThinDash solid;
+             const Region clip = Region::fromRect(0, 0, 50, 120);
+             const PointL pts[2] = {{0, 5}, {96, 100}};
+             c.thinLines(pts, false, Paint::solid(kInk), solid, &clip, 13);
+         }},
+        {"a line of another raster operation",
+         [](Canvas& c) {
+             ThinDash solid;
+             const PointL pts[2] = {{0, 5}, {96, 100}};
+             c.thinLines(pts, false, Paint::solid(kInk), solid, nullptr, 7);
+         }},
+        {"lines of two colours",
+         [](Canvas& c) {
+             ThinDash solid;
+             const PointL pts[2] = {{0, 5}, {96, 100}}, more[2] = {{0, 100}, {96, 5}};
+             c.thinLines(pts, false, Paint::solid(kInk), solid, nullptr, 13);
+             c.thinLines(more, false, Paint::solid(kInk ^ 0xFF), solid, nullptr, 13);
+         }},
+        {"a filled region",
+         [](Canvas& c) { c.fillRegion(Region::fromRect(10, 10, 40, 40), Paint::solid(kInk), nullptr, 13); }},
+        {"a pixel", [](Canvas& c) { c.setPixel(3, 50, kInk, nullptr, 13); }},
+    };
+    for (const Case& c : cases) {
+        DibSection dib = band(20, 60, kBackground);
+        Canvas canvas(dib);
+        HeldLines held;
+        held.begin(20, 80, kWidth);
+        canvas.holdLines(&held);
+        c.draw(canvas);
+        canvas.holdLines(nullptr);
+        EXPECT_TRUE(held.refused()) << c.what;
+        int touched = 0;
+        for (int y = 20; y < 80; ++y) {
+            for (int x = 0; x < kWidth; ++x) touched += dib.pixel(x, y) != kBackground ? 1 : 0;
+        }
+        EXPECT_EQ(touched, 0) << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace metafile
