@@ -353,22 +353,38 @@ bool strokedSegmentRows(const MaskBox& mask, PointD a, PointD b, const StrokeSty
                 continue;
             }
             // top.x + floor((256 r + 127 - top.y) ex / ey), carried from row
-            // to row as a quotient and a remainder.
-            const Fixed stepQ = floorDiv(kOne * ex, ey), stepR = kOne * ex - stepQ * ey;
+            // to row as a quotient and a remainder: in four carries side by
+            // side, each for every fourth row, so that no row waits on the
+            // carry of the row before.
+            const Fixed stepQ = floorDiv(kOne * ex, ey);
             const Fixed num = (from * kOne + kOne / 2 - 1 - top.y) * ex;
-            Fixed q = floorDiv(num, ey), rem = num - q * ey;
+            const Fixed first = floorDiv(num, ey);
             const Fixed last = top.x + floorDiv((((to - 1) * kOne) + kOne / 2 - 1 - top.y) * ex, ey);
-            if (std::abs(stepQ) >= kMostRowX || std::abs(top.x + q) >= kMostRowX ||
+            if (std::abs(stepQ) >= kMostRowX || std::abs(top.x + first) >= kMostRowX ||
                 std::abs(last) >= kMostRowX)
                 return false;
-            for (Fixed r = from; r < to; ++r) {
-                x[static_cast<std::size_t>(r)] = top.x + q;
-                q += stepQ;
-                rem += stepR;
-                const Fixed carry = rem >= ey ? 1 : 0;
-                q += carry;
-                rem -= ey & -carry;
+            constexpr int kChains = 4;
+            const Fixed step4 = kChains * kOne * ex;
+            const Fixed stepQ4 = floorDiv(step4, ey), stepR4 = step4 - stepQ4 * ey;
+            Fixed q[kChains], rem[kChains];
+            for (int j = 0; j < kChains; ++j) {
+                const Fixed n = num + j * kOne * ex;
+                q[j] = floorDiv(n, ey);
+                rem[j] = n - q[j] * ey;
             }
+            Fixed* const out = x.data();
+            Fixed r = from;
+            for (; r + kChains <= to; r += kChains) {
+                for (int j = 0; j < kChains; ++j) {
+                    out[r + j] = top.x + q[j];
+                    q[j] += stepQ4;
+                    rem[j] += stepR4;
+                    const Fixed carry = rem[j] >= ey ? 1 : 0;
+                    q[j] += carry;
+                    rem[j] -= ey & -carry;
+                }
+            }
+            for (int j = 0; r < to; ++r, ++j) out[r] = top.x + q[j];
         }
     }
     for (Fixed r = by0; r < by1; ++r) {
