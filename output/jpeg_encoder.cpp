@@ -170,15 +170,17 @@ void scaleSamples(const Magick::Quantum* __restrict in, unsigned char* __restric
 // the encoding time for files no smaller on document pages. The coefficients,
 // so the decoded pixels, are those of the baseline file.
 void setProgression(jpeg_compress_struct& info) {
+    // Each scan: its components, their indexes, the first and last
+    // coefficient, and no successive approximation (Ah, Al 0).
     static const jpeg_scan_info kColour[] = {
-        {3, {0, 1, 2, 0}, 0, 0, 0, 0},   {1, {0, 0, 0, 0}, 1, 5, 0, 0},  {1, {0, 0, 0, 0}, 6, 14, 0, 0},
-        {1, {0, 0, 0, 0}, 15, 63, 0, 0}, {1, {1, 0, 0, 0}, 1, 63, 0, 0}, {1, {2, 0, 0, 0}, 1, 63, 0, 0},
+        {3, {0, 1, 2}, 0, 0, 0, 0}, {1, {0}, 1, 5, 0, 0},  {1, {0}, 6, 14, 0, 0},
+        {1, {0}, 15, 63, 0, 0},     {1, {1}, 1, 63, 0, 0}, {1, {2}, 1, 63, 0, 0},
     };
     static const jpeg_scan_info kGrey[] = {
-        {1, {0, 0, 0, 0}, 0, 0, 0, 0},
-        {1, {0, 0, 0, 0}, 1, 5, 0, 0},
-        {1, {0, 0, 0, 0}, 6, 14, 0, 0},
-        {1, {0, 0, 0, 0}, 15, 63, 0, 0},
+        {1, {0}, 0, 0, 0, 0},
+        {1, {0}, 1, 5, 0, 0},
+        {1, {0}, 6, 14, 0, 0},
+        {1, {0}, 15, 63, 0, 0},
     };
     const bool grey = info.num_components == 1;
     info.scan_info = grey ? kGrey : kColour;
