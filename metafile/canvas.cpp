@@ -13,6 +13,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <numbers>
 #include <optional>
@@ -440,6 +441,7 @@ void HeldLines::addSteps(std::int64_t iFrom, std::int64_t iTo, bool xMajor, std:
 
 void HeldLines::ActiveColumns::clear() {
     for (auto* v : {&x, &r, &stepQ, &stepR, &den, &end}) v->clear();
+    soonestEnd = std::numeric_limits<int>::max();
 }
 
 void HeldLines::ActiveColumns::push(const ColumnWalk& w) {
@@ -449,6 +451,7 @@ void HeldLines::ActiveColumns::push(const ColumnWalk& w) {
     stepR.push_back(w.stepR);
     den.push_back(w.den);
     end.push_back(w.end);
+    soonestEnd = std::min(soonestEnd, w.end);
 }
 
 void HeldLines::ActiveColumns::removeAt(std::size_t k) {
@@ -496,14 +499,18 @@ void HeldLines::drawRow(int y, std::uint32_t* row) {
             xs[k] += qs[k] + carry;
             rs[k] = r - (dens[k] & -carry);
         }
-        bool ending = false;
-        for (std::size_t k = 0; k < count; ++k) ending |= c.end[k] == y + 1;
-        for (std::size_t k = 0; ending && k < c.size();) {
-            if (c.end[k] == y + 1) {
-                c.removeAt(k);
-                continue;
+        // The walks that end with this row, looked for only on the rows
+        // where one does.
+        if (c.soonestEnd == y + 1) {
+            c.soonestEnd = std::numeric_limits<int>::max();
+            for (std::size_t k = 0; k < c.size();) {
+                if (c.end[k] == y + 1) {
+                    c.removeAt(k);
+                    continue;
+                }
+                c.soonestEnd = std::min(c.soonestEnd, c.end[k]);
+                ++k;
             }
-            ++k;
         }
     }
     // The run of each line stepping along the row: its steps up to the one

@@ -105,6 +105,7 @@ private:
     // step of them all is a few vector instructions).
     struct ActiveColumns {
         std::vector<int> x, r, stepQ, stepR, den, end;
+        int soonestEnd = 0;  // the least end, past every row when none
         void clear();
         void push(const ColumnWalk& w);
         void removeAt(std::size_t k);
