@@ -687,7 +687,7 @@ bool strokeInBands(Canvas& canvas, std::span<const Figure> figures, const Stroke
         return true;
     for (int top = first; top < end; top += kBandRows) {
         const int bottom = std::min(top + kBandRows, end);
-        double x1 = 1e300, x2 = -1e300;
+        double x1 = 1e300, x2 = -1e300, y1 = 1e300, y2 = -1e300;
         for (std::size_t i = 0; i < segmentCount; ++i) {
             auto [a, b] = segments[i];
             // The part of the segment within the band's rows and the reach.
@@ -695,12 +695,19 @@ bool strokeInBands(Canvas& canvas, std::span<const Figure> figures, const Stroke
                 continue;
             x1 = std::min({x1, a.x, b.x});
             x2 = std::max({x2, a.x, b.x});
+            y1 = std::min({y1, a.y, b.y});
+            y2 = std::max({y2, a.y, b.y});
         }
+        // The mask only as wide, and as high, as the lines reach within the
+        // band: a level line across the page makes a mask of its own few
+        // rows, not of the band's.
         const int left = static_cast<int>(std::max<double>(area.x, std::floor(x1 - reach)));
         const int right = static_cast<int>(std::min<double>(area.x + area.w, std::ceil(x2 + reach) + 1));
-        if (left >= right)
+        const int high = static_cast<int>(std::max<double>(top, std::floor(y1 - reach)));
+        const int low = static_cast<int>(std::min<double>(bottom, std::ceil(y2 + reach) + 1));
+        if (left >= right || high >= low)
             continue;
-        const Area band{left, top, right - left, bottom - top};
+        const Area band{left, high, right - left, low - high};
         if (lone && strokeSegmentRows(canvas, band, *lone, style, paint, clip, rop2))
             continue;
         Mask mask(band);
