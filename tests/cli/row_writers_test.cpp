@@ -11,6 +11,7 @@
 #include "output/image_file.h"
 #include "output/row_writer.h"
 #include "render/magick.h"
+#include "tests/output/image_headers.h"
 #include "tests/support/temp_dir.h"
 
 namespace output {
@@ -178,13 +179,14 @@ TEST(PngRowWriter, PiecesOnThreadsMakeOneStreamOfTheRows) {
     }
 }
 
-// Small pages: a row, a column, a pixel, and widths where some of the seven
-// passes of an interlaced page are empty.
+// Small pages: a row, a column, a pixel, widths where some of the seven
+// passes of an interlaced page are empty, and rows of whole 32-byte blocks
+// (the filter's unit) that end their piece's buffer.
 TEST(PngRowWriter, SmallAndNarrowPagesDecode) {
     Magick::InitializeMagick(nullptr);
     testing_support::TempDir dir;
     for (const auto& [columns, rows] : std::vector<std::pair<std::uint32_t, std::uint32_t>>{
-             {1, 1}, {1, 9}, {9, 1}, {3, 3}, {5, 2}, {7, 5}}) {
+             {1, 1}, {1, 9}, {9, 1}, {3, 3}, {5, 2}, {7, 5}, {32, 2}, {64, 3}}) {
         for (const bool interlace : {false, true}) {
             SCOPED_TRACE(std::to_string(columns) + "x" + std::to_string(rows) +
                          (interlace ? " interlaced" : ""));
@@ -201,6 +203,69 @@ TEST(PngRowWriter, SmallAndNarrowPagesDecode) {
             checkPngStream(testing_support::readFile(file), &idat);
             EXPECT_TRUE(decodedRgb(file, columns, rows) == rgbOf(pixels));
         }
+    }
+}
+
+// The page's resolution in the file: pixels a metre, the nearest whole
+// number to its dots per inch.
+TEST(PngRowWriter, TheResolutionIsTheNearestWholePixelsAMetre) {
+    testing_support::TempDir dir;
+    const auto pixels = sample(9, 4);
+    struct Case {
+        unsigned dpi;
+        long long perMetre;
+    };
+    const Case cases[] = {{1, 39}, {72, 2835}, {96, 3780}, {150, 5906}, {300, 11811}, {600, 23622}};
+    for (const Case& c : cases) {
+        const fs::path file = dir / "dpi.png";
+        {
+            Descriptor out(file, O_WRONLY | O_CREAT | O_TRUNC);
+            auto writer = openPngRowWriter(out.fd(), RowImage{9, 4, c.dpi, false}, dir.path().string(), 1);
+            const auto failure = writeInStrips(*writer, pixels, 9, 4, 4);
+            ASSERT_FALSE(failure) << *failure;
+        }
+        EXPECT_EQ(testing_support::readPng(testing_support::readFile(file)).pixelsPerMetre, c.perMetre)
+            << c.dpi << " dpi";
+    }
+}
+
+// The descriptors this process holds open.
+long openDescriptors() {
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+}
+
+// A writer closes what it opened (an interlaced page's scratch file) whether
+// its page was finished, refused or left unfinished: a run of many pages
+// does not run out of descriptors.
+TEST(PngRowWriter, AWriterLeavesNoDescriptorOpen) {
+    testing_support::TempDir dir;
+    constexpr std::uint32_t kColumns = 40, kRows = 30;
+    const auto pixels = sample(kColumns, kRows + 1);
+    struct Case {
+        const char* what;
+        bool interlace;
+        std::uint32_t rows;  // given before the writer goes; all of them are finished
+    };
+    const Case cases[] = {
+        {"interlaced, finished", true, kRows},
+        {"interlaced, left halfway", true, kRows / 2},
+        {"interlaced, a row too many", true, kRows + 1},
+        {"plain, finished", false, kRows},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Descriptor out(dir / "d.png", O_WRONLY | O_CREAT | O_TRUNC);
+        const long before = openDescriptors();
+        {
+            auto writer = openPngRowWriter(out.fd(), RowImage{kColumns, kRows, 96, c.interlace},
+                                           dir.path().string(), 1);
+            EXPECT_EQ(writer->writeRows(pixels.data(), c.rows, kColumns), c.rows <= kRows) << writer->error();
+            if (c.rows == kRows) {
+                const auto failure = writer->finish();
+                EXPECT_FALSE(failure) << *failure;
+            }
+        }
+        EXPECT_EQ(openDescriptors(), before);
     }
 }
 

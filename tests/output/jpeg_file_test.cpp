@@ -175,6 +175,28 @@ TEST_F(JpegFileTest, TheDecodedFileHoldsThePagesPixels) {
     }
 }
 
+// A page in another colour space is written as its sRGB colours: the file
+// decodes to the page as closely as an sRGB page's does.
+TEST_F(JpegFileTest, APageInAnotherColourSpaceIsWrittenAsItsSrgbColours) {
+    const std::pair<Magick::ColorspaceType, const char*> spaces[] = {
+        {Magick::CMYKColorspace, "CMYK"},
+        {Magick::HSLColorspace, "HSL"},
+        {Magick::YCbCrColorspace, "YCbCr"},
+        {Magick::LabColorspace, "Lab"},
+    };
+    for (const auto& [space, label] : spaces) {
+        Magick::Image img = page();
+        img.colorSpace(space);
+        ASSERT_EQ(img.colorSpace(), space) << label;
+        const auto encoded = encodeJpeg(img);
+        ASSERT_TRUE(encoded) << label << ": " << encoded.error();
+        const Difference d =
+            compare(std::string(static_cast<const char*>(encoded->data()), encoded->length()), false);
+        EXPECT_LE(d.mean, 1.0) << label;
+        EXPECT_LE(d.largeShare, 0.002) << label;
+    }
+}
+
 // A progressive file sends the same coefficients as the baseline file in
 // several scans (the DC first, then bands of frequencies): it decodes to
 // exactly the baseline file's pixels.
