@@ -179,6 +179,9 @@ public:
     FontMetrics fontMetrics(const TextStyle& style) const;
     std::vector<PointD> glyphAdvances(const GlyphRun& run) const;
     int drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* clip, int rop2);
+    // The same, every glyph laid by cairo (runs that drawGlyphs cannot lay
+    // from the glyphs it keeps).
+    int drawGlyphsThroughCairo(const GlyphRun& run, const Paint& paint, const Region* clip, int rop2);
 
     // Composites a coverage mask (one byte a pixel, non-zero = covered)
     // whose top-left pixel lands on (x0, y0).

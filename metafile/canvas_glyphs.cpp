@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <unordered_map>
@@ -18,82 +19,19 @@
 #include "metafile/cairo_font_lock.h"
 #include "metafile/canvas.h"
 #include "metafile/font_fallback.h"
+#include "metafile/glyph_shapes.h"
+#include "metafile/scaled_fonts.h"
 #include "metafile/utf8.h"
 
 namespace metafile {
 namespace {
 
-struct FontDeleter {
-    void operator()(cairo_scaled_font_t* f) const { cairo_scaled_font_destroy(f); }
-};
-struct FaceDeleter {
-    void operator()(cairo_font_face_t* f) const { cairo_font_face_destroy(f); }
-};
-struct OptionsDeleter {
-    void operator()(cairo_font_options_t* o) const { cairo_font_options_destroy(o); }
-};
 struct SurfaceDeleter {
     void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
 };
 struct ContextDeleter {
     void operator()(cairo_t* c) const { cairo_destroy(c); }
 };
-using ScaledFont = std::unique_ptr<cairo_scaled_font_t, FontDeleter>;
-
-ScaledFont openFont(const TextStyle& style, const FontMatrix& m) {
-    std::unique_ptr<cairo_font_face_t, FaceDeleter> face(cairo_toy_font_face_create(
-        style.family.c_str(), style.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
-        style.bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL));
-    cairo_matrix_t font;
-    cairo_matrix_init(&font, m.x.x, m.x.y, m.y.x, m.y.y, 0, 0);
-    cairo_matrix_t identity;
-    cairo_matrix_init_identity(&identity);
-    std::unique_ptr<cairo_font_options_t, OptionsDeleter> options(cairo_font_options_create());
-    cairo_font_options_set_antialias(options.get(), CAIRO_ANTIALIAS_NONE);
-    cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_OFF);
-    ScaledFont scaled(cairo_scaled_font_create(face.get(), &font, &identity, options.get()));
-    if (cairo_scaled_font_status(scaled.get()) != CAIRO_STATUS_SUCCESS)
-        return nullptr;
-    return scaled;
-}
-
-std::string utf8Of(std::uint32_t c) {
-    std::string out;
-    appendUtf8(out, c);
-    return out;
-}
-
-// The font's glyph for each character (0 when it has none).
-std::vector<unsigned long> glyphIds(cairo_scaled_font_t* font, const GlyphRun& run) {
-    std::vector<unsigned long> ids;
-    ids.reserve(run.characters.size());
-    if (run.glyphIndices) {
-        for (auto g : run.characters) ids.push_back(g);
-        return ids;
-    }
-    std::unordered_map<std::uint32_t, unsigned long> cache;
-    for (auto c : run.characters) {
-        auto it = cache.find(c);
-        if (it == cache.end()) {
-            unsigned long id = 0;
-            if (c >= 0x20 && c != 0xFFFF) {
-                const std::string text = utf8Of(c);
-                cairo_glyph_t* glyphs = nullptr;
-                int count = 0;
-                if (cairo_scaled_font_text_to_glyphs(font, 0, 0, text.c_str(), static_cast<int>(text.size()),
-                                                     &glyphs, &count, nullptr, nullptr,
-                                                     nullptr) == CAIRO_STATUS_SUCCESS &&
-                    count > 0) {
-                    id = glyphs[0].index;
-                }
-                cairo_glyph_free(glyphs);
-            }
-            it = cache.emplace(c, id).first;
-        }
-        ids.push_back(it->second);
-    }
-    return ids;
-}
 
 // Underline (post table), strike-out and average character width (OS/2
 // table) of the font, when it has them; FreeType gives the underline's position as its centre less half
@@ -144,7 +82,7 @@ FontMetrics measureFace(const TextStyle& style) {
     std::lock_guard lock(cairoFontLock());
     FontMetrics m;
     FontMatrix unit{{1000, 0}, {0, 1000}};
-    auto font = openFont(style, unit);
+    auto font = openScaledFont(style, unit);
     if (!font)
         return m;
     cairo_font_extents_t fe;
@@ -181,10 +119,10 @@ FontMetrics Canvas::fontMetrics(const TextStyle& style) const {
 std::vector<PointD> Canvas::glyphAdvances(const GlyphRun& run) const {
     std::lock_guard lock(cairoFontLock());
     std::vector<PointD> out(run.characters.size(), PointD{0, 0});
-    auto font = openFont(run.style, run.matrix);
+    auto font = openScaledFont(run.style, run.matrix);
     if (!font)
         return out;
-    const auto ids = glyphIds(font.get(), run);
+    const auto ids = glyphIdsOf(font.get(), run);
     for (std::size_t i = 0; i < ids.size(); ++i) {
         cairo_glyph_t g{ids[i], 0, 0};
         cairo_text_extents_t te;
@@ -194,16 +132,113 @@ std::vector<PointD> Canvas::glyphAdvances(const GlyphRun& run) const {
     return out;
 }
 
+namespace {
+
+// Where a run's glyphs may leave ink on a canvas's rows: every glyph origin
+// grown by twice the em and two pixels, within the canvas, the clip and the
+// rows drawn.
+struct RunArea {
+    int x1 = 0, y1 = 0, x2 = 0, y2 = 0;  // the mask: y1, y2 within the rows drawn
+    int top = 0, bottom = 0;             // the area's rows on the whole canvas
+    double margin = 0;
+
+    // Whether a glyph at `p` is drawn at all: those far outside are left out
+    // (cairo's coordinates are fixed-point).
+    bool holds(PointD p) const {
+        return p.x >= x1 - margin && p.x <= x2 + margin && p.y >= top - margin && p.y <= bottom + margin;
+    }
+};
+
+std::optional<RunArea> runArea(const GlyphRun& run, const Region* clip, int width, int height, int rowsBegin,
+                               int rowsEnd) {
+    const double em =
+        std::max(std::hypot(run.matrix.x.x, run.matrix.x.y), std::hypot(run.matrix.y.x, run.matrix.y.y));
+    double x1 = 1e300, y1 = 1e300, x2 = -1e300, y2 = -1e300;
+    for (auto p : run.positions) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y))
+            return std::nullopt;
+        x1 = std::min(x1, p.x);
+        y1 = std::min(y1, p.y);
+        x2 = std::max(x2, p.x);
+        y2 = std::max(y2, p.y);
+    }
+    RunArea a;
+    a.margin = em * 2 + 2;
+    a.x1 = static_cast<int>(std::max(0.0, std::floor(x1 - a.margin)));
+    a.y1 = static_cast<int>(std::max(0.0, std::floor(y1 - a.margin)));
+    a.x2 = static_cast<int>(std::min(double(width), std::ceil(x2 + a.margin)));
+    a.y2 = static_cast<int>(std::min(double(height), std::ceil(y2 + a.margin)));
+    if (clip != nullptr) {
+        const auto b = clip->bounds();
+        if (!b)
+            return std::nullopt;
+        a.x1 = std::max(a.x1, b->left);
+        a.y1 = std::max(a.y1, b->top);
+        a.x2 = std::min(a.x2, b->right);
+        a.y2 = std::min(a.y2, b->bottom);
+    }
+    if (a.x1 >= a.x2 || a.y1 >= a.y2 || em > 20000 || a.y2 <= rowsBegin || a.y1 >= rowsEnd)
+        return std::nullopt;
+    // A band draws in a mask of its own rows (glyphs are cut at the band's
+    // edges as they are cut at a strip's).
+    a.top = a.y1;
+    a.bottom = a.y2;
+    a.y1 = std::max(a.y1, rowsBegin);
+    a.y2 = std::min(a.y2, rowsEnd);
+    return a;
+}
+
+}  // namespace
+
 int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* clip, int rop2) {
     if (run.characters.empty() || run.positions.size() != run.characters.size())
         return 0;
+    thread_local KeptGlyphs kept;
+    if (!findKeptGlyphs(run, kept))
+        return drawGlyphsThroughCairo(run, paint, clip, rop2);
+    const auto area = runArea(run, clip, width(), height(), rowsBegin(), rowsEnd());
+    if (!area)
+        return 0;
+    const int w = area->x2 - area->x1, h = area->y2 - area->y1;
+    // The mask is kept clear between runs: what a run covers is cleared
+    // again after it is composited.
+    constexpr std::size_t kKeptMaskBytes = std::size_t(4) << 20;
+    thread_local std::vector<std::uint8_t> keptMask;
+    std::vector<std::uint8_t> largeMask;
+    const std::size_t bytes = std::size_t(w) * std::size_t(h);
+    std::uint8_t* mask = nullptr;
+    if (bytes <= kKeptMaskBytes) {
+        if (keptMask.size() < bytes)
+            keptMask.resize(bytes, 0);
+        mask = keptMask.data();
+    } else {
+        largeMask.assign(bytes, 0);
+        mask = largeMask.data();
+    }
+    auto cover = [&](std::uint8_t value) {
+        for (std::size_t i = 0; i < kept.shapes.size(); ++i) {
+            const PointD p = run.positions[i];
+            if (!area->holds(p))
+                continue;
+            coverGlyph(*kept.shapes[i], glyphOriginPixel(p.x - area->x1), glyphOriginPixel(p.y - area->y1),
+                       mask, w, h, w, value);
+        }
+    };
+    cover(0xFF);
+    compositeMask(area->x1, area->y1, w, h, mask, w, paint, clip, rop2);
+    if (mask == keptMask.data())
+        cover(0);
+    return 0;
+}
+
+int Canvas::drawGlyphsThroughCairo(const GlyphRun& run, const Paint& paint, const Region* clip, int rop2) {
     // Held until the fonts and the context that drew with them are
     // released; the mask is composited after, while other threads draw text.
     std::unique_lock lock(cairoFontLock());
-    auto font = openFont(run.style, run.matrix);
+    auto font = openScaledFont(run.style, run.matrix);
     if (!font)
         return 0;
-    const auto ids = glyphIds(font.get(), run);
+    const auto ids = glyphIdsOf(font.get(), run);
     int missing = 0;
     // Characters the font lacks are drawn with a family that has them, so
     // that no text is lost.
@@ -220,39 +255,12 @@ int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* cl
             fromFallback[i] = true;
         }
     }
-    // The area: every glyph origin grown by the em in each direction.
-    const double em =
-        std::max(std::hypot(run.matrix.x.x, run.matrix.x.y), std::hypot(run.matrix.y.x, run.matrix.y.y));
-    double x1 = 1e300, y1 = 1e300, x2 = -1e300, y2 = -1e300;
-    for (auto p : run.positions) {
-        if (!std::isfinite(p.x) || !std::isfinite(p.y))
-            return missing;
-        x1 = std::min(x1, p.x);
-        y1 = std::min(y1, p.y);
-        x2 = std::max(x2, p.x);
-        y2 = std::max(y2, p.y);
-    }
-    const double margin = em * 2 + 2;
-    int ax1 = static_cast<int>(std::max(0.0, std::floor(x1 - margin)));
-    int ay1 = static_cast<int>(std::max(0.0, std::floor(y1 - margin)));
-    int ax2 = static_cast<int>(std::min(double(width()), std::ceil(x2 + margin)));
-    int ay2 = static_cast<int>(std::min(double(height()), std::ceil(y2 + margin)));
-    if (clip != nullptr) {
-        const auto b = clip->bounds();
-        if (!b)
-            return missing;
-        ax1 = std::max(ax1, b->left);
-        ay1 = std::max(ay1, b->top);
-        ax2 = std::min(ax2, b->right);
-        ay2 = std::min(ay2, b->bottom);
-    }
-    if (ax1 >= ax2 || ay1 >= ay2 || em > 20000 || ay2 <= rowsBegin() || ay1 >= rowsEnd())
+    const auto area = runArea(run, clip, width(), height(), rowsBegin(), rowsEnd());
+    if (!area)
         return missing;
-    // A band draws in a mask of its own rows (cairo cuts the glyphs at the
-    // band's edges as it cuts them at a strip's).
-    const int top = std::max(ay1, rowsBegin()), bottom = std::min(ay2, rowsEnd());
+    const int ax1 = area->x1, top = area->y1;
     std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(
-        cairo_image_surface_create(CAIRO_FORMAT_A8, ax2 - ax1, bottom - top));
+        cairo_image_surface_create(CAIRO_FORMAT_A8, area->x2 - ax1, area->y2 - top));
     std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(surface.get()));
     if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS)
         return missing;
@@ -262,10 +270,7 @@ int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* cl
     glyphs.reserve(ids.size());
     for (std::size_t i = 0; i < ids.size(); ++i) {
         const PointD p = run.positions[i];
-        // Glyphs far outside the area are left out (cairo's coordinates are
-        // fixed-point).
-        if (fromFallback[i] || p.x < ax1 - margin || p.x > ax2 + margin || p.y < ay1 - margin ||
-            p.y > ay2 + margin)
+        if (fromFallback[i] || !area->holds(p))
             continue;
         glyphs.push_back({ids[i], p.x - ax1, p.y - top});
     }
@@ -273,18 +278,17 @@ int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* cl
     for (const auto& [family, indices] : fallback) {
         TextStyle style = run.style;
         style.family = family;
-        auto other = openFont(style, run.matrix);
+        auto other = openScaledFont(style, run.matrix);
         if (!other)
             continue;
         GlyphRun single;
         single.characters.reserve(indices.size());
         for (auto i : indices) single.characters.push_back(run.characters[i]);
-        const auto otherIds = glyphIds(other.get(), single);
+        const auto otherIds = glyphIdsOf(other.get(), single);
         std::vector<cairo_glyph_t> more;
         for (std::size_t k = 0; k < indices.size(); ++k) {
             const PointD p = run.positions[indices[k]];
-            if (otherIds[k] == 0 || p.x < ax1 - margin || p.x > ax2 + margin || p.y < ay1 - margin ||
-                p.y > ay2 + margin)
+            if (otherIds[k] == 0 || !area->holds(p))
                 continue;
             more.push_back({otherIds[k], p.x - ax1, p.y - top});
         }
@@ -295,7 +299,7 @@ int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* cl
     font.reset();
     lock.unlock();
     cairo_surface_flush(surface.get());
-    compositeMask(ax1, top, ax2 - ax1, bottom - top, cairo_image_surface_get_data(surface.get()),
+    compositeMask(ax1, top, area->x2 - ax1, area->y2 - top, cairo_image_surface_get_data(surface.get()),
                   cairo_image_surface_get_stride(surface.get()), paint, clip, rop2);
     return missing;
 }
