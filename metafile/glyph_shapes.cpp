@@ -197,6 +197,14 @@ bool findKeptGlyphs(const GlyphRun& run, KeptGlyphs& found) {
             std::vector<unsigned long> wanted(ids);
             std::sort(wanted.begin(), wanted.end());
             wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+            {
+                // Only the glyphs not measured yet.
+                std::shared_lock lock(generation->mutex);
+                if (const auto it = generation->fonts.find(key); it != generation->fonts.end()) {
+                    const auto& shapes = it->second.shapes;
+                    std::erase_if(wanted, [&shapes](unsigned long id) { return shapes.count(id) > 0; });
+                }
+            }
             for (unsigned long id : wanted) newShapes.emplace_back(id, measureShape(font.get(), id));
             if (!run.glyphIndices) {
                 for (std::size_t i = 0; i < n; ++i) newIds.emplace_back(run.characters[i], ids[i]);
