@@ -139,6 +139,8 @@ int renderCase(double dpi, const std::function<void(app::Session&)>& configure,
     Machine m;
     configure(m.session);
     render::PageRenderer renderer(m.session, m.ui);
+    if (const char* kb = std::getenv("BAND_KB"))
+        renderer.bandBytes = std::atoll(kb) * 1024;
     if (encoding)
         encoding(*m.formats, renderer);
     const Magick::Image image = renderer.renderPage(dpi, &*page);

@@ -632,6 +632,8 @@ namespace {
 // its mask would be; false (nothing drawn) where the rows are not told.
 bool strokeSegmentRows(Canvas& canvas, const Area& box, const LoneSegment& segment, const StrokeStyle& style,
                        const Paint& paint, const Region* clip, int rop2) {
+    if (const auto target = canvas.solidRows(box.x, box.y, paint, clip, rop2))
+        return fillStrokedSegment({box.x, box.y, box.w, box.h}, segment.a, segment.b, style, *target);
     thread_local std::vector<RowSpan> rows;
     if (!strokedSegmentRows({box.x, box.y, box.w, box.h}, segment.a, segment.b, style, rows))
         return false;
@@ -749,6 +751,14 @@ void Canvas::strokeFigures(std::span<const Figure> figures, const StrokeStyle& s
     addStrokePath(mask.cr(), figures, *area, margin);
     cairo_stroke(mask.cr());
     compositeMask(held->x, held->y, held->w, held->h, mask.data(), mask.stride(), paint, clip, rop2);
+}
+
+std::optional<SolidRows> Canvas::solidRows(int x0, int y0, const Paint& paint, const Region* clip, int rop2) {
+    if (paint.kind != Paint::Kind::Solid || rop2 != 13 || clip != nullptr || m_held != nullptr ||
+        m_dib.width() <= 0 || rowsEnd() <= rowsBegin())
+        return std::nullopt;
+    return SolidRows{m_dib.row(rowsBegin()),   m_dib.width(), rowsBegin(), rowsEnd(), m_dib.width(), x0, y0,
+                     paint.pixel & 0x00FFFFFFu};
 }
 
 void Canvas::compositeRows(int x0, int y0, std::span<const RowSpan> rows, const Paint& paint,

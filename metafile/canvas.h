@@ -9,6 +9,7 @@
 // and patterns behave as in GDI.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,17 @@
 namespace metafile {
 
 struct RowSpan;
+
+// Rows of 0x00RRGGBB pixels, `stride` pixels apart, holding the picture's
+// rows [firstRow, endRow) and columns [0, width); the mask's pixel (i, j)
+// is the picture's (x0 + i, y0 + j).
+struct SolidRows {
+    std::uint32_t* pixels = nullptr;  // row firstRow
+    std::int64_t stride = 0;
+    std::int64_t firstRow = 0, endRow = 0, width = 0;
+    std::int64_t x0 = 0, y0 = 0;
+    std::uint32_t pixel = 0;
+};
 
 // A run of connected points in device coordinates.
 struct Figure {
@@ -192,6 +204,10 @@ public:
     // 0 landing on y0.
     void compositeRows(int x0, int y0, std::span<const RowSpan> rows, const Paint& paint, const Region* clip,
                        int rop2);
+    // Where such runs can be written straight into the picture (a solid
+    // colour copied, no clip, no lines held), the rows to write them to,
+    // row 0 landing on y0 and column 0 on x0.
+    std::optional<SolidRows> solidRows(int x0, int y0, const Paint& paint, const Region* clip, int rop2);
 
     // From here on, while `held` is set, the one-pixel solid lines that the
     // drawing calls copy are added to it instead of drawn (the bitmap is

@@ -1,6 +1,8 @@
 #include "metafile/dib_section.h"
 
 #include <algorithm>
+#include <cstring>
+#include <cwchar>
 #include <new>
 
 #include "platform/large_pages.h"
@@ -51,7 +53,12 @@ void DibSection::fill(std::uint32_t value) {
 }
 
 void fillPixelsLong(std::uint32_t* first, std::size_t count, std::uint32_t value) {
-    for (std::size_t i = 0; i < count; ++i) first[i] = value;
+    // The C library's wide fill is written for the widest stores the
+    // processor has.
+    static_assert(sizeof(wchar_t) == sizeof(std::uint32_t));
+    wchar_t w;
+    std::memcpy(&w, &value, sizeof w);
+    std::wmemset(reinterpret_cast<wchar_t*>(first), w, count);
 }
 
 }  // namespace metafile

@@ -6,6 +6,8 @@
 #include <limits>
 #include <numbers>
 
+#include "metafile/dib_section.h"
+
 namespace metafile {
 namespace {
 
@@ -201,10 +203,31 @@ enum class Side { Above, Below, Left, Right };
 // An outline's x in one row, or none where the stroke has no pixel there.
 constexpr Fixed kNone = std::numeric_limits<Fixed>::min();
 
-}  // namespace
+// The rows told into a vector, every row of the mask.
+struct RowList {
+    std::vector<RowSpan>& rows;
+    void begin(int height) { rows.assign(static_cast<std::size_t>(height), RowSpan{}); }
+    void put(Fixed r, Fixed x1, Fixed x2) { rows[static_cast<std::size_t>(r)] = RowSpan{int(x1), int(x2)}; }
+};
 
-bool strokedSegmentRows(const MaskBox& mask, PointD a, PointD b, const StrokeStyle& style,
-                        std::vector<RowSpan>& rows) {
+// The rows written at once as runs of a colour.
+struct RowFill {
+    const SolidRows& target;
+    void begin(int) {}
+    void put(Fixed r, Fixed x1, Fixed x2) const {
+        const Fixed y = target.y0 + r;
+        if (y < target.firstRow || y >= target.endRow)
+            return;
+        const Fixed from = std::max<Fixed>(0, target.x0 + x1),
+                    to = std::min<Fixed>(target.width, target.x0 + x2);
+        if (from < to)
+            fillPixels(target.pixels + (y - target.firstRow) * target.stride + from,
+                       static_cast<std::size_t>(to - from), target.pixel);
+    }
+};
+
+template <class Rows>
+bool strokedRows(const MaskBox& mask, PointD a, PointD b, const StrokeStyle& style, Rows&& rows) {
     if (!style.dashes.empty() || mask.w <= 0 || mask.h <= 0 || mask.w > (1 << 20) || mask.h > (1 << 20))
         return false;
     const double lineWidth = std::max(style.width, 1.0), half = lineWidth / 2.0;
@@ -250,7 +273,7 @@ bool strokedSegmentRows(const MaskBox& mask, PointD a, PointD b, const StrokeSty
     const Fixed grow = toFixed(expansion * lineWidth);
     const Fixed ax0 = floorPixel(std::min(p1.x, p2.x) - grow), ay0 = floorPixel(std::min(p1.y, p2.y) - grow);
     const Fixed ax1 = ceilPixel(std::max(p1.x, p2.x) + grow), ay1 = ceilPixel(std::max(p1.y, p2.y) + grow);
-    rows.assign(static_cast<std::size_t>(mask.h), RowSpan{});
+    rows.begin(mask.h);
     const Fixed bx0 = std::max<Fixed>(ax0, 0), by0 = std::max<Fixed>(ay0, 0);
     const Fixed bx1 = std::min<Fixed>(ax1, mask.w), by1 = std::min<Fixed>(ay1, mask.h);
     if (bx0 >= bx1 || by0 >= by1)
@@ -351,7 +374,6 @@ bool strokedSegmentRows(const MaskBox& mask, PointD a, PointD b, const StrokeSty
                 std::abs(last) >= kMostRowX)
                 return false;
         }
-        RowSpan* const out = rows.data();
         for (Fixed r = by0; r < by1; ++r) {
             const Fixed u = topX[0] + q[0], v = topX[1] + q[1];
             for (int s = 0; s < 2; ++s) {
@@ -364,7 +386,7 @@ bool strokedSegmentRows(const MaskBox& mask, PointD a, PointD b, const StrokeSty
             const Fixed x1 = std::max(pixelOf(std::min(u, v)), xMin),
                         x2 = std::min(pixelOf(std::max(u, v)), xMax);
             if (x1 < x2)
-                out[r] = RowSpan{static_cast<int>(x1), static_cast<int>(x2)};
+                rows.put(r, x1, x2);
         }
         return true;
     }
@@ -438,9 +460,21 @@ bool strokedSegmentRows(const MaskBox& mask, PointD a, PointD b, const StrokeSty
         const Fixed x1 = std::max(pixelOf(std::min(u, v)), xMin),
                     x2 = std::min(pixelOf(std::max(u, v)), xMax);
         if (x1 < x2)
-            rows[static_cast<std::size_t>(r)] = RowSpan{static_cast<int>(x1), static_cast<int>(x2)};
+            rows.put(r, x1, x2);
     }
     return true;
+}
+
+}  // namespace
+
+bool strokedSegmentRows(const MaskBox& mask, PointD a, PointD b, const StrokeStyle& style,
+                        std::vector<RowSpan>& rows) {
+    return strokedRows(mask, a, b, style, RowList{rows});
+}
+
+bool fillStrokedSegment(const MaskBox& mask, PointD a, PointD b, const StrokeStyle& style,
+                        const SolidRows& target) {
+    return strokedRows(mask, a, b, style, RowFill{target});
 }
 
 }  // namespace metafile

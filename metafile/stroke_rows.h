@@ -34,4 +34,10 @@ struct RowSpan {
 bool strokedSegmentRows(const MaskBox& box, PointD a, PointD b, const StrokeStyle& style,
                         std::vector<RowSpan>& rows);
 
+// The same rows written at once in `pixel` where they fall on the picture:
+// what compositing strokedSegmentRows' rows as a solid colour gives. False,
+// nothing written, where strokedSegmentRows is false.
+bool fillStrokedSegment(const MaskBox& box, PointD a, PointD b, const StrokeStyle& style,
+                        const SolidRows& target);
+
 }  // namespace metafile
