@@ -384,6 +384,8 @@ std::int64_t roundDiv(std::int64_t a, std::int64_t b) {
 void HeldLines::begin(int first, int end, int width) {
     m_columns.clear();
     m_rowWalks.clear();
+    m_walks.clear();
+    m_runs.clear();
     m_first = first;
     m_end = end;
     m_width = width;
@@ -439,6 +441,28 @@ void HeldLines::addSteps(std::int64_t iFrom, std::int64_t iTo, bool xMajor, std:
     m_rowWalks.push_back(w);
 }
 
+void HeldLines::addWalk(const WideWalk& walk, std::int64_t x0, std::int64_t y0) {
+    if (walk.row >= walk.end)
+        return;
+    const std::int64_t first = y0 + walk.row, end = y0 + walk.end;
+    if (first < m_first || end > m_end) {
+        m_refused = true;
+        return;
+    }
+    m_walks.push_back({walk, x0, first});
+}
+
+void HeldLines::addRun(std::int64_t y, std::int64_t x1, std::int64_t x2) {
+    if (y < m_first || y >= m_end) {
+        m_refused = true;
+        return;
+    }
+    x1 = std::max<std::int64_t>(x1, 0);
+    x2 = std::min<std::int64_t>(x2, m_width);
+    if (x1 < x2)
+        m_runs.push_back({static_cast<int>(y), static_cast<int>(x1), static_cast<int>(x2)});
+}
+
 void HeldLines::ActiveColumns::clear() {
     for (auto* v : {&x, &r, &stepQ, &stepR, &den, &end}) v->clear();
     soonestEnd = std::numeric_limits<int>::max();
@@ -465,9 +489,39 @@ void HeldLines::startDrawing() {
     auto byRow = [](const auto& a, const auto& b) { return a.row < b.row; };
     std::sort(m_columns.begin(), m_columns.end(), byRow);
     std::sort(m_rowWalks.begin(), m_rowWalks.end(), byRow);
+    std::stable_sort(m_walks.begin(), m_walks.end(),
+                     [](const HeldWalk& a, const HeldWalk& b) { return a.first < b.first; });
+    std::stable_sort(m_runs.begin(), m_runs.end(),
+                     [](const HeldRun& a, const HeldRun& b) { return a.y < b.y; });
     m_activeColumns.clear();
     m_activeRows.clear();
-    m_nextColumn = m_nextRow = 0;
+    m_activeWalks.clear();
+    m_nextColumn = m_nextRow = m_nextWalk = m_nextRun = 0;
+}
+
+void HeldLines::drawWide(int y, std::uint32_t* row) {
+    while (m_nextWalk < m_walks.size() && m_walks[m_nextWalk].first == y)
+        m_activeWalks.push_back(m_walks[m_nextWalk++]);
+    const std::uint32_t ink = m_pixel;
+    const std::int64_t width = m_width;
+    for (std::size_t k = 0; k < m_activeWalks.size();) {
+        HeldWalk& h = m_activeWalks[k];
+        std::int64_t x1 = 0, x2 = 0;
+        h.walk.next(x1, x2);
+        const std::int64_t a = std::max<std::int64_t>(h.x0 + x1, 0), b = std::min(h.x0 + x2, width);
+        if (x1 < x2 && a < b)
+            fillPixels(row + a, static_cast<std::size_t>(b - a), ink);
+        if (h.walk.row >= h.walk.end) {
+            h = m_activeWalks.back();
+            m_activeWalks.pop_back();
+            continue;
+        }
+        ++k;
+    }
+    for (; m_nextRun < m_runs.size() && m_runs[m_nextRun].y == y; ++m_nextRun) {
+        const HeldRun& r = m_runs[m_nextRun];
+        fillPixels(row + r.x1, static_cast<std::size_t>(r.x2 - r.x1), ink);
+    }
 }
 
 void HeldLines::drawRow(int y, std::uint32_t* row) {
@@ -545,6 +599,7 @@ void HeldLines::drawRow(int y, std::uint32_t* row) {
         w.r += steps * w.stepR - w.den;
         ++k;
     }
+    drawWide(y, row);
 }
 
 void Canvas::plot(int x, int y, std::uint32_t pixel, int rop2) {
@@ -632,6 +687,8 @@ namespace {
 // its mask would be; false (nothing drawn) where the rows are not told.
 bool strokeSegmentRows(Canvas& canvas, const Area& box, const LoneSegment& segment, const StrokeStyle& style,
                        const Paint& paint, const Region* clip, int rop2) {
+    if (HeldLines* held = canvas.heldLines())  // its colour taken by strokeFigures
+        return holdStrokedSegment({box.x, box.y, box.w, box.h}, segment.a, segment.b, style, *held);
     if (const auto target = canvas.solidRows(box.x, box.y, paint, clip, rop2))
         return fillStrokedSegment({box.x, box.y, box.w, box.h}, segment.a, segment.b, style, *target);
     thread_local std::vector<RowSpan> rows;
@@ -718,7 +775,7 @@ bool strokeInBands(Canvas& canvas, std::span<const Figure> figures, const Stroke
         applyStyle(mask.cr(), style);
         addStrokePath(mask.cr(), figures, area, margin);
         cairo_stroke(mask.cr());
-        canvas.compositeMask(band.x, band.y, band.w, band.h, mask.data(), mask.stride(), paint, clip, rop2);
+        canvas.compositeStroke(band.x, band.y, band.w, band.h, mask.data(), mask.stride(), paint, clip, rop2);
     }
     return true;
 }
@@ -727,7 +784,10 @@ bool strokeInBands(Canvas& canvas, std::span<const Figure> figures, const Stroke
 
 void Canvas::strokeFigures(std::span<const Figure> figures, const StrokeStyle& style, const Paint& paint,
                            const Region* clip, int rop2) {
-    if (m_held != nullptr) {
+    // Lines held: a lone segment in a solid colour copied is held as its
+    // rows (strokeSegmentRows); whatever else it draws refuses the holding.
+    if (m_held != nullptr && (paint.kind != Paint::Kind::Solid || rop2 != 13 || clip != nullptr ||
+                              !m_held->takes(paint.pixel & 0x00FFFFFFu))) {
         m_held->refuse();
         return;
     }
@@ -750,7 +810,27 @@ void Canvas::strokeFigures(std::span<const Figure> figures, const StrokeStyle& s
     applyStyle(mask.cr(), style);
     addStrokePath(mask.cr(), figures, *area, margin);
     cairo_stroke(mask.cr());
-    compositeMask(held->x, held->y, held->w, held->h, mask.data(), mask.stride(), paint, clip, rop2);
+    compositeStroke(held->x, held->y, held->w, held->h, mask.data(), mask.stride(), paint, clip, rop2);
+}
+
+void Canvas::compositeStroke(int x0, int y0, int w, int h, const std::uint8_t* mask, int stride,
+                             const Paint& paint, const Region* clip, int rop2) {
+    if (m_held == nullptr) {
+        compositeMask(x0, y0, w, h, mask, stride, paint, clip, rop2);
+        return;
+    }
+    // Held (its colour taken by strokeFigures): the mask's covered runs.
+    const int yStart = std::max(rowsBegin(), y0), yEnd = std::min(rowsEnd(), y0 + h);
+    for (int y = yStart; y < yEnd; ++y) {
+        const std::uint8_t* m = mask + static_cast<std::ptrdiff_t>(y - y0) * stride;
+        for (int x = 0; x < w;) {
+            x = skipBytes(m, x, w, false);
+            const int run = x;
+            x = skipBytes(m, x, w, true);
+            if (run < x)
+                m_held->addRun(y, std::int64_t{x0} + run, std::int64_t{x0} + x);
+        }
+    }
 }
 
 std::optional<SolidRows> Canvas::solidRows(int x0, int y0, const Paint& paint, const Region* clip, int rop2) {

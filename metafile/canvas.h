@@ -20,6 +20,7 @@
 #include "metafile/paint.h"
 #include "metafile/region.h"
 #include "metafile/text_layout.h"
+#include "metafile/wide_walk.h"
 #include "metafile/work_budget.h"
 
 namespace metafile {
@@ -67,7 +68,9 @@ struct ThinDash {
 // them is then written once per row with the row's pixels of every line
 // over it, while the row is in the processor's cache, instead of the lines'
 // pixels scattered over the whole bitmap after it. One-pixel lines alone
-// are held, as their steps, walked row by row as they are drawn. The pixels
+// are held as their steps, and wide solid lines across the rows as the
+// walks of their two sides, each walked row by row as it is drawn (the few
+// rows a wide line has that are not walked are held as runs). The pixels
 // drawn are those the canvas would have drawn.
 class HeldLines {
 public:
@@ -94,6 +97,13 @@ public:
     // minor0 + floor((2 i d + n) / 2n) (x major where xMajor, y otherwise).
     void addSteps(std::int64_t iFrom, std::int64_t iTo, bool xMajor, std::int64_t major0,
                   std::int64_t majorStep, std::int64_t minor0, std::int64_t d, std::int64_t n);
+
+    // A wide line's walk down the rows (in `walk`'s rows and columns, the
+    // mask's pixel (i, j) being the bitmap's (x0 + i, y0 + j)); its runs
+    // must all lie on the held rows.
+    void addWalk(const WideWalk& walk, std::int64_t x0, std::int64_t y0);
+    // One run [x1, x2) of row y, cut to the bitmap's columns.
+    void addRun(std::int64_t y, std::int64_t x1, std::int64_t x2);
 
     // Each held row in turn, from the first: `row` is given row y (its
     // pixels, to be written first), then the row's pixels of every line held
@@ -135,13 +145,25 @@ private:
         int most = 0, fewerAt = 0;
         int left = 0;  // steps to go
     };
+    // A wide line's walk on the bitmap: its mask's origin there.
+    struct HeldWalk {
+        WideWalk walk;
+        std::int64_t x0 = 0;
+        std::int64_t first = 0;  // the bitmap's row of the walk's next row
+    };
+    struct HeldRun {
+        int y = 0, x1 = 0, x2 = 0;
+    };
     void startDrawing();
     void drawRow(int y, std::uint32_t* row);
+    void drawWide(int y, std::uint32_t* row);
 
     std::vector<ColumnWalk> m_columns;
     ActiveColumns m_activeColumns;
     std::vector<RowWalk> m_rowWalks, m_activeRows;
-    std::size_t m_nextColumn = 0, m_nextRow = 0;
+    std::vector<HeldWalk> m_walks, m_activeWalks;
+    std::vector<HeldRun> m_runs;
+    std::size_t m_nextColumn = 0, m_nextRow = 0, m_nextWalk = 0, m_nextRun = 0;
     int m_first = 0, m_end = 0, m_width = 0;
     std::uint32_t m_pixel = 0;
     bool m_any = false;
@@ -200,6 +222,11 @@ public:
     void compositeMask(int x0, int y0, int w, int h, const std::uint8_t* mask, int stride, const Paint& paint,
                        const Region* clip, int rop2);
 
+    // A stroke's mask composited, or while lines are held (the stroke's
+    // colour taken), its covered runs held.
+    void compositeStroke(int x0, int y0, int w, int h, const std::uint8_t* mask, int stride,
+                         const Paint& paint, const Region* clip, int rop2);
+
     // The same for covered runs, one a row (RowSpan, [x1, x2) from x0), row
     // 0 landing on y0.
     void compositeRows(int x0, int y0, std::span<const RowSpan> rows, const Paint& paint, const Region* clip,
@@ -214,6 +241,7 @@ public:
     // left as it is); a drawing of any other kind refuses the holding and
     // draws nothing. nullptr draws again.
     void holdLines(HeldLines* held) { m_held = held; }
+    HeldLines* heldLines() const { return m_held; }
 
 private:
     void plot(int x, int y, std::uint32_t pixel, int rop2);

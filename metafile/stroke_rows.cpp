@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "metafile/dib_section.h"
+#include "metafile/wide_walk.h"
 
 namespace metafile {
 namespace {
@@ -203,11 +204,24 @@ enum class Side { Above, Below, Left, Right };
 // An outline's x in one row, or none where the stroke has no pixel there.
 constexpr Fixed kNone = std::numeric_limits<Fixed>::min();
 
+// Every row of a walk handed to `rows`.
+template <class Rows>
+void walkRows(WideWalk walk, Rows& rows) {
+    while (walk.row < walk.end) {
+        const Fixed r = walk.row;
+        Fixed x1 = 0, x2 = 0;
+        walk.next(x1, x2);
+        if (x1 < x2)
+            rows.put(r, x1, x2);
+    }
+}
+
 // The rows told into a vector, every row of the mask.
 struct RowList {
     std::vector<RowSpan>& rows;
     void begin(int height) { rows.assign(static_cast<std::size_t>(height), RowSpan{}); }
     void put(Fixed r, Fixed x1, Fixed x2) { rows[static_cast<std::size_t>(r)] = RowSpan{int(x1), int(x2)}; }
+    void walk(const WideWalk& w) { walkRows(w, *this); }
 };
 
 // The rows written at once as runs of a colour.
@@ -224,6 +238,17 @@ struct RowFill {
             fillPixels(target.pixels + (y - target.firstRow) * target.stride + from,
                        static_cast<std::size_t>(to - from), target.pixel);
     }
+    void walk(const WideWalk& w) { walkRows(w, *this); }
+};
+
+// The rows set aside in lines held by a canvas: a walk as it is, the rows
+// of any other way one by one.
+struct RowHold {
+    HeldLines& held;
+    std::int64_t x0 = 0, y0 = 0;
+    void begin(int) {}
+    void put(Fixed r, Fixed x1, Fixed x2) { held.addRun(y0 + r, x0 + x1, x0 + x2); }
+    void walk(const WideWalk& w) { held.addWalk(w, x0, y0); }
 };
 
 template <class Rows>
@@ -358,36 +383,27 @@ bool strokedRows(const MaskBox& mask, PointD a, PointD b, const StrokeStyle& sty
                std::min(pixelOf(pieces[s][0].bottom), by1) == by1;
     };
     if (!horizontal && wholeEdge(0) && wholeEdge(1)) {
-        Fixed q[2], rem[2], stepQ[2], stepR[2], ey[2], topX[2];
+        WideWalk walk;
+        walk.xMin = xMin;
+        walk.xMax = xMax;
+        walk.row = by0;
+        walk.end = by1;
         for (int s = 0; s < 2; ++s) {
             const Point top = tops[s], bottom = bottoms[s];
             const Fixed ex = bottom.x - top.x;
-            ey[s] = bottom.y - top.y;
-            topX[s] = top.x;
-            stepQ[s] = floorDiv(kOne * ex, ey[s]);
-            stepR[s] = kOne * ex - stepQ[s] * ey[s];
+            walk.ey[s] = bottom.y - top.y;
+            walk.topX[s] = top.x;
+            walk.stepQ[s] = floorDiv(kOne * ex, walk.ey[s]);
+            walk.stepR[s] = kOne * ex - walk.stepQ[s] * walk.ey[s];
             const Fixed num = (by0 * kOne + kOne / 2 - 1 - top.y) * ex;
-            q[s] = floorDiv(num, ey[s]);
-            rem[s] = num - q[s] * ey[s];
-            const Fixed last = top.x + floorDiv((((by1 - 1) * kOne) + kOne / 2 - 1 - top.y) * ex, ey[s]);
-            if (std::abs(stepQ[s]) >= kMostRowX || std::abs(top.x + q[s]) >= kMostRowX ||
+            walk.q[s] = floorDiv(num, walk.ey[s]);
+            walk.rem[s] = num - walk.q[s] * walk.ey[s];
+            const Fixed last = top.x + floorDiv((((by1 - 1) * kOne) + kOne / 2 - 1 - top.y) * ex, walk.ey[s]);
+            if (std::abs(walk.stepQ[s]) >= kMostRowX || std::abs(top.x + walk.q[s]) >= kMostRowX ||
                 std::abs(last) >= kMostRowX)
                 return false;
         }
-        for (Fixed r = by0; r < by1; ++r) {
-            const Fixed u = topX[0] + q[0], v = topX[1] + q[1];
-            for (int s = 0; s < 2; ++s) {
-                q[s] += stepQ[s];
-                rem[s] += stepR[s];
-                const Fixed carry = rem[s] >= ey[s] ? 1 : 0;
-                q[s] += carry;
-                rem[s] -= ey[s] & -carry;
-            }
-            const Fixed x1 = std::max(pixelOf(std::min(u, v)), xMin),
-                        x2 = std::min(pixelOf(std::max(u, v)), xMax);
-            if (x1 < x2)
-                rows.put(r, x1, x2);
-        }
+        rows.walk(walk);
         return true;
     }
     thread_local std::vector<Fixed> xs[2];
@@ -475,6 +491,10 @@ bool strokedSegmentRows(const MaskBox& mask, PointD a, PointD b, const StrokeSty
 bool fillStrokedSegment(const MaskBox& mask, PointD a, PointD b, const StrokeStyle& style,
                         const SolidRows& target) {
     return strokedRows(mask, a, b, style, RowFill{target});
+}
+
+bool holdStrokedSegment(const MaskBox& mask, PointD a, PointD b, const StrokeStyle& style, HeldLines& held) {
+    return strokedRows(mask, a, b, style, RowHold{held, mask.x, mask.y});
 }
 
 }  // namespace metafile

@@ -40,4 +40,9 @@ bool strokedSegmentRows(const MaskBox& box, PointD a, PointD b, const StrokeStyl
 bool fillStrokedSegment(const MaskBox& box, PointD a, PointD b, const StrokeStyle& style,
                         const SolidRows& target);
 
+// The same rows set aside in `held` (HeldLines::addWalk, addRun), to be
+// written with the held rows. False, nothing held, where
+// strokedSegmentRows is false.
+bool holdStrokedSegment(const MaskBox& box, PointD a, PointD b, const StrokeStyle& style, HeldLines& held);
+
 }  // namespace metafile

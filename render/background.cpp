@@ -118,25 +118,18 @@ void fillStrip(metafile::Dc& dc, const metafile::RectL& page, std::uint32_t colo
     dc.fillRect(page, fill);
 }
 
-// Whether `pen` draws one-pixel lines on an untransformed device, as the
-// device tells them from wide ones (its width, rounded, at most a pixel).
-bool onePixelPen(const metafile::Pen& pen) {
-    return std::floor(std::max(pen.width, 1.0) + 0.5) <= 1;
-}
-
-// The strip in one colour with the lines of `pen` drawn over it by `lines`.
+// The strip in one colour with the lines drawn over it by `lines`.
 // One-pixel lines over a colour that covers every pixel are held first and
 // then each row is written once: its colour, then the pixels of all the
 // lines in it, the lines walked together row by row (a shallow line's run a
 // row at once, the steep lines' steps a few vector instructions for them
 // all) while the row is in the processor's cache, instead of each line's
 // pixels one by one over the whole band after the fill. The pixels are
-// those of the fill and the lines drawn after it. Wide lines are drawn
-// after the fill: their rows cost more to hold than to write.
+// those of the fill and the lines drawn after it. Wide lines are held the
+// same way, as the walks of their two sides.
 template <typename Lines>
-void fillUnderLines(metafile::Dc& dc, const metafile::RectL& page, std::uint32_t colorRef,
-                    const metafile::Pen& pen, Lines lines) {
-    if (!onePixelPen(pen) || !fillsEveryPixel(dc, page)) {
+void fillUnderLines(metafile::Dc& dc, const metafile::RectL& page, std::uint32_t colorRef, Lines lines) {
+    if (!fillsEveryPixel(dc, page)) {
         fillStrip(dc, page, colorRef);
         lines();
         return;
@@ -182,7 +175,7 @@ void drawBackground(const app::Session& session, metafile::Dc& dc, const metafil
         grid.color = metafile::rgb(255, 250, 230);
         grid.width = f;
         dc.setPen(grid);
-        fillUnderLines(dc, page, metafile::rgb(255, 235, 212), grid,
+        fillUnderLines(dc, page, metafile::rgb(255, 235, 212),
                        [&] { drawHatch(dc, page, f, 10, n, off, 0, stripOffset, true, true, f + 2.0); });
         dc.restoreDc(saved);
         return;
@@ -196,7 +189,7 @@ void drawBackground(const app::Session& session, metafile::Dc& dc, const metafil
         pen.width = double(w) * f;
         dc.setPen(pen);
         if (style == 4) {
-            fillUnderLines(dc, page, o.lvCurBkGrColor & 0xFFFFFF, pen, [&] {
+            fillUnderLines(dc, page, o.lvCurBkGrColor & 0xFFFFFF, [&] {
                 drawHatch(dc, page, f, s, n, off, hatchAngle, stripOffset, o.lvHatchLnVert, o.lvHatchLnHor,
                           std::max(pen.width, 1.0) + 2);
             });

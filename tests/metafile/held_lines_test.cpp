@@ -1,7 +1,7 @@
-// One-pixel lines held by a canvas and drawn a row at a time over a
-// background must put exactly the pixels on a band that the background and
-// the lines drawn after it put there: lines of every slope and direction,
-// starting, ending and leaving the band anywhere. What cannot be held is
+// Lines held by a canvas and drawn a row at a time over a background must
+// put exactly the pixels on a band that the background and the lines drawn
+// after it put there: one-pixel and wide lines of every slope and
+// direction, starting, ending and leaving the band anywhere. What cannot be held is
 // refused and leaves the bitmap alone.
 
 #include <gtest/gtest.h>
@@ -111,18 +111,92 @@ TEST(HeldLines, OnePixelLinesDrawAsAfterTheFill) {
     }
 }
 
+// Wide lines as a hatch draws them: across the band (their sides walked),
+// ending inside it or near it, leaving through its sides, level and
+// upright (their rows held as runs), with one-pixel lines among them.
+TEST(HeldLines, WideLinesDrawAsAfterTheFill) {
+    struct Wide {
+        PointD a, b;
+        double width;
+    };
+    const std::vector<Wide> lines = {
+        {{10, -50}, {40, 300}, 5},      {{90, 250}, {20, -90}, 9},    {{-40, 10}, {200, 70}, 3},
+        {{-20, -20}, {130, 130}, 21},   {{120, -10}, {-10, 120}, 2},  {{5, 70}, {90, 70}, 6},
+        {{50, -30}, {50, 200}, 7},      {{30, 55}, {60, 58}, 4},      {{90, 0}, {100, 40}, 5},
+        {{3, 40}, {-8, 101}, 8},        {{-300, 0}, {400, 119}, 3.5}, {{48.3, -400}, {52.9, 400}, 12.25},
+        {{-1000, 50}, {1000, 53}, 2.5},
+    };
+    auto draw = [&](Canvas& c) {
+        for (const Wide& w : lines) {
+            StrokeStyle style;
+            style.width = w.width;
+            style.cap = StrokeStyle::Cap::Flat;
+            const Figure f{{w.a, w.b}, false};
+            c.strokeFigures(std::span<const Figure>(&f, 1), style, Paint::solid(kInk), nullptr, 13);
+        }
+        ThinDash solid;
+        const PointL pts[2] = {{-20, 0}, {130, 119}};
+        c.thinLines(pts, false, Paint::solid(kInk), solid, nullptr, 13);
+    };
+    const int bands[][2] = {{0, 120}, {0, 1}, {33, 1}, {40, 30}, {55, 4}, {61, 59}, {119, 1}};
+    for (const auto& b : bands) {
+        DibSection expected = band(b[0], b[1], kBackground);
+        {
+            Canvas canvas(expected);
+            draw(canvas);
+        }
+        DibSection actual = band(b[0], b[1], 0x123456);
+        Canvas canvas(actual);
+        HeldLines held;
+        held.begin(b[0], b[0] + b[1], kWidth);
+        canvas.holdLines(&held);
+        draw(canvas);
+        canvas.holdLines(nullptr);
+        EXPECT_FALSE(held.refused()) << "band of " << b[1] << " rows from " << b[0];
+        held.draw([&](int y) {
+            std::uint32_t* row = actual.row(y);
+            for (int x = 0; x < kWidth; ++x) row[x] = kBackground;
+            return row;
+        });
+        int inked = 0;
+        for (int y = b[0]; y < b[0] + b[1]; ++y) {
+            for (int x = 0; x < kWidth; ++x) inked += expected.pixel(x, y) == kInk ? 1 : 0;
+        }
+        EXPECT_GT(inked, 0) << "band of " << b[1] << " rows from " << b[0];
+        EXPECT_EQ(differing(expected, actual, b[0], b[1]), 0) << "band of " << b[1] << " rows from " << b[0];
+    }
+}
+
 TEST(HeldLines, WhatCannotBeHeldIsRefusedAndNotDrawn) {
     struct Case {
         const char* what;
         void (*draw)(Canvas&);
     };
     const Case cases[] = {
-        {"a wide line",
+        {"a wide line of another raster operation",
          [](Canvas& c) {
              StrokeStyle wide;
              wide.width = 5;
              const Figure f{{{-10, 10}, {200, 90}}, false};
-             c.strokeFigures(std::span<const Figure>(&f, 1), wide, Paint::solid(kInk), nullptr, 13);
+             c.strokeFigures(std::span<const Figure>(&f, 1), wide, Paint::solid(kInk), nullptr, 7);
+         }},
+        {"a wide clipped line",
+         [](Canvas& c) {
+             StrokeStyle wide;
+             wide.width = 5;
+             const Region clip = Region::fromRect(0, 0, 50, 120);
+             const Figure f{{{-10, 10}, {200, 90}}, false};
+             c.strokeFigures(std::span<const Figure>(&f, 1), wide, Paint::solid(kInk), &clip, 13);
+         }},
+        {"a wide line of another colour after a thin one",
+         [](Canvas& c) {
+             ThinDash solid;
+             const PointL pts[2] = {{0, 5}, {96, 100}};
+             c.thinLines(pts, false, Paint::solid(kInk), solid, nullptr, 13);
+             StrokeStyle wide;
+             wide.width = 5;
+             const Figure f{{{-10, 10}, {200, 90}}, false};
+             c.strokeFigures(std::span<const Figure>(&f, 1), wide, Paint::solid(kInk ^ 0xFF), nullptr, 13);
          }},
         {"a dashed line",
          [](Canvas& c) {
