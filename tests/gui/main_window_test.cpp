@@ -267,6 +267,34 @@ TEST_F(MainWindowTest, PlacementIsStoredOnCloseAndRestoredAfterARestart) {
     EXPECT_EQ(frame()->GetRect(), before);
 }
 
+// A window manager framing the window makes the toolkit report a client
+// area of a pixel or two for a moment: the placement stays. A client area
+// the user can give the window below the least size still snaps it.
+TEST_F(MainWindowTest, AMomentaryTinyClientAreaLeavesThePlacementAlone) {
+    startProgram({"quick"});
+    frame()->SetSize(60, 40, 800, 560);
+    pumpFor(0.3);
+    const wxRect placed = frame()->GetRect();
+    const struct {
+        wxSize client;
+        bool snaps;
+    } rows[] = {
+        {{2, 1}, false}, {{1, 800}, false}, {{700, 3}, false}, {{150, 500}, true}, {{700, 300}, true}};
+    for (const auto& row : rows) {
+        frame()->SetSize(placed);
+        pumpFor(0.2);
+        frame()->layoutChildren(row.client);
+        pumpFor(0.2);
+        const wxSize size = frame()->GetSize();
+        if (row.snaps) {
+            EXPECT_TRUE(size.x == ui::kNarrowOuterWidth || size.y == ui::kMinimumOuterHeight)
+                << row.client.x << "x" << row.client.y << " gave " << size.x << "x" << size.y;
+        } else {
+            EXPECT_EQ(frame()->GetRect(), placed) << row.client.x << "x" << row.client.y;
+        }
+    }
+}
+
 TEST_F(MainWindowTest, NoStoredPlacementGivesTheDefaultSizeCentred) {
     startProgram({"quick"});
     const wxRect work = wxDisplay(0u).GetClientArea();

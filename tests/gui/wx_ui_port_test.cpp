@@ -2,9 +2,12 @@
 // interface thread, those that need an answer wait for it and the others do
 // not; once the window is going, waiting calls return their defaults.
 
+#include <wx/dialog.h>
 #include <wx/gauge.h>
+#include <wx/statbmp.h>
 #include <wx/utils.h>
 
+#include <functional>
 #include <future>
 #include <thread>
 
@@ -39,6 +42,59 @@ TEST_F(WxUiPortTest, AQuestionFromAnotherThreadIsAskedOnTheInterfaceThreadAndWai
     EXPECT_EQ(answer.get(), app::MessageAnswer::Yes);
     EXPECT_TRUE(askedOnInterfaceThread);
     EXPECT_EQ(messages.back(), "Quillo Scrivlet|Replace?");
+}
+
+std::vector<std::string> g_toolkitAsserts;
+
+// The number of pictures (icons) among a window's children, at any depth.
+int picturesIn(const wxWindow& window) {
+    int count = 0;
+    for (const wxWindow* child : window.GetChildren())
+        count += (wxDynamicCast(child, wxStaticBitmap) != nullptr ? 1 : 0) + picturesIn(*child);
+    return count;
+}
+
+// A message the program shows without an icon ("No data in Clipboard!")
+// has none, and the toolkit does not stop on its icon flags first (its
+// complaint's Stop ended the program); the others show their icon.
+TEST_F(WxUiPortTest, AMessageWithoutAnIconShowsNoneAndTheOthersTheirs) {
+    startProgram({"quick"});
+    port().answerHook = nullptr;  // the real box
+    g_toolkitAsserts.clear();
+    const wxAssertHandler_t previous = wxSetAssertHandler(
+        [](const wxString& file, int line, const wxString&, const wxString& cond, const wxString& msg) {
+            g_toolkitAsserts.push_back(
+                (file + ":" + std::to_string(line) + " " + cond + " " + msg).ToStdString());
+        });
+    const struct {
+        app::MessageIcon icon;
+        int pictures;
+    } rows[] = {{app::MessageIcon::None, 0},
+                {app::MessageIcon::Information, 1},
+                {app::MessageIcon::Error, 1},
+                {app::MessageIcon::None, 0}};
+    for (const auto& row : rows) {
+        int pictures = -1;
+        // The open box, looked for once the toolkit runs its modal loop.
+        std::function<void()> answerTheBox = [&] {
+            for (wxWindow* window : wxTopLevelWindows) {
+                auto* box = wxDynamicCast(window, wxDialog);
+                if (box != nullptr && box->IsModal()) {
+                    pictures = picturesIn(*box);
+                    box->EndModal(wxID_OK);
+                    return;
+                }
+            }
+            wxTheApp->CallAfter(answerTheBox);
+        };
+        wxTheApp->CallAfter(answerTheBox);
+        const auto answer = port().showMessage("No data in Clipboard!", "Quillo Scrivlet Message",
+                                               app::MessageButtons::Ok, row.icon);
+        EXPECT_EQ(answer, app::MessageAnswer::Ok);
+        EXPECT_EQ(pictures, row.pictures) << static_cast<int>(row.icon);
+    }
+    wxSetAssertHandler(previous);
+    EXPECT_TRUE(g_toolkitAsserts.empty()) << g_toolkitAsserts.front();
 }
 
 TEST_F(WxUiPortTest, CallsThatNeedNoAnswerReturnAtOnceAndActLater) {

@@ -142,9 +142,18 @@ lvFrameWin::~lvFrameWin() {
 }
 
 void lvFrameWin::layoutChildren() {
-    const wxSize client = GetClientSize();
+    layoutChildren(GetClientSize());
+}
+
+void lvFrameWin::layoutChildren(const wxSize client) {
     m_layout = layoutFor(client.x, client.y);
-    if (m_layout.outerHeight || m_layout.outerWidth) {
+    // While a window manager frames the window, the toolkit reports a client
+    // area of a pixel or two for a moment. Taken as the user's size, it would
+    // snap the window to its smallest for good, over the placement restored:
+    // only a client area the window can really have on screen snaps it.
+    const bool settled =
+        IsShownOnScreen() && client.x >= kLeastSettledClient && client.y >= kLeastSettledClient;
+    if (settled && (m_layout.outerHeight || m_layout.outerWidth)) {
         const wxSize outer = GetSize();
         const wxSize wanted(m_layout.outerWidth.value_or(outer.x), m_layout.outerHeight.value_or(outer.y));
         if (wanted != outer && !IsMaximized())

@@ -167,6 +167,11 @@ public:
     std::string infoText() const;
     // The placement the destruction hook stores.
     app::WindowPlacement placement() const;
+    // The children laid out for a client area of `client`; the window itself
+    // snapped to its least size where the area is below it (not for the
+    // pixel or two a window manager reports while it frames the window).
+    void layoutChildren(wxSize client);
+    static constexpr int kLeastSettledClient = 16;
 
 private:
     void onSize(wxSizeEvent& event);

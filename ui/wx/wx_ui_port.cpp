@@ -42,7 +42,8 @@ long styleOf(MessageButtons buttons, MessageIcon icon) {
     }
     switch (icon) {
         case MessageIcon::None:
-            style |= wxICON_NONE;
+            // No icon flag at all: the toolkit's own box takes its icon from
+            // whatever flag is set, and wxICON_NONE is not one it knows.
             break;
         case MessageIcon::Information:
             style |= wxICON_INFORMATION;
