@@ -202,6 +202,12 @@ void CaptureWorker::listPage(int m, const fs::path& file, bool deleteFile) {
     s.PageList.publish(m + 1);
     if (s.ViewState <= 1)
         s.ViewState = 1;
+    // The info line shows the page count, read when it is painted: the
+    // thumbnail's render repainted it before this page was counted, so it
+    // is repainted again now that the count includes the page.
+    const UiRect main = m_ctx.ui.clientRect(UiWindow::MainWindow);
+    m_ctx.ui.invalidate(UiWindow::MainWindow,
+                        UiRect{main.left + 10, main.bottom - 25, main.right - 200, main.bottom - 4}, false);
     m_ctx.ui.invalidate(UiWindow::ThumbnailStrip,
                         UiRect{page.x, page.y, page.x + page.width, page.y + page.height + 24}, true);
     m_ctx.ui.setScrollRange(UiWindow::ThumbnailStrip, ScrollBar::Vertical, 0, 10 * (m + 1), false);

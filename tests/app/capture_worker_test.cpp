@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "app/emf_spool_writer.h"
@@ -271,6 +272,36 @@ TEST_F(CaptureWorkerTest, EachPageIsInvalidatedAndTheFirstShownWithItsInformatio
         EXPECT_EQ(invalidated[i].area, expected[i].second) << i;
         EXPECT_EQ(invalidated[i].erase, erase[i]) << i;
     }
+}
+
+// The info line reads the page count when it is painted. Each page's
+// repaint of it must come once the page is counted: a repaint asked for
+// before (the thumbnail render's own) can be carried out before the count
+// grows, and the line then keeps an old count ("1(2)" with three pages).
+TEST_F(CaptureWorkerTest, TheInfoLineIsRepaintedOnceEachPageIsCounted) {
+    session.DemoMode = true;
+    for (int i = 1; i <= 3; ++i)
+        writePage(dir / "install" / "emf" / ("page" + std::to_string(i) + ".emf"), 10 * i);
+    // The page count at each repaint of the place the count is drawn (the
+    // line starts 15 pixels right of the buttons, 21 pixels above the
+    // bottom), as the worker asks for it.
+    std::vector<int> countsRepainted;
+    ui.onEvent([&](const testing_support::UiEvent& e) {
+        const auto* i = std::get_if<testing_support::Invalidated>(&e);
+        if (i == nullptr || i->window != UiWindow::MainWindow)
+            return;
+        const int x = 15 + 43;
+        const int y = 600 - 21;
+        if (!i->area ||
+            (i->area->left <= x && x < i->area->right && i->area->top <= y && y < i->area->bottom))
+            countsRepainted.push_back(session.PageList.count());
+    });
+    ASSERT_EQ(run(), 3);
+    ASSERT_FALSE(countsRepainted.empty());
+    EXPECT_EQ(countsRepainted.back(), 3) << "the last repaint shows every page";
+    for (const int pages : {1, 2, 3})
+        EXPECT_NE(std::find(countsRepainted.begin(), countsRepainted.end(), pages), countsRepainted.end())
+            << "a repaint once " << pages << " pages are counted";
 }
 
 TEST_F(CaptureWorkerTest, DestructionStoresThePlacementAndEmptiesTheWorkFolder) {

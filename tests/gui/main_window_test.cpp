@@ -10,6 +10,7 @@
 #include <wx/accel.h>
 #include <wx/display.h>
 #include <wx/menu.h>
+#include <wx/splash.h>
 #include <wx/uiaction.h>
 
 #include <algorithm>
@@ -481,6 +482,50 @@ TEST_F(MainWindowTest, ACloseRequestUnderARunningDialogEndsTheDialogFirst) {
     EXPECT_TRUE(dialogStillRunning);
     EXPECT_FALSE(program->port().modalRunning());
     ASSERT_TRUE(pumpUntil([this] { return program->closed(); }, 5)) << "closed once the dialog had ended";
+}
+
+// Whether a splash screen is up.
+bool splashShown() {
+    for (wxWindow* w : wxTopLevelWindows)
+        if (dynamic_cast<wxSplashScreen*>(w) != nullptr && w->IsShown())
+            return true;
+    return false;
+}
+
+// Tip of the Day at start, and a later instance asks this one to close
+// while it is up: the window closes and the start-up shows nothing more
+// (no splash left on its own after the window).
+TEST_F(MainWindowTest, ACloseRequestUnderTheStartTipEndsTheStartUp) {
+    store->writeDword(platform::RegRoot::CurrentUser, "lvStartHelpCheck", 0);
+    int splashes = 0;
+    beforeStart = [&splashes](ui::MainProgram& p) {
+        p.tipOfTheDay = [&p] { p.commands().tipOfTheDay(); };
+        p.splash = [&p, &splashes] {
+            ++splashes;
+            p.commands().splash();
+        };
+    };
+    bool tipShown = false;
+    dialogActions.push_back([&](wxDialog&) {
+        tipShown = true;
+        program->requestClose();
+    });
+    startProgram({"quick"});
+    EXPECT_TRUE(tipShown);
+    ASSERT_TRUE(pumpUntil([this] { return program->closed(); }, 5));
+    EXPECT_EQ(splashes, 0) << "no splash once a close was asked for";
+    EXPECT_FALSE(splashShown());
+}
+
+// A splash still up when the window closes goes with it: the program does
+// not live on for the rest of the splash's time.
+TEST_F(MainWindowTest, ASplashStillUpGoesWithTheWindow) {
+    startProgram({"quick"});
+    program->commands().splash();
+    ASSERT_TRUE(splashShown());
+    program->requestClose();
+    ASSERT_TRUE(pumpUntil([this] { return program->closed(); }, 5));
+    EXPECT_FALSE(splashShown()) << "taken down as the window closed";
 }
 
 // A message box over Tip of the Day (an error found at start-up): the

@@ -100,6 +100,9 @@ protected:
     std::deque<std::function<void(wxDialog&)>> dialogActions;
     // Commands that reached an operation, with their map.
     std::vector<std::pair<int, ui::CommandMap>> routed;
+    // Called with the program before its start-up steps run (the start-up
+    // hooks of the application object are set here).
+    std::function<void(ui::MainProgram&)> beforeStart;
 
     void SetUp() override {
         const std::pair<const char*, fs::path> vars[] = {
@@ -184,6 +187,8 @@ protected:
             action(dialog);
         };
         program->port().colourHook = [](std::uint32_t) { return std::optional<std::uint32_t>(); };
+        if (beforeStart)
+            beforeStart(*program);
         ASSERT_TRUE(program->start(arguments));
         program->commands().router().observer = [this](const ui::Command& c, ui::CommandMap map) {
             routed.emplace_back(c.id, map);

@@ -165,8 +165,9 @@ void WxDialogs::showSplash() {
     wxWindow* reference = parent();
     const wxSize size =
         reference != nullptr ? reference->ConvertDialogToPixels(wxSize(267, 185)) : wxSize(400, 300);
-    new wxSplashScreen(splashPicture(size), wxSPLASH_CENTRE_ON_SCREEN | wxSPLASH_TIMEOUT, 2000, nullptr,
-                       wxID_ANY, wxDefaultPosition, wxDefaultSize, wxBORDER_NONE | wxFRAME_NO_TASKBAR);
+    m_splash =
+        new wxSplashScreen(splashPicture(size), wxSPLASH_CENTRE_ON_SCREEN | wxSPLASH_TIMEOUT, 2000, nullptr,
+                           wxID_ANY, wxDefaultPosition, wxDefaultSize, wxBORDER_NONE | wxFRAME_NO_TASKBAR);
     m_port.invalidate(app::UiWindow::PageView, std::nullopt, true);
 }
 

@@ -180,11 +180,14 @@ bool MainProgram::start(const std::vector<std::string>& arguments) {
         m_start.refreshPrinter, [dpi] { return dpi; }, m_start.startProgram});
     m_worker->onFinished = [this] { m_workerDone = true; };
     m_worker->start();
-    // 12 and 13. Tip of the Day and splash.
+    // 12 and 13. Tip of the Day and splash. A close asked for meanwhile (a
+    // later instance, while the tip was up) ends the start-up: the splash
+    // would outlive the window, alone on the screen.
     if (tipOfTheDayAtStart(m_earlierClosed, store.readDword(RegRoot::CurrentUser, "lvStartHelpCheck")) &&
         tipOfTheDay)
         tipOfTheDay();
-    if (splash)
+    const bool closeAsked = m_closed || m_closePending || g_closeSignalled != 0;
+    if (splash && !closeAsked)
         splash();
     return true;
 }

@@ -17,7 +17,10 @@ WxDialogs::WxDialogs(WxUiPort& port) : m_port(port) {
     help = [this](const std::string&) {};
 }
 
-WxDialogs::~WxDialogs() = default;
+WxDialogs::~WxDialogs() {
+    if (m_splash)
+        m_splash->Destroy();
+}
 
 wxWindow* WxDialogs::parent() const {
     return m_port.mainWindow();

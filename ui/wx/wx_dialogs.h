@@ -3,6 +3,8 @@
 // thin windows over the core's models. Every modal dialog runs through the
 // interface port's runModal, so tests reach its controls by id.
 
+#include <wx/toplevel.h>  // with wxWeakRef
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -11,7 +13,6 @@
 
 #include "ui/dialog_port.h"
 
-class wxWindow;
 class wxHtmlHelpController;
 class wxConfigBase;
 
@@ -46,6 +47,9 @@ private:
     std::unique_ptr<wxConfigBase> m_helpLayout;
     std::unique_ptr<wxHtmlHelpController> m_help;
     std::filesystem::path m_book;
+    // The start-up splash while it is up: it goes with the dialogs (the main
+    // window closing) rather than stay on its own until its time is over.
+    wxWeakRef<wxWindow> m_splash;
 };
 
 // The dialogs, each run modally over its model (wx_dialogs_*.cpp).
