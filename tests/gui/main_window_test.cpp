@@ -296,6 +296,40 @@ TEST_F(MainWindowTest, AMomentaryTinyClientAreaLeavesThePlacementAlone) {
     }
 }
 
+// Restored by a window manager to a pixel or two (it restores a window
+// started maximised to the size it was first mapped with), the window goes
+// back to its last real size, and that is the size stored.
+TEST_F(MainWindowTest, AWindowRestoredToAPixelOrTwoTakesItsLastSizeBack) {
+    startProgram({"quick"});
+    frame()->SetSize(60, 40, 800, 560);
+    pumpFor(0.3);
+    const wxRect placed = frame()->GetRect();
+    frame()->SetClientSize(2, 1);
+    pumpFor(0.5);
+    EXPECT_EQ(frame()->GetRect(), placed);
+    closeProgram();
+    using platform::RegRoot;
+    EXPECT_EQ(store->readDword(RegRoot::CurrentUser, "lvWinRight"), placed.x + placed.width);
+    EXPECT_EQ(store->readDword(RegRoot::CurrentUser, "lvWinBottom"), placed.y + placed.height);
+    reopen();
+}
+
+// A window stored maximised is made at its stored size and then maximised,
+// so that restoring it gives that size (not the screen's, not nothing).
+TEST_F(MainWindowTest, AWindowStoredMaximisedIsRestoredToItsStoredSize) {
+    using platform::RegRoot;
+    store->writeDword(RegRoot::CurrentUser, "lvKodMainWinMax", 1);
+    store->writeDword(RegRoot::CurrentUser, "lvWinLeft", 100);
+    store->writeDword(RegRoot::CurrentUser, "lvWinTop", 80);
+    store->writeDword(RegRoot::CurrentUser, "lvWinRight", 800);
+    store->writeDword(RegRoot::CurrentUser, "lvWinBottom", 680);
+    startProgram({"quick"});
+    pumpFor(0.3);
+    frame()->Maximize(false);
+    pumpFor(0.3);
+    EXPECT_EQ(frame()->GetSize(), wxSize(700, 600));
+}
+
 TEST_F(MainWindowTest, NoStoredPlacementGivesTheDefaultSizeCentred) {
     startProgram({"quick"});
     const wxRect work = wxDisplay(0u).GetClientArea();

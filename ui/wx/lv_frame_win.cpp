@@ -153,6 +153,18 @@ void lvFrameWin::layoutChildren(const wxSize client) {
     // only a client area the window can really have on screen snaps it.
     const bool settled =
         IsShownOnScreen() && client.x >= kLeastSettledClient && client.y >= kLeastSettledClient;
+    if (settled && !IsMaximized() && !IsIconized())
+        m_normal = GetRect();
+    if (IsShownOnScreen() && !settled && !IsMaximized() && !IsIconized() && !m_normal.IsEmpty()) {
+        // Restored (or framed) to a pixel or two: once the window manager
+        // is done, the window goes back to its last real size.
+        CallAfter([this] {
+            const wxSize now = GetClientSize();
+            if (!m_closed && !IsMaximized() && !IsIconized() &&
+                (now.x < kLeastSettledClient || now.y < kLeastSettledClient))
+                SetSize(m_normal);
+        });
+    }
     if (settled && (m_layout.outerHeight || m_layout.outerWidth)) {
         const wxSize outer = GetSize();
         const wxSize wanted(m_layout.outerWidth.value_or(outer.x), m_layout.outerHeight.value_or(outer.y));
@@ -384,7 +396,8 @@ void lvFrameWin::clickButton(int index, lvStartButton* owner, const wxPoint& at)
 app::WindowPlacement lvFrameWin::placement() const {
     app::WindowPlacement p;
     p.maximized = IsMaximized();
-    const wxRect r = GetRect();
+    // Maximised, the window is stored with the size it is restored to.
+    const wxRect r = p.maximized && !m_normal.IsEmpty() ? m_normal : GetRect();
     p.left = r.x;
     p.top = r.y;
     p.right = r.x + r.width;

@@ -194,6 +194,10 @@ private:
     MainLayout m_layout;
     wxCursor m_hand;
     bool m_closed = false;
+    // The window's last size and place on screen when it was neither
+    // maximised nor shrunk to a pixel or two: what it is stored as, and
+    // what it goes back to when a window manager restores it to nothing.
+    wxRect m_normal;
 };
 
 // The toolkit's menu and accelerator ids stay below 0x7FFF: the commands

@@ -126,7 +126,11 @@ bool MainProgram::start(const std::vector<std::string>& arguments) {
     stored.top = store.readDword(RegRoot::CurrentUser, "lvWinTop");
     stored.right = store.readDword(RegRoot::CurrentUser, "lvWinRight");
     stored.bottom = store.readDword(RegRoot::CurrentUser, "lvWinBottom");
-    const UiRect r = startPlacement(stored, work.width, work.height);
+    // A window stored maximised is made at the size it is restored to, and
+    // maximised once shown: a window manager restores it to that size.
+    StoredPlacement normal = stored;
+    normal.maximized = false;
+    const UiRect r = startPlacement(normal, work.width, work.height);
     // 2, 3 and 6. The window with its cursors and icon.
     m_frame = new lvFrameWin(session, m_view, m_port, wxPoint(r.left, r.top),
                              wxSize(r.right - r.left, r.bottom - r.top));
@@ -160,7 +164,7 @@ bool MainProgram::start(const std::vector<std::string>& arguments) {
     m_frame->setCommands(m_commands.get());
     m_frame->onDestroyed = [this](const app::WindowPlacement& placement) { windowDestroyed(placement); };
     // 9. Centred when placed at (0, 0); shown, maximised when stored so.
-    if (!stored.maximized && r.left == 0 && r.top == 0)
+    if (r.left == 0 && r.top == 0)
         m_frame->Centre();
     m_frame->Show();
     if (stored.maximized)
