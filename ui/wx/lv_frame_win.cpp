@@ -94,6 +94,7 @@ lvFrameWin::lvFrameWin(app::Session& session, ViewModel& view, WxUiPort& port, c
       m_viewModel(view),
       m_port(port),
       m_hand(wxCURSOR_HAND) {
+    m_normal = wxRect(position, size);  // until the window has a size of its own on screen
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     m_view = new PageView(this, session, view);
     m_strip = new ThumbnailStrip(this, session, view);
@@ -396,8 +397,11 @@ void lvFrameWin::clickButton(int index, lvStartButton* owner, const wxPoint& at)
 app::WindowPlacement lvFrameWin::placement() const {
     app::WindowPlacement p;
     p.maximized = IsMaximized();
-    // Maximised, the window is stored with the size it is restored to.
-    const wxRect r = p.maximized && !m_normal.IsEmpty() ? m_normal : GetRect();
+    // Maximised, the window is stored with the size it is restored to; shrunk
+    // to a pixel or two, with its last real size.
+    const wxSize client = GetClientSize();
+    const bool tiny = client.x < kLeastSettledClient || client.y < kLeastSettledClient;
+    const wxRect r = (p.maximized || tiny) && !m_normal.IsEmpty() ? m_normal : GetRect();
     p.left = r.x;
     p.top = r.y;
     p.right = r.x + r.width;
