@@ -248,3 +248,34 @@ TEST(HeldLines, WhatCannotBeHeldIsRefusedAndNotDrawn) {
 
 }  // namespace
 }  // namespace metafile
+
+namespace metafile {
+namespace {
+
+// A clipped one-pixel line, solid or dashed, drawn without holding: pixels
+// inside the clip only, and some of them.
+TEST(ThinLines, AClipKeepsEveryPixelInsideIt) {
+    const Region clip = Region::fromRect(20, 0, 60, 120);
+    for (bool dashed : {false, true}) {
+        DibSection dib = band(0, kHeight, kBackground);
+        Canvas canvas(dib);
+        ThinDash dash;
+        if (dashed)
+            dash.pattern = {3, 2};
+        const PointL pts[2] = {{0, 5}, {96, 100}};
+        canvas.thinLines(pts, false, Paint::solid(kInk), dash, &clip, 13);
+        int inside = 0, outside = 0;
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                if (dib.pixel(x, y) != kInk)
+                    continue;
+                (x >= 20 && x < 60 ? inside : outside) += 1;
+            }
+        }
+        EXPECT_GT(inside, 0) << (dashed ? "dashed" : "solid");
+        EXPECT_EQ(outside, 0) << (dashed ? "dashed" : "solid");
+    }
+}
+
+}  // namespace
+}  // namespace metafile
