@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 
+#include "metafile/cairo_handles.h"
 #include "metafile/stroke_rows.h"
 
 #if defined(__SSE2__)
@@ -21,12 +22,6 @@
 namespace metafile {
 namespace {
 
-struct SurfaceDeleter {
-    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-struct ContextDeleter {
-    void operator()(cairo_t* c) const { cairo_destroy(c); }
-};
 using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
 using ContextPtr = std::unique_ptr<cairo_t, ContextDeleter>;
 

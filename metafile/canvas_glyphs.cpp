@@ -17,6 +17,7 @@
 #include <unordered_map>
 
 #include "metafile/cairo_font_lock.h"
+#include "metafile/cairo_handles.h"
 #include "metafile/canvas.h"
 #include "metafile/font_fallback.h"
 #include "metafile/glyph_shapes.h"
@@ -25,13 +26,6 @@
 
 namespace metafile {
 namespace {
-
-struct SurfaceDeleter {
-    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-struct ContextDeleter {
-    void operator()(cairo_t* c) const { cairo_destroy(c); }
-};
 
 // Underline (post table), strike-out and average character width (OS/2
 // table) of the font, when it has them; FreeType gives the underline's position as its centre less half

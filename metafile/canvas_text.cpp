@@ -7,22 +7,13 @@
 #include <memory>
 
 #include "metafile/cairo_font_lock.h"
+#include "metafile/cairo_handles.h"
 #include "metafile/canvas.h"
 #include "metafile/font_fallback.h"
 #include "metafile/text_layout.h"
 
 namespace metafile {
 namespace {
-
-struct SurfaceDeleter {
-    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-struct ContextDeleter {
-    void operator()(cairo_t* c) const { cairo_destroy(c); }
-};
-struct OptionsDeleter {
-    void operator()(cairo_font_options_t* o) const { cairo_font_options_destroy(o); }
-};
 
 void setFont(cairo_t* cr, const TextStyle& style) {
     cairo_select_font_face(cr, style.family.c_str(),

@@ -13,17 +13,11 @@
 #include <utility>
 
 #include "metafile/cairo_font_lock.h"
+#include "metafile/cairo_handles.h"
 #include "metafile/scaled_fonts.h"
 
 namespace metafile {
 namespace {
-
-struct SurfaceDeleter {
-    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-struct ContextDeleter {
-    void operator()(cairo_t* c) const { cairo_destroy(c); }
-};
 
 struct FontKey {
     std::string family;

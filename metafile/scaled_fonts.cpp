@@ -3,19 +3,10 @@
 #include <string>
 #include <unordered_map>
 
+#include "metafile/cairo_handles.h"
 #include "metafile/utf8.h"
 
 namespace metafile {
-namespace {
-
-struct FaceDeleter {
-    void operator()(cairo_font_face_t* f) const { cairo_font_face_destroy(f); }
-};
-struct OptionsDeleter {
-    void operator()(cairo_font_options_t* o) const { cairo_font_options_destroy(o); }
-};
-
-}  // namespace
 
 ScaledFont openScaledFont(const TextStyle& style, const FontMatrix& m) {
     std::unique_ptr<cairo_font_face_t, FaceDeleter> face(cairo_toy_font_face_create(
