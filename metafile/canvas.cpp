@@ -13,6 +13,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -374,6 +375,27 @@ std::int64_t roundDiv(std::int64_t a, std::int64_t b) {
     return floorDiv(2 * a + b, 2 * b);
 }
 
+// Each wide walk's run in this row (the pixel an x falls in, halves down,
+// as the scan converter rounds it), then both its sides moved on a row:
+// the walks side by side in vector code.
+void stepWalks(std::size_t count, int* __restrict u0, int* __restrict u1, int* __restrict r0,
+               int* __restrict r1, const int* __restrict q0, const int* __restrict q1,
+               const int* __restrict s0, const int* __restrict s1, const int* __restrict e0,
+               const int* __restrict e1, const int* __restrict lo, const int* __restrict hi,
+               int* __restrict x1, int* __restrict x2) {
+    for (std::size_t k = 0; k < count; ++k) {
+        const int u = u0[k], v = u1[k];
+        x1[k] = std::max((std::min(u, v) + 127) >> 8, lo[k]);
+        x2[k] = std::min((std::max(u, v) + 127) >> 8, hi[k]);
+        const int ra = r0[k] + s0[k], rb = r1[k] + s1[k];
+        const int ca = ra >= e0[k] ? 1 : 0, cb = rb >= e1[k] ? 1 : 0;
+        u0[k] = u + q0[k] + ca;
+        u1[k] = v + q1[k] + cb;
+        r0[k] = ra - (e0[k] & -ca);
+        r1[k] = rb - (e1[k] & -cb);
+    }
+}
+
 }  // namespace
 
 void HeldLines::begin(int first, int end, int width) {
@@ -444,7 +466,31 @@ void HeldLines::addWalk(const WideWalk& walk, std::int64_t x0, std::int64_t y0) 
         m_refused = true;
         return;
     }
-    m_walks.push_back({walk, x0, first});
+    // Kept in int where every number the walk reaches fits with room for a
+    // sum: its x is monotonic, so its first and last rows bound it.
+    constexpr std::int64_t kMost = std::int64_t{1} << 29;
+    HeldWalk h;
+    h.first = static_cast<int>(first);
+    h.end = static_cast<int>(end);
+    const std::int64_t rows = walk.end - walk.row - 1;
+    for (int s = 0; s < 2; ++s) {
+        const std::int64_t u = walk.topX[s] + walk.q[s] + 256 * x0;
+        const std::int64_t carried = walk.rem[s] + rows * walk.stepR[s];
+        const std::int64_t last = u + rows * walk.stepQ[s] + floorDiv(carried, walk.ey[s]);
+        if (walk.ey[s] >= kMost || std::abs(u) >= kMost || std::abs(last) >= kMost ||
+            std::abs(walk.stepQ[s]) >= kMost) {
+            m_refused = true;
+            return;
+        }
+        h.u[s] = static_cast<int>(u);
+        h.r[s] = static_cast<int>(walk.rem[s]);
+        h.stepQ[s] = static_cast<int>(walk.stepQ[s]);
+        h.stepR[s] = static_cast<int>(walk.stepR[s]);
+        h.ey[s] = static_cast<int>(walk.ey[s]);
+    }
+    h.lo = static_cast<int>(std::clamp<std::int64_t>(walk.xMin + x0, 0, m_width));
+    h.hi = static_cast<int>(std::clamp<std::int64_t>(walk.xMax + x0, 0, m_width));
+    m_walks.push_back(h);
 }
 
 void HeldLines::addRun(std::int64_t y, std::int64_t x1, std::int64_t x2) {
@@ -480,6 +526,37 @@ void HeldLines::ActiveColumns::removeAt(std::size_t k) {
     }
 }
 
+void HeldLines::ActiveWalks::clear() {
+    for (auto* v : {&u0, &u1, &r0, &r1, &q0, &q1, &s0, &s1, &e0, &e1, &lo, &hi, &end, &x1, &x2}) v->clear();
+    soonestEnd = std::numeric_limits<int>::max();
+}
+
+void HeldLines::ActiveWalks::push(const HeldWalk& w) {
+    u0.push_back(w.u[0]);
+    u1.push_back(w.u[1]);
+    r0.push_back(w.r[0]);
+    r1.push_back(w.r[1]);
+    q0.push_back(w.stepQ[0]);
+    q1.push_back(w.stepQ[1]);
+    s0.push_back(w.stepR[0]);
+    s1.push_back(w.stepR[1]);
+    e0.push_back(w.ey[0]);
+    e1.push_back(w.ey[1]);
+    lo.push_back(w.lo);
+    hi.push_back(w.hi);
+    end.push_back(w.end);
+    x1.push_back(0);
+    x2.push_back(0);
+    soonestEnd = std::min(soonestEnd, w.end);
+}
+
+void HeldLines::ActiveWalks::removeAt(std::size_t k) {
+    for (auto* v : {&u0, &u1, &r0, &r1, &q0, &q1, &s0, &s1, &e0, &e1, &lo, &hi, &end, &x1, &x2}) {
+        (*v)[k] = v->back();
+        v->pop_back();
+    }
+}
+
 void HeldLines::startDrawing() {
     auto byRow = [](const auto& a, const auto& b) { return a.row < b.row; };
     std::sort(m_columns.begin(), m_columns.end(), byRow);
@@ -495,23 +572,33 @@ void HeldLines::startDrawing() {
 }
 
 void HeldLines::drawWide(int y, std::uint32_t* row) {
-    while (m_nextWalk < m_walks.size() && m_walks[m_nextWalk].first == y)
-        m_activeWalks.push_back(m_walks[m_nextWalk++]);
+    ActiveWalks& a = m_activeWalks;
+    while (m_nextWalk < m_walks.size() && m_walks[m_nextWalk].first == y) a.push(m_walks[m_nextWalk++]);
     const std::uint32_t ink = m_pixel;
-    const std::int64_t width = m_width;
-    for (std::size_t k = 0; k < m_activeWalks.size();) {
-        HeldWalk& h = m_activeWalks[k];
-        std::int64_t x1 = 0, x2 = 0;
-        h.walk.next(x1, x2);
-        const std::int64_t a = std::max<std::int64_t>(h.x0 + x1, 0), b = std::min(h.x0 + x2, width);
-        if (x1 < x2 && a < b)
-            fillPixels(row + a, static_cast<std::size_t>(b - a), ink);
-        if (h.walk.row >= h.walk.end) {
-            h = m_activeWalks.back();
-            m_activeWalks.pop_back();
-            continue;
+    const std::size_t count = a.size();
+    if (count != 0) {
+        stepWalks(count, a.u0.data(), a.u1.data(), a.r0.data(), a.r1.data(), a.q0.data(), a.q1.data(),
+                  a.s0.data(), a.s1.data(), a.e0.data(), a.e1.data(), a.lo.data(), a.hi.data(), a.x1.data(),
+                  a.x2.data());
+        const int* const x1 = a.x1.data();
+        const int* const x2 = a.x2.data();
+        for (std::size_t k = 0; k < count; ++k) {
+            if (x1[k] < x2[k])
+                fillPixels(row + x1[k], static_cast<std::size_t>(x2[k] - x1[k]), ink);
         }
-        ++k;
+        // The walks that end with this row, looked for only on the rows
+        // where one does.
+        if (a.soonestEnd == y + 1) {
+            a.soonestEnd = std::numeric_limits<int>::max();
+            for (std::size_t k = 0; k < a.size();) {
+                if (a.end[k] == y + 1) {
+                    a.removeAt(k);
+                    continue;
+                }
+                a.soonestEnd = std::min(a.soonestEnd, a.end[k]);
+                ++k;
+            }
+        }
     }
     for (; m_nextRun < m_runs.size() && m_runs[m_nextRun].y == y; ++m_nextRun) {
         const HeldRun& r = m_runs[m_nextRun];

@@ -145,11 +145,23 @@ private:
         int most = 0, fewerAt = 0;
         int left = 0;  // steps to go
     };
-    // A wide line's walk on the bitmap: its mask's origin there.
+    // A wide line's walk on the bitmap, in int: each side's x (1/256 pixel,
+    // the bitmap's columns) in the next row, carried as WideWalk carries
+    // it, and the columns [lo, hi) its runs are kept to.
     struct HeldWalk {
-        WideWalk walk;
-        std::int64_t x0 = 0;
-        std::int64_t first = 0;  // the bitmap's row of the walk's next row
+        int first = 0, end = 0;  // the bitmap's rows [first, end)
+        int u[2] = {0, 0}, r[2] = {0, 0}, stepQ[2] = {0, 0}, stepR[2] = {0, 0}, ey[2] = {1, 1};
+        int lo = 0, hi = 0;
+    };
+    // The walks on the row being drawn, field by field (all of them stepped
+    // in a few vector instructions, then their runs written).
+    struct ActiveWalks {
+        std::vector<int> u0, u1, r0, r1, q0, q1, s0, s1, e0, e1, lo, hi, end, x1, x2;
+        int soonestEnd = 0;
+        void clear();
+        void push(const HeldWalk& w);
+        void removeAt(std::size_t k);
+        std::size_t size() const { return u0.size(); }
     };
     struct HeldRun {
         int y = 0, x1 = 0, x2 = 0;
@@ -161,7 +173,8 @@ private:
     std::vector<ColumnWalk> m_columns;
     ActiveColumns m_activeColumns;
     std::vector<RowWalk> m_rowWalks, m_activeRows;
-    std::vector<HeldWalk> m_walks, m_activeWalks;
+    std::vector<HeldWalk> m_walks;
+    ActiveWalks m_activeWalks;
     std::vector<HeldRun> m_runs;
     std::size_t m_nextColumn = 0, m_nextRow = 0, m_nextWalk = 0, m_nextRun = 0;
     int m_first = 0, m_end = 0, m_width = 0;
