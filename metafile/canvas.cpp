@@ -375,6 +375,44 @@ std::int64_t roundDiv(std::int64_t a, std::int64_t b) {
     return floorDiv(2 * a + b, 2 * b);
 }
 
+// Each row walk's run in this row (its steps up to the one that carries
+// the minor coordinate to the next row: `most` or one fewer, none past the
+// line's end), kept to the row's columns [x1, x2), the walks moved on to the
+// next row: side by side in vector code. Whether one of them ended.
+bool stepRuns(std::size_t count, int width, int* __restrict x, int* __restrict r, const int* __restrict stepR,
+              const int* __restrict fewerAt, const int* __restrict most, const int* __restrict adv,
+              const int* __restrict neg, int* __restrict left, int* __restrict x1, int* __restrict x2) {
+    int ended = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        const int fewer = r[k] >= fewerAt[k] ? -1 : 0;
+        const int steps = std::min(most[k] + fewer, left[k]);
+        const int from = x[k] + (neg[k] & (1 - steps));
+        x1[k] = std::max(from, 0);
+        x2[k] = std::min(from + steps, width);
+        left[k] -= steps;
+        ended |= left[k] == 0 ? 1 : 0;
+        x[k] += (steps ^ neg[k]) - neg[k];
+        r[k] += adv[k] - (stepR[k] & fewer);
+    }
+    return ended != 0;
+}
+
+// A run [x1, x2) of a one-pixel line in a row. The short runs of a
+// shallow line, a pixel longer or shorter from row to row, are written in
+// the same stores whatever their length (some pixels twice), with no branch
+// to mispredict.
+inline void writeRun(std::uint32_t* row, int x1, int x2, std::uint32_t ink) {
+    const int n = x2 - x1;
+    if (n <= 4) {
+        row[x1] = ink;
+        row[std::min(x1 + 1, x2 - 1)] = ink;
+        row[std::max(x2 - 2, x1)] = ink;
+        row[x2 - 1] = ink;
+        return;
+    }
+    fillPixels(row + x1, static_cast<std::size_t>(n), ink);
+}
+
 // Each wide walk's run in this row (the pixel an x falls in, halves down,
 // as the scan converter rounds it), then both its sides moved on a row:
 // the walks side by side in vector code.
@@ -409,6 +447,8 @@ void HeldLines::begin(int first, int end, int width) {
     m_pixel = 0;
     m_any = false;
     m_refused = false;
+    m_drawing = false;
+    m_next = first;
 }
 
 void HeldLines::addSteps(std::int64_t iFrom, std::int64_t iTo, bool xMajor, std::int64_t major0,
@@ -606,14 +646,91 @@ void HeldLines::drawWide(int y, std::uint32_t* row) {
     }
 }
 
+void HeldLines::ActiveRuns::clear() {
+    for (auto* v : {&x, &r, &stepR, &fewerAt, &most, &adv, &neg, &left, &x1, &x2}) v->clear();
+}
+
+void HeldLines::ActiveRuns::push(const RowWalk& w) {
+    x.push_back(w.x);
+    r.push_back(w.r);
+    stepR.push_back(w.stepR);
+    fewerAt.push_back(w.fewerAt);
+    most.push_back(w.most);
+    adv.push_back(w.most * w.stepR - w.den);
+    neg.push_back(w.delta > 0 ? 0 : -1);
+    left.push_back(w.left);
+    x1.push_back(0);
+    x2.push_back(0);
+}
+
+void HeldLines::ActiveRuns::removeAt(std::size_t k) {
+    for (auto* v : {&x, &r, &stepR, &fewerAt, &most, &adv, &neg, &left, &x1, &x2}) {
+        (*v)[k] = v->back();
+        v->pop_back();
+    }
+}
+
+// A row walk's run in its first row, where its remainder may lie anywhere
+// (or it is level: the row to its end), written; whether it goes on.
+bool HeldLines::firstRun(RowWalk& w, std::uint32_t* row) {
+    int steps = 0;
+    if (w.r < w.stepR) {
+        steps = w.r >= w.fewerAt ? w.most - 1 : w.most;
+    } else if (w.stepR == 0) {
+        steps = w.left;
+    } else {
+        steps = (w.den - w.r + w.stepR - 1) / w.stepR;
+    }
+    steps = std::min(steps, w.left);
+    const int from = w.delta > 0 ? w.x : w.x - steps + 1;
+    const int x1 = std::max(from, 0), x2 = std::min(from + steps - 1, m_width - 1);
+    if (x1 <= x2)
+        writeRun(row, x1, x2 + 1, m_pixel);
+    w.left -= steps;
+    if (w.left == 0)
+        return false;
+    w.x = w.delta > 0 ? w.x + steps : w.x - steps;
+    w.r += steps * w.stepR - w.den;
+    return true;
+}
+
+// The runs of the lines stepping along the rows: those past their first
+// row side by side, then the first rows of those that begin here.
+void HeldLines::drawRuns(int y, std::uint32_t* row) {
+    ActiveRuns& a = m_activeRows;
+    const std::uint32_t ink = m_pixel;
+    if (const std::size_t count = a.size(); count != 0) {
+        const bool ended =
+            stepRuns(count, m_width, a.x.data(), a.r.data(), a.stepR.data(), a.fewerAt.data(), a.most.data(),
+                     a.adv.data(), a.neg.data(), a.left.data(), a.x1.data(), a.x2.data());
+        const int* const x1 = a.x1.data();
+        const int* const x2 = a.x2.data();
+        for (std::size_t k = 0; k < count; ++k) {
+            if (x1[k] < x2[k])
+                writeRun(row, x1[k], x2[k], ink);
+        }
+        if (ended) {
+            for (std::size_t k = 0; k < a.size();) {
+                if (a.left[k] == 0) {
+                    a.removeAt(k);
+                    continue;
+                }
+                ++k;
+            }
+        }
+    }
+    for (; m_nextRow < m_rowWalks.size() && m_rowWalks[m_nextRow].row == y; ++m_nextRow) {
+        RowWalk& w = m_rowWalks[m_nextRow];
+        if (firstRun(w, row))
+            a.push(w);
+    }
+}
+
 void HeldLines::drawRow(int y, std::uint32_t* row) {
     const std::uint32_t ink = m_pixel;
     const auto width = static_cast<unsigned>(m_width);
     while (m_nextColumn < m_columns.size() && m_columns[m_nextColumn].row == y)
         m_activeColumns.push(m_columns[m_nextColumn++]);
-    while (m_nextRow < m_rowWalks.size() && m_rowWalks[m_nextRow].row == y)
-        m_activeRows.push_back(m_rowWalks[m_nextRow++]);
-
     // One pixel of each line stepping down the rows; the step to the next
     // row carried as thinLines carries it.
     {
@@ -649,38 +766,7 @@ void HeldLines::drawRow(int y, std::uint32_t* row) {
             }
         }
     }
-    // The run of each line stepping along the row: its steps up to the one
-    // that carries the minor coordinate to the next row.
-    for (std::size_t k = 0; k < m_activeRows.size();) {
-        RowWalk& w = m_activeRows[k];
-        int steps = 0;
-        if (w.r < w.stepR) {
-            steps = w.r >= w.fewerAt ? w.most - 1 : w.most;
-        } else if (w.stepR == 0) {
-            steps = w.left;  // level: the row to its end
-        } else {
-            steps = (w.den - w.r + w.stepR - 1) / w.stepR;  // the first row
-        }
-        steps = std::min(steps, w.left);
-        const int from = w.delta > 0 ? w.x : w.x - steps + 1;
-        const int x1 = std::max(from, 0), x2 = std::min(from + steps - 1, m_width - 1);
-        if (x1 <= x2) {
-            // The run's two ends, and what lies between them.
-            row[x1] = ink;
-            row[x2] = ink;
-            if (x2 - x1 > 1)
-                fillPixels(row + x1 + 1, static_cast<std::size_t>(x2 - x1 - 1), ink);
-        }
-        w.left -= steps;
-        if (w.left == 0) {
-            w = m_activeRows.back();
-            m_activeRows.pop_back();
-            continue;
-        }
-        w.x = w.delta > 0 ? w.x + steps : w.x - steps;
-        w.r += steps * w.stepR - w.den;
-        ++k;
-    }
+    drawRuns(y, row);
     drawWide(y, row);
 }
 

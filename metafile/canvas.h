@@ -8,6 +8,7 @@
 // coverage mask, then composited here, so that raster operations, hatches
 // and patterns behave as in GDI.
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -105,17 +106,32 @@ public:
     // One run [x1, x2) of row y, cut to the bitmap's columns.
     void addRun(std::int64_t y, std::int64_t x1, std::int64_t x2);
 
+    int firstRow() const { return m_first; }
+    int endRow() const { return m_end; }
+
     // Each held row in turn, from the first: `row` is given row y (its
     // pixels, to be written first), then the row's pixels of every line held
     // are put on it.
     template <typename Row>
     void draw(Row row) {
-        startDrawing();
-        for (int y = m_first; y < m_end; ++y) {
-            std::uint32_t* pixels = row(y);
-            drawRow(y, pixels);
+        drawUntil(m_end, row);
+    }
+    // The same for the held rows from the next not yet drawn up to `end`
+    // (the lines held once for a strip, drawn band after band).
+    template <typename Row>
+    void drawUntil(int end, Row row) {
+        if (!m_drawing) {
+            startDrawing();
+            m_drawing = true;
+            m_next = m_first;
+        }
+        for (end = std::min(end, m_end); m_next < end; ++m_next) {
+            std::uint32_t* pixels = row(m_next);
+            drawRow(m_next, pixels);
         }
     }
+    // The row drawUntil goes on from.
+    int nextRow() const { return m_drawing ? m_next : m_first; }
 
 private:
     // A line of one step a row (y major), walked down the rows: its pixel
@@ -145,6 +161,16 @@ private:
         int most = 0, fewerAt = 0;
         int left = 0;  // steps to go
     };
+    // The walks of more than one row past their first, field by field
+    // (their runs found side by side in vector code, then written): adv
+    // is what r gains in a row of `most` steps, neg -1 where x falls.
+    struct ActiveRuns {
+        std::vector<int> x, r, stepR, fewerAt, most, adv, neg, left, x1, x2;
+        void clear();
+        void push(const RowWalk& w);
+        void removeAt(std::size_t k);
+        std::size_t size() const { return x.size(); }
+    };
     // A wide line's walk on the bitmap, in int: each side's x (1/256 pixel,
     // the bitmap's columns) in the next row, carried as WideWalk carries
     // it, and the columns [lo, hi) its runs are kept to.
@@ -169,15 +195,20 @@ private:
     void startDrawing();
     void drawRow(int y, std::uint32_t* row);
     void drawWide(int y, std::uint32_t* row);
+    void drawRuns(int y, std::uint32_t* row);
+    bool firstRun(RowWalk& w, std::uint32_t* row);
 
     std::vector<ColumnWalk> m_columns;
     ActiveColumns m_activeColumns;
-    std::vector<RowWalk> m_rowWalks, m_activeRows;
+    std::vector<RowWalk> m_rowWalks;
+    ActiveRuns m_activeRows;
     std::vector<HeldWalk> m_walks;
     ActiveWalks m_activeWalks;
     std::vector<HeldRun> m_runs;
     std::size_t m_nextColumn = 0, m_nextRow = 0, m_nextWalk = 0, m_nextRun = 0;
     int m_first = 0, m_end = 0, m_width = 0;
+    int m_next = 0;  // the next row to draw, once drawing has begun
+    bool m_drawing = false;
     std::uint32_t m_pixel = 0;
     bool m_any = false;
     bool m_refused = false;
@@ -194,9 +225,11 @@ public:
 
     int width() const { return m_dib.width(); }
     int height() const { return m_dib.height(); }
-    // The rows the bitmap holds: all of them, or a band's.
-    int rowsBegin() const { return m_dib.firstRow(); }
-    int rowsEnd() const { return m_dib.endRow(); }
+    // The rows the bitmap holds: all of them, or a band's. While lines are
+    // held, the rows they are held for (which may reach past the band's:
+    // nothing is written then, what is drawn is held or refused).
+    int rowsBegin() const { return m_held != nullptr ? m_held->firstRow() : m_dib.firstRow(); }
+    int rowsEnd() const { return m_held != nullptr ? m_held->endRow() : m_dib.endRow(); }
     DibSection& dib() { return m_dib; }
 
     // `clip` limits every operation; nullptr means the whole bitmap.

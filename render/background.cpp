@@ -118,6 +118,26 @@ void fillStrip(metafile::Dc& dc, const metafile::RectL& page, std::uint32_t colo
     dc.fillRect(page, fill);
 }
 
+// What decides the lines a background holds over a strip, beside the
+// strip's rows: the page, the resolution, the hatch, the pen and colours.
+struct LinesKey {
+    metafile::RectL page{};
+    std::int64_t numbers[9] = {};  // f, s, n, off, angle, a, vertical, horizontal, demo
+    double penWidth = 0;
+    std::uint32_t penColor = 0, background = 0;
+    int width = 0, height = 0;
+    bool operator==(const LinesKey&) const = default;
+};
+
+// The lines held over the rest of a strip, kept from one band to the next
+// on this thread: the page renderer draws a strip's bands one after the
+// other, and each band needs the same lines.
+struct HeldStrip {
+    LinesKey key;
+    metafile::HeldLines held;
+    bool valid = false;
+};
+
 // The strip in one colour with the lines drawn over it by `lines`.
 // One-pixel lines over a colour that covers every pixel are held first and
 // then each row is written once: its colour, then the pixels of all the
@@ -126,29 +146,42 @@ void fillStrip(metafile::Dc& dc, const metafile::RectL& page, std::uint32_t colo
 // all) while the row is in the processor's cache, instead of each line's
 // pixels one by one over the whole band after the fill. The pixels are
 // those of the fill and the lines drawn after it. Wide lines are held the
-// same way, as the walks of their two sides.
+// same way, as the walks of their two sides. The lines are held once for
+// the band's rows and the rest of its strip, and the next band of the
+// strip, with the same key, goes on drawing them.
 template <typename Lines>
-void fillUnderLines(metafile::Dc& dc, const metafile::RectL& page, std::uint32_t colorRef, Lines lines) {
+void fillUnderLines(metafile::Dc& dc, const metafile::RectL& page, std::uint32_t colorRef, LinesKey key,
+                    Lines lines) {
     if (!fillsEveryPixel(dc, page)) {
         fillStrip(dc, page, colorRef);
         lines();
         return;
     }
     metafile::Canvas& canvas = dc.canvas();
-    thread_local metafile::HeldLines held;
-    held.begin(canvas.rowsBegin(), canvas.rowsEnd(), canvas.width());
-    canvas.holdLines(&held);
-    lines();
-    canvas.holdLines(nullptr);
-    if (held.refused()) {
-        fillStrip(dc, page, colorRef);
-        lines();
-        return;
-    }
     metafile::DibSection& dib = canvas.dib();
+    key.width = dib.width();
+    key.height = dib.height();
+    key.background = colorRef;
+    thread_local HeldStrip strip;
+    metafile::HeldLines& held = strip.held;
+    const int first = canvas.rowsBegin(), end = canvas.rowsEnd();
+    if (!strip.valid || !(strip.key == key) || held.nextRow() != first || end > held.endRow()) {
+        strip.valid = false;
+        held.begin(first, std::max(end, dib.height()), canvas.width());
+        canvas.holdLines(&held);
+        lines();
+        canvas.holdLines(nullptr);
+        if (held.refused()) {
+            fillStrip(dc, page, colorRef);
+            lines();
+            return;
+        }
+        strip.key = key;
+        strip.valid = true;
+    }
     const std::uint32_t background = metafile::pixelOf(colorRef) & 0x00FFFFFFu;
     const auto width = static_cast<std::size_t>(dib.width());
-    held.draw([&](int y) {
+    held.drawUntil(end, [&](int y) {
         std::uint32_t* row = dib.row(y);
         metafile::fillPixels(row, width, background);
         return row;
@@ -175,7 +208,8 @@ void drawBackground(const app::Session& session, metafile::Dc& dc, const metafil
         grid.color = metafile::rgb(255, 250, 230);
         grid.width = f;
         dc.setPen(grid);
-        fillUnderLines(dc, page, metafile::rgb(255, 235, 212),
+        const LinesKey key{page, {f, 10, n, off, 0, stripOffset, 1, 1, 1}, grid.width, grid.color};
+        fillUnderLines(dc, page, metafile::rgb(255, 235, 212), key,
                        [&] { drawHatch(dc, page, f, 10, n, off, 0, stripOffset, true, true, f + 2.0); });
         dc.restoreDc(saved);
         return;
@@ -189,7 +223,11 @@ void drawBackground(const app::Session& session, metafile::Dc& dc, const metafil
         pen.width = double(w) * f;
         dc.setPen(pen);
         if (style == 4) {
-            fillUnderLines(dc, page, o.lvCurBkGrColor & 0xFFFFFF, [&] {
+            const LinesKey key{page,
+                               {f, s, n, off, hatchAngle, stripOffset, o.lvHatchLnVert, o.lvHatchLnHor, 0},
+                               pen.width,
+                               pen.color};
+            fillUnderLines(dc, page, o.lvCurBkGrColor & 0xFFFFFF, key, [&] {
                 drawHatch(dc, page, f, s, n, off, hatchAngle, stripOffset, o.lvHatchLnVert, o.lvHatchLnHor,
                           std::max(pen.width, 1.0) + 2);
             });

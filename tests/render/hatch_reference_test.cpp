@@ -296,7 +296,10 @@ TEST(HatchAgainstReference, EveryPixelOfABandAsTheWholePageDrawsIt) {
         {3, 2, 9, 80, 303},  {2, 3, 8, 1, 288},   {3, 5, 9, 179, 51},
         {2, 7, 11, 91, 400}, {3, 0, 4, 2, 33},    {1, 0, 0, 0, 0, true, true, true},
     };
-    const int splits[][2] = {{0, 7}, {7, 1}, {40, 60}, {100, 80}, {179, 1}};
+    // In this order: bands that follow one another in the strip (the lines
+    // held for the first go on), a jump forward, and bands drawn again or
+    // out of order (the lines are held afresh).
+    const int splits[][2] = {{0, 7}, {7, 1}, {40, 60}, {100, 80}, {179, 1}, {40, 60}, {0, 7}, {7, 33}};
     for (const Hatch& h : cases) {
         const auto expected = reference(h);
         for (const auto& split : splits) {
