@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "metafile/canvas.h"
@@ -243,6 +244,47 @@ TEST(HeldLines, WhatCannotBeHeldIsRefusedAndNotDrawn) {
             for (int x = 0; x < kWidth; ++x) touched += dib.pixel(x, y) != kBackground ? 1 : 0;
         }
         EXPECT_EQ(touched, 0) << c.what;
+    }
+}
+
+// A wide line's walk is held in int: one whose sides reach beyond what
+// that holds with room to spare, anywhere in its rows, is refused; one
+// just inside is held and drawn.
+TEST(HeldLines, AWalkTooFarOutToKeepInIntIsRefused) {
+    struct Case {
+        std::int64_t topX, stepQ;
+        bool refused;
+    };
+    constexpr std::int64_t kLimit = std::int64_t{1} << 29;  // 1/256 pixel
+    const Case cases[] = {
+        {256 * 40, 0, false},               // upright, in the columns
+        {kLimit - 256 * 200, 256, false},   // far right, moving right, inside to its last row
+        {kLimit - 256 * 50, 256, true},     // the same, out by its last row
+        {-kLimit + 256 * 50, -256, true},   // far left, moving left
+        {kLimit + 256, -256 * 1000, true},  // out on its first row
+    };
+    for (const Case& c : cases) {
+        WideWalk walk;
+        for (int s = 0; s < 2; ++s) {
+            walk.topX[s] = c.topX + s * 256 * 4;
+            walk.stepQ[s] = c.stepQ;
+            walk.ey[s] = 256;
+        }
+        walk.xMin = 0;
+        walk.xMax = kWidth;
+        walk.row = 0;
+        walk.end = 100;
+        HeldLines held;
+        held.begin(0, 100, kWidth);
+        EXPECT_TRUE(held.takes(kInk));
+        held.addWalk(walk, 0, 0);
+        EXPECT_EQ(held.refused(), c.refused) << "from " << c.topX << " by " << c.stepQ;
+        if (c.refused)
+            continue;
+        std::vector<std::uint32_t> rows(static_cast<std::size_t>(100 * kWidth), 0);
+        held.draw([&](int y) { return rows.data() + static_cast<std::ptrdiff_t>(y) * kWidth; });
+        const int inked = static_cast<int>(std::count(rows.begin(), rows.end(), kInk));
+        EXPECT_EQ(inked, c.stepQ == 0 ? 4 * 100 : 0) << "from " << c.topX << " by " << c.stepQ;
     }
 }
 
