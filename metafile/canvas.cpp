@@ -166,10 +166,64 @@ bool finite(PointD p) {
 
 // A coverage mask over an area, drawn by cairo without antialiasing; device
 // coordinate c lands on the centre of pixel c.
+// The bytes of the masks drawn on this thread, kept from one mask to the
+// next: a band's shapes each want a mask about the band's size, and memory
+// taken from the system afresh for each costs its pages' faults and their
+// clearing by the kernel (and, with strips on several threads, the other
+// processors' address caches flushed when it is given back).
+class MaskBuffers {
+public:
+    // Zeroed bytes for a mask, or null where it is larger than is worth
+    // keeping (or more masks are in use at once than are kept).
+    std::uint8_t* take(std::size_t bytes) {
+        if (bytes > kMostKept)
+            return nullptr;
+        for (Buffer& b : m_buffers) {
+            if (b.inUse)
+                continue;
+            if (b.bytes.size() < bytes)
+                b.bytes.resize(bytes);
+            std::memset(b.bytes.data(), 0, bytes);
+            b.inUse = true;
+            return b.bytes.data();
+        }
+        return nullptr;
+    }
+    void give(const std::uint8_t* data) {
+        for (Buffer& b : m_buffers) {
+            if (b.bytes.data() == data)
+                b.inUse = false;
+        }
+    }
+
+private:
+    static constexpr std::size_t kMostKept = std::size_t{16} << 20;
+    struct Buffer {
+        std::vector<std::uint8_t> bytes;
+        bool inUse = false;
+    };
+    std::array<Buffer, 2> m_buffers;
+};
+
+MaskBuffers& maskBuffers() {
+    thread_local MaskBuffers buffers;
+    return buffers;
+}
+
+cairo_surface_t* maskSurface(const Area& area, std::uint8_t*& kept) {
+    kept = nullptr;
+    const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_A8, area.w);
+    if (stride > 0 && area.h > 0) {
+        kept = maskBuffers().take(static_cast<std::size_t>(stride) * static_cast<std::size_t>(area.h));
+        if (kept != nullptr)
+            return cairo_image_surface_create_for_data(kept, CAIRO_FORMAT_A8, area.w, area.h, stride);
+    }
+    return cairo_image_surface_create(CAIRO_FORMAT_A8, area.w, area.h);
+}
+
 class Mask {
 public:
-    explicit Mask(const Area& area)
-        : m_area(area), m_surface(cairo_image_surface_create(CAIRO_FORMAT_A8, area.w, area.h)) {
+    explicit Mask(const Area& area) : m_area(area), m_surface(maskSurface(area, m_kept)) {
         m_context.reset(cairo_create(m_surface.get()));
         cairo_set_antialias(m_context.get(), CAIRO_ANTIALIAS_NONE);
         cairo_translate(m_context.get(), -area.x + 0.5, -area.y + 0.5);
@@ -186,8 +240,18 @@ public:
     int stride() const { return cairo_image_surface_get_stride(m_surface.get()); }
     const Area& area() const { return m_area; }
 
+    ~Mask() {
+        m_context.reset();
+        m_surface.reset();
+        if (m_kept != nullptr)
+            maskBuffers().give(m_kept);
+    }
+    Mask(const Mask&) = delete;
+    Mask& operator=(const Mask&) = delete;
+
 private:
     Area m_area;
+    std::uint8_t* m_kept = nullptr;  // before m_surface, which is made over it
     SurfacePtr m_surface;
     ContextPtr m_context;
 };
