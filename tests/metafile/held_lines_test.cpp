@@ -319,5 +319,53 @@ TEST(ThinLines, AClipKeepsEveryPixelInsideIt) {
     }
 }
 
+// A long wide line drawn through a clip, or with another raster operation,
+// takes its rows of pixels from the same walk as the unclipped copy: the
+// same pixels, inside the clip only.
+TEST(WideLines, AClippedLineIsTheUnclippedLineInsideItsClip) {
+    struct Wide {
+        PointD a, b;
+        double width;
+    };
+    const Wide lines[] = {
+        {{-50, 10}, {200, 90}, 5},
+        {{30, -40}, {60, 200}, 9},
+        {{100, -10}, {-10, 130}, 3},
+        {{70, -300}, {75, 400}, 12.5},
+    };
+    const RectL rects[] = {{20, 15, 70, 100}, {45, 0, 97, 50}};
+    const Region clips[] = {Region::fromRect(rects[0]), Region::fromRects(rects)};
+    for (const Wide& w : lines) {
+        StrokeStyle style;
+        style.width = w.width;
+        style.cap = StrokeStyle::Cap::Flat;
+        const Figure f{{w.a, w.b}, false};
+        DibSection whole = band(0, kHeight, kBackground);
+        Canvas(whole).strokeFigures(std::span<const Figure>(&f, 1), style, Paint::solid(kInk), nullptr, 13);
+        for (std::size_t c = 0; c < std::size(clips); ++c) {
+            for (int rop2 : {13, 7}) {  // a copy, and an exclusive or
+                DibSection clipped = band(0, kHeight, kBackground);
+                Canvas(clipped).strokeFigures(std::span<const Figure>(&f, 1), style, Paint::solid(kInk),
+                                              &clips[c], rop2);
+                int wrong = 0, inked = 0;
+                for (int y = 0; y < kHeight; ++y) {
+                    for (int x = 0; x < kWidth; ++x) {
+                        const bool in = clips[c].contains(x, y);
+                        const bool line = whole.pixel(x, y) == kInk;
+                        const std::uint32_t want = !in || !line ? kBackground
+                                                   : rop2 == 13 ? kInk
+                                                                : (kInk ^ kBackground);
+                        wrong += clipped.pixel(x, y) != want ? 1 : 0;
+                        inked += in && line ? 1 : 0;
+                    }
+                }
+                EXPECT_GT(inked, 0) << "line " << (&w - lines) << ", clip " << c;
+                EXPECT_EQ(wrong, 0) << "line " << (&w - lines) << ", clip " << c << ", raster operation "
+                                    << rop2;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace metafile
