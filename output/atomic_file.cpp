@@ -55,21 +55,26 @@ OutputResult<AtomicFile> AtomicFile::begin(const fs::path& target, AtLink links)
     for (int attempt = 0; attempt < 100; ++attempt) {
         fs::path temporary = folder / (".~" + target.filename().string() + "." + std::to_string(::getpid()) +
                                        "." + std::to_string(g_temporaryCounter.fetch_add(1)));
+        // Noted before it is made, so that a signal arriving as it is made
+        // still removes it (one arriving just before removes nothing).
+        const int unfinished = noteUnfinished(temporary.c_str());
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        const int error = errno;
         if (fd >= 0)
-            return AtomicFile(target, std::move(temporary), fd, links);
-        if (errno != EEXIST)
-            return fail(osReason(errno));
+            return AtomicFile(target, std::move(temporary), fd, links, unfinished);
+        forgetUnfinished(unfinished);
+        if (error != EEXIST)
+            return fail(osReason(error));
     }
     return fail(osReason(EEXIST));
 }
 
-AtomicFile::AtomicFile(fs::path target, fs::path temporary, int fd, AtLink links)
+AtomicFile::AtomicFile(fs::path target, fs::path temporary, int fd, AtLink links, int unfinished)
     : m_target(std::move(target)),
       m_temporary(std::move(temporary)),
       m_fd(fd),
       m_links(links),
-      m_unfinished(noteUnfinished(m_temporary.c_str())) {}
+      m_unfinished(unfinished) {}
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
     : m_target(std::move(other.m_target)),

@@ -60,7 +60,8 @@ public:
     std::optional<OutputError> commit();
 
 private:
-    AtomicFile(std::filesystem::path target, std::filesystem::path temporary, int fd, AtLink links);
+    AtomicFile(std::filesystem::path target, std::filesystem::path temporary, int fd, AtLink links,
+               int unfinished);
     void discard();
 
     std::filesystem::path m_target;

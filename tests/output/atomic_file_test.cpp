@@ -115,6 +115,20 @@ TEST(UnfinishedFiles, SlotsRunOutAndComeBackAndLongNamesAreNotNoted) {
     for (const int slot : slots) forgetUnfinished(slot);
 }
 
+// A temporary file is noted before it is made, so that a signal arriving
+// as it is made removes it too: a file that could not be made gives its note
+// back, and after more failures than there are notes a new file is still
+// noted (and removed by a signal).
+TEST(AtomicFile, AFileThatCannotBeMadeKeepsNoNote) {
+    TempDir dir;
+    for (int i = 0; i < 200; ++i) EXPECT_FALSE(AtomicFile::begin(dir / "missing" / "page.png"));
+    auto out = AtomicFile::begin(dir / "page.png");
+    ASSERT_TRUE(out);
+    EXPECT_EQ(listing(dir.path()).size(), 1u);
+    removeUnfinishedFiles();
+    EXPECT_TRUE(listing(dir.path()).empty()) << "the temporary file was not noted";
+}
+
 // A link, a dangling link and a folder at the final name: refused and left as
 // they are, or (the default) replaced by the new file without writing
 // through the link.
