@@ -477,6 +477,23 @@ inline void writeRun(std::uint32_t* row, int x1, int x2, std::uint32_t ink) {
     fillPixels(row + x1, static_cast<std::size_t>(n), ink);
 }
 
+// The walks that end with row y dropped, looked for only on the rows where
+// one does (`soonestEnd`, the least end of those left).
+template <typename Walks>
+void dropEndedWalks(Walks& walks, int y) {
+    if (walks.soonestEnd != y + 1)
+        return;
+    walks.soonestEnd = std::numeric_limits<int>::max();
+    for (std::size_t k = 0; k < walks.size();) {
+        if (walks.end[k] == y + 1) {
+            walks.removeAt(k);
+            continue;
+        }
+        walks.soonestEnd = std::min(walks.soonestEnd, walks.end[k]);
+        ++k;
+    }
+}
+
 // Each wide walk's run in this row (the pixel an x falls in, halves down,
 // as the scan converter rounds it), then both its sides moved on a row:
 // the walks side by side in vector code.
@@ -690,19 +707,7 @@ void HeldLines::drawWide(int y, std::uint32_t* row) {
             if (x1[k] < x2[k])
                 fillPixels(row + x1[k], static_cast<std::size_t>(x2[k] - x1[k]), ink);
         }
-        // The walks that end with this row, looked for only on the rows
-        // where one does.
-        if (a.soonestEnd == y + 1) {
-            a.soonestEnd = std::numeric_limits<int>::max();
-            for (std::size_t k = 0; k < a.size();) {
-                if (a.end[k] == y + 1) {
-                    a.removeAt(k);
-                    continue;
-                }
-                a.soonestEnd = std::min(a.soonestEnd, a.end[k]);
-                ++k;
-            }
-        }
+        dropEndedWalks(a, y);
     }
     for (; m_nextRun < m_runs.size() && m_runs[m_nextRun].y == y; ++m_nextRun) {
         const HeldRun& r = m_runs[m_nextRun];
@@ -816,19 +821,7 @@ void HeldLines::drawRow(int y, std::uint32_t* row) {
             xs[k] += qs[k] + carry;
             rs[k] = r - (dens[k] & -carry);
         }
-        // The walks that end with this row, looked for only on the rows
-        // where one does.
-        if (c.soonestEnd == y + 1) {
-            c.soonestEnd = std::numeric_limits<int>::max();
-            for (std::size_t k = 0; k < c.size();) {
-                if (c.end[k] == y + 1) {
-                    c.removeAt(k);
-                    continue;
-                }
-                c.soonestEnd = std::min(c.soonestEnd, c.end[k]);
-                ++k;
-            }
-        }
+        dropEndedWalks(c, y);
     }
     drawRuns(y, row);
     drawWide(y, row);
