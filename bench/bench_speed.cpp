@@ -195,6 +195,10 @@ int backgroundCase(const std::function<void(app::Session&)>& configure) {
     if (!dib)
         return 2;
     std::uint64_t sum = 0;
+    // BACKGROUND_CHECKSUM=1: every pixel of every band folded into a
+    // checksum (printed), to compare two builds; not timed then.
+    const bool every = std::getenv("BACKGROUND_CHECKSUM") != nullptr;
+    std::uint64_t h = 1469598103934665603ull;
     for (int offset = 0; offset < kRows; offset += kStripRows) {
         const int height = std::min(kStripRows, kRows - offset);
         const metafile::RectL rect{0, -offset, kColumns, kRows - offset};
@@ -205,8 +209,16 @@ int backgroundCase(const std::function<void(app::Session&)>& configure) {
             metafile::Dc dc(*dib);
             render::drawBackground(m.session, dc, rect, offset, -1, -1, -1);
             sum += dib->pixel(kColumns / 2, first + rows / 2);
+            if (every) {
+                for (int y = first; y < first + rows; ++y) {
+                    const std::uint32_t* row = dib->row(y);
+                    for (int x = 0; x < kColumns; ++x) h = (h ^ (row[x] & 0xFFFFFFu)) * 1099511628211ull;
+                }
+            }
         }
     }
+    if (every)
+        std::printf("checksum %016llx\n", static_cast<unsigned long long>(h));
     return sum != 0 ? 0 : 1;
 }
 

@@ -969,8 +969,8 @@ bool strokeInBands(Canvas& canvas, std::span<const Figure> figures, const Stroke
     const auto lone = loneSegment(figures, area, margin);
     if (lone && !lone->visible)
         return true;
-    for (int top = first; top < end; top += kBandRows) {
-        const int bottom = std::min(top + kBandRows, end);
+    // The area the lines reach within rows [top, bottom), if any.
+    auto reachWithin = [&](int top, int bottom) -> std::optional<Area> {
         double x1 = 1e300, x2 = -1e300, y1 = 1e300, y2 = -1e300;
         for (std::size_t i = 0; i < segmentCount; ++i) {
             auto [a, b] = segments[i];
@@ -990,8 +990,21 @@ bool strokeInBands(Canvas& canvas, std::span<const Figure> figures, const Stroke
         const int high = static_cast<int>(std::max<double>(top, std::floor(y1 - reach)));
         const int low = static_cast<int>(std::min<double>(bottom, std::ceil(y2 + reach) + 1));
         if (left >= right || high >= low)
+            return std::nullopt;
+        return Area{left, high, right - left, low - high};
+    };
+    // Held lines make no mask: a lone segment is told over all the held
+    // rows at once where it can be, one walk a side instead of one a band.
+    if (lone && canvas.heldLines() != nullptr && first < end) {
+        const auto all = reachWithin(first, end);
+        if (!all || strokeSegmentRows(canvas, *all, *lone, style, paint, clip, rop2))
+            return true;
+    }
+    for (int top = first; top < end; top += kBandRows) {
+        const auto reached = reachWithin(top, std::min(top + kBandRows, end));
+        if (!reached)
             continue;
-        const Area band{left, high, right - left, low - high};
+        const Area band = *reached;
         if (lone && strokeSegmentRows(canvas, band, *lone, style, paint, clip, rop2))
             continue;
         Mask mask(band);

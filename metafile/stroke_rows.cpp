@@ -373,14 +373,32 @@ bool strokedRows(const MaskBox& mask, PointD a, PointD b, const StrokeStyle& sty
     const bool horizontal = dy == 0;
     const Side topSide = dy >= 0 ? side1 : side2, bottomSide = dy >= 0 ? side2 : side1;
     // A line across the box from its top to its bottom (a hatch line
-    // through a band): each side one edge over every row, so no cap shows
+    // through a band): each side's edge over every row, so no cap shows
     // and both sides are walked together, each row's run written at once.
-    // The same numbers as the general way below.
+    // The same numbers as the general way below. Where an edge lies beyond
+    // the box's left or right side, the general way takes the side's x
+    // instead; the edge's own x gives the same run there as long as it
+    // rounds to a pixel no further in than the side's. The edge's x is
+    // monotonic, so each such piece is checked at its first and last rows.
+    auto edgeX = [&](int s, Fixed r) {
+        const Point top = tops[s], bottom = bottoms[s];
+        return top.x + floorDiv((r * kOne + kOne / 2 - 1 - top.y) * (bottom.x - top.x), bottom.y - top.y);
+    };
     auto wholeEdge = [&](int s) {
-        if (counts[s] != 1 || pieces[s][0].kind != Piece::Kind::Edge)
+        if (pixelOf(tops[s].y) > by0 || pixelOf(bottoms[s].y) < by1)
             return false;
-        return std::max(pixelOf(pieces[s][0].top), by0) == by0 &&
-               std::min(pixelOf(pieces[s][0].bottom), by1) == by1;
+        for (int i = 0; i < counts[s]; ++i) {
+            const Piece& piece = pieces[s][i];
+            const Fixed from = std::max(pixelOf(piece.top), by0), to = std::min(pixelOf(piece.bottom), by1);
+            if (piece.kind == Piece::Kind::Edge || from >= to)
+                continue;
+            for (const Fixed r : {from, to - 1}) {
+                const Fixed x = pixelOf(edgeX(s, r));
+                if (piece.kind == Piece::Kind::Left ? x > bx0 : x < bx1)
+                    return false;
+            }
+        }
+        return true;
     };
     if (!horizontal && wholeEdge(0) && wholeEdge(1)) {
         WideWalk walk;
