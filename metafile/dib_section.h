@@ -3,6 +3,7 @@
 // little-endian 0xAARRGGBB word, so that the bytes in memory run blue, green,
 // red, alpha, as in a Windows DIB section and a cairo image surface.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -77,9 +78,15 @@ inline void fillPixels(std::uint32_t* first, std::size_t count, std::uint32_t va
 #if defined(__SSE2__)
     if (count >= 4 && count <= 64) {
         const __m128i four = _mm_set1_epi32(static_cast<int>(value));
-        for (std::size_t i = 0; i + 4 < count; i += 4)
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(first + i), four);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(first + count - 4), four);
+        std::uint32_t* const last = first + count - 4;
+        std::uint32_t* p = first;
+        for (; p + 8 < first + count; p += 8) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), four);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4), four);
+        }
+        // One to eight pixels left: four from p where they fit, and the last four.
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(std::min(p, last)), four);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(last), four);
         return;
     }
 #endif
