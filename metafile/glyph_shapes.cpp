@@ -79,8 +79,11 @@ std::unique_ptr<const GlyphShape> measureShape(cairo_scaled_font_t* font, unsign
         const int oy = pad - static_cast<int>(std::floor(te.y_bearing));
         const int w = static_cast<int>(std::ceil(te.width)) + 2 + 2 * pad;
         const int h = static_cast<int>(std::ceil(te.height)) + 2 + 2 * pad;
+        // Drawn on ARGB32, not A8: pixman lays a one-bit glyph on it in a
+        // path of its own, where on A8 it converts every pixel on the way,
+        // and the glyph's pixels are the same (its alpha where it covers).
         std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(
-            cairo_image_surface_create(CAIRO_FORMAT_A8, w, h));
+            cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
         std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(surface.get()));
         if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS)
             return nullptr;
@@ -92,17 +95,20 @@ std::unique_ptr<const GlyphShape> measureShape(cairo_scaled_font_t* font, unsign
         cairo_surface_flush(surface.get());
         const std::uint8_t* data = cairo_image_surface_get_data(surface.get());
         const int stride = cairo_image_surface_get_stride(surface.get());
-        auto row = [&](int y) { return data + static_cast<std::ptrdiff_t>(y) * stride; };
+        auto row = [&](int y) {
+            return reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+        };
+        auto inked = [](std::uint32_t v) { return (v >> 24) != 0; };
         // Ink on the border may go on past it: look again with more room.
-        bool border = std::any_of(row(0), row(0) + w, [](std::uint8_t v) { return v != 0; }) ||
-                      std::any_of(row(h - 1), row(h - 1) + w, [](std::uint8_t v) { return v != 0; });
-        for (int y = 0; y < h && !border; ++y) border = row(y)[0] != 0 || row(y)[w - 1] != 0;
+        bool border =
+            std::any_of(row(0), row(0) + w, inked) || std::any_of(row(h - 1), row(h - 1) + w, inked);
+        for (int y = 0; y < h && !border; ++y) border = inked(row(y)[0]) || inked(row(y)[w - 1]);
         if (border)
             continue;
         auto shape = std::make_unique<GlyphShape>();
         int first = -1, last = -1;
         for (int y = 0; y < h; ++y) {
-            if (std::any_of(row(y), row(y) + w, [](std::uint8_t v) { return v != 0; })) {
+            if (std::any_of(row(y), row(y) + w, inked)) {
                 if (first < 0)
                     first = y;
                 last = y;
@@ -113,11 +119,11 @@ std::unique_ptr<const GlyphShape> measureShape(cairo_scaled_font_t* font, unsign
         shape->top = first - oy;
         for (int y = first; y <= last; ++y) {
             shape->rowStarts.push_back(static_cast<std::uint32_t>(shape->runs.size()));
-            const std::uint8_t* r = row(y);
+            const std::uint32_t* r = row(y);
             for (int x = 0; x < w;) {
-                while (x < w && r[x] == 0) ++x;
+                while (x < w && !inked(r[x])) ++x;
                 const int start = x;
-                while (x < w && r[x] != 0) ++x;
+                while (x < w && inked(r[x])) ++x;
                 if (start < x)
                     shape->runs.push_back({start - ox, x - ox});
             }
