@@ -60,78 +60,115 @@ void retireIfFull(const std::shared_ptr<Generation>& generation) {
         g_current = std::make_shared<Generation>();
 }
 
-// The glyph as cairo lays it on an A8 mask with its origin on a whole pixel,
-// or null when it reaches beyond what cairo's extents promise by more than
-// a generous margin (the run is then drawn by cairo).
-std::unique_ptr<const GlyphShape> measureShape(cairo_scaled_font_t* font, unsigned long id) {
+// A glyph as cairo lays it on a surface with its origin on a whole pixel
+// (ox, oy) and `pad` pixels around what its extents promise: drawn while
+// the font lock is held, read into its shape after (the surface holds
+// nothing of the font). No surface where the glyph cannot be told: its
+// extents are not numbers, or reach beyond a generous margin.
+struct DrawnGlyph {
+    unsigned long id = 0;
+    int pad = 0, ox = 0, oy = 0, w = 0, h = 0;
+    std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface;
+    std::size_t bytes() const { return surface ? std::size_t(w) * std::size_t(h) * 4 : 0; }
+};
+
+// Glyphs up to this many pixels are drawn on ARGB32, not A8: pixman lays a
+// one-bit glyph on ARGB32 in a path of its own, where on A8 it converts
+// every pixel on the way. The glyph's pixels are the same (its alpha where
+// it covers); the larger ones stay on A8 for the memory.
+constexpr std::int64_t kMostArgbGlyphPixels = std::int64_t{1} << 20;
+
+DrawnGlyph drawGlyph(cairo_scaled_font_t* font, unsigned long id, int pad) {
+    DrawnGlyph d;
+    d.id = id;
+    d.pad = pad;
     cairo_glyph_t glyph{id, 0, 0};
     cairo_text_extents_t te;
     cairo_scaled_font_glyph_extents(font, &glyph, 1, &te);
     if (cairo_scaled_font_status(font) != CAIRO_STATUS_SUCCESS || !std::isfinite(te.x_bearing) ||
         !std::isfinite(te.y_bearing) || !std::isfinite(te.width) || !std::isfinite(te.height))
-        return nullptr;
+        return d;
     constexpr double kReach = 4 * kMostKeptGlyphEm;
     if (std::abs(te.x_bearing) > kReach || std::abs(te.y_bearing) > kReach || te.width > kReach ||
         te.height > kReach || te.width < 0 || te.height < 0)
+        return d;
+    d.ox = pad - static_cast<int>(std::floor(te.x_bearing));
+    d.oy = pad - static_cast<int>(std::floor(te.y_bearing));
+    d.w = static_cast<int>(std::ceil(te.width)) + 2 + 2 * pad;
+    d.h = static_cast<int>(std::ceil(te.height)) + 2 + 2 * pad;
+    const bool argb = std::int64_t{d.w} * d.h <= kMostArgbGlyphPixels;
+    std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(
+        cairo_image_surface_create(argb ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_A8, d.w, d.h));
+    std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(surface.get()));
+    if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS)
+        return d;
+    cairo_set_antialias(cr.get(), CAIRO_ANTIALIAS_NONE);
+    cairo_set_scaled_font(cr.get(), font);
+    glyph.x = d.ox;
+    glyph.y = d.oy;
+    cairo_show_glyphs(cr.get(), &glyph, 1);
+    cairo_surface_flush(surface.get());
+    d.surface = std::move(surface);
+    return d;
+}
+
+// The shape of a glyph drawn on pixels of type Pixel, or null (with
+// `again` set) where ink reaches the surface's border: it may go on past
+// it, and the glyph is drawn again with more room.
+template <typename Pixel>
+std::unique_ptr<const GlyphShape> readShape(const DrawnGlyph& d, bool& again) {
+    const std::uint8_t* data = cairo_image_surface_get_data(d.surface.get());
+    const int stride = cairo_image_surface_get_stride(d.surface.get());
+    const int w = d.w, h = d.h;
+    auto row = [&](int y) {
+        return reinterpret_cast<const Pixel*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+    };
+    auto inked = [](Pixel v) {
+        if constexpr (sizeof(Pixel) == 4)
+            return (v >> 24) != 0;
+        else
+            return v != 0;
+    };
+    bool border = std::any_of(row(0), row(0) + w, inked) || std::any_of(row(h - 1), row(h - 1) + w, inked);
+    for (int y = 0; y < h && !border; ++y) border = inked(row(y)[0]) || inked(row(y)[w - 1]);
+    if (border) {
+        again = true;
         return nullptr;
-    for (int pad = 4; pad <= 256; pad *= 8) {
-        const int ox = pad - static_cast<int>(std::floor(te.x_bearing));
-        const int oy = pad - static_cast<int>(std::floor(te.y_bearing));
-        const int w = static_cast<int>(std::ceil(te.width)) + 2 + 2 * pad;
-        const int h = static_cast<int>(std::ceil(te.height)) + 2 + 2 * pad;
-        // Drawn on ARGB32, not A8: pixman lays a one-bit glyph on it in a
-        // path of its own, where on A8 it converts every pixel on the way,
-        // and the glyph's pixels are the same (its alpha where it covers).
-        std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(
-            cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
-        std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(surface.get()));
-        if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS)
-            return nullptr;
-        cairo_set_antialias(cr.get(), CAIRO_ANTIALIAS_NONE);
-        cairo_set_scaled_font(cr.get(), font);
-        glyph.x = ox;
-        glyph.y = oy;
-        cairo_show_glyphs(cr.get(), &glyph, 1);
-        cairo_surface_flush(surface.get());
-        const std::uint8_t* data = cairo_image_surface_get_data(surface.get());
-        const int stride = cairo_image_surface_get_stride(surface.get());
-        auto row = [&](int y) {
-            return reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
-        };
-        auto inked = [](std::uint32_t v) { return (v >> 24) != 0; };
-        // Ink on the border may go on past it: look again with more room.
-        bool border =
-            std::any_of(row(0), row(0) + w, inked) || std::any_of(row(h - 1), row(h - 1) + w, inked);
-        for (int y = 0; y < h && !border; ++y) border = inked(row(y)[0]) || inked(row(y)[w - 1]);
-        if (border)
-            continue;
-        auto shape = std::make_unique<GlyphShape>();
-        int first = -1, last = -1;
-        for (int y = 0; y < h; ++y) {
-            if (std::any_of(row(y), row(y) + w, inked)) {
-                if (first < 0)
-                    first = y;
-                last = y;
-            }
-        }
-        if (first < 0)
-            return shape;  // a blank
-        shape->top = first - oy;
-        for (int y = first; y <= last; ++y) {
-            shape->rowStarts.push_back(static_cast<std::uint32_t>(shape->runs.size()));
-            const std::uint32_t* r = row(y);
-            for (int x = 0; x < w;) {
-                while (x < w && !inked(r[x])) ++x;
-                const int start = x;
-                while (x < w && inked(r[x])) ++x;
-                if (start < x)
-                    shape->runs.push_back({start - ox, x - ox});
-            }
-        }
-        shape->rowStarts.push_back(static_cast<std::uint32_t>(shape->runs.size()));
-        return shape;
     }
-    return nullptr;
+    auto shape = std::make_unique<GlyphShape>();
+    int first = -1, last = -1;
+    for (int y = 0; y < h; ++y) {
+        if (std::any_of(row(y), row(y) + w, inked)) {
+            if (first < 0)
+                first = y;
+            last = y;
+        }
+    }
+    if (first < 0)
+        return shape;  // a blank
+    shape->top = first - d.oy;
+    for (int y = first; y <= last; ++y) {
+        shape->rowStarts.push_back(static_cast<std::uint32_t>(shape->runs.size()));
+        const Pixel* r = row(y);
+        for (int x = 0; x < w;) {
+            while (x < w && !inked(r[x])) ++x;
+            const int start = x;
+            while (x < w && inked(r[x])) ++x;
+            if (start < x)
+                shape->runs.push_back({start - d.ox, x - d.ox});
+        }
+    }
+    shape->rowStarts.push_back(static_cast<std::uint32_t>(shape->runs.size()));
+    return shape;
+}
+
+std::unique_ptr<const GlyphShape> shapeOf(const DrawnGlyph& d, bool& again) {
+    again = false;
+    if (!d.surface)
+        return nullptr;
+    return cairo_image_surface_get_format(d.surface.get()) == CAIRO_FORMAT_ARGB32
+               ? readShape<std::uint32_t>(d, again)
+               : readShape<std::uint8_t>(d, again);
 }
 
 std::size_t bytesOf(const GlyphShape* shape) {
@@ -188,26 +225,53 @@ bool findKeptGlyphs(const GlyphRun& run, KeptGlyphs& found) {
         // then keep it.
         std::vector<std::pair<std::uint32_t, unsigned long>> newIds;
         std::vector<std::pair<unsigned long, std::unique_ptr<const GlyphShape>>> newShapes;
-        {
-            std::lock_guard fontLock(cairoFontLock());
-            auto font = openScaledFont(run.style, run.matrix);
-            if (!font)
-                return false;
-            const std::vector<unsigned long> ids = glyphIdsOf(font.get(), run);
-            std::vector<unsigned long> wanted(ids);
-            std::sort(wanted.begin(), wanted.end());
-            wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+        // Drawn a batch at a time under the font lock, each batch read into
+        // shapes after the lock is let go, so that the other threads' text
+        // waits only for cairo's drawing.
+        constexpr std::size_t kMostBatchBytes = std::size_t(16) << 20;
+        std::vector<std::pair<unsigned long, int>> todo;  // glyph, room around it
+        bool opened = false;
+        while (!opened || !todo.empty()) {
+            std::vector<DrawnGlyph> drawn;
             {
-                // Only the glyphs not measured yet.
-                std::shared_lock lock(generation->mutex);
-                if (const auto it = generation->fonts.find(key); it != generation->fonts.end()) {
-                    const auto& shapes = it->second.shapes;
-                    std::erase_if(wanted, [&shapes](unsigned long id) { return shapes.count(id) > 0; });
+                std::lock_guard fontLock(cairoFontLock());
+                auto font = openScaledFont(run.style, run.matrix);
+                if (!font)
+                    return false;
+                if (!opened) {
+                    opened = true;
+                    const std::vector<unsigned long> ids = glyphIdsOf(font.get(), run);
+                    std::vector<unsigned long> wanted(ids);
+                    std::sort(wanted.begin(), wanted.end());
+                    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+                    {
+                        // Only the glyphs not measured yet.
+                        std::shared_lock lock(generation->mutex);
+                        if (const auto it = generation->fonts.find(key); it != generation->fonts.end()) {
+                            const auto& shapes = it->second.shapes;
+                            std::erase_if(wanted,
+                                          [&shapes](unsigned long id) { return shapes.count(id) > 0; });
+                        }
+                    }
+                    for (unsigned long id : wanted) todo.emplace_back(id, 4);
+                    if (!run.glyphIndices) {
+                        for (std::size_t i = 0; i < n; ++i) newIds.emplace_back(run.characters[i], ids[i]);
+                    }
+                }
+                std::size_t batch = 0;
+                while (!todo.empty() && batch < kMostBatchBytes) {
+                    drawn.push_back(drawGlyph(font.get(), todo.back().first, todo.back().second));
+                    todo.pop_back();
+                    batch += drawn.back().bytes();
                 }
             }
-            for (unsigned long id : wanted) newShapes.emplace_back(id, measureShape(font.get(), id));
-            if (!run.glyphIndices) {
-                for (std::size_t i = 0; i < n; ++i) newIds.emplace_back(run.characters[i], ids[i]);
+            for (const DrawnGlyph& d : drawn) {
+                bool again = false;
+                auto shape = shapeOf(d, again);
+                if (again && d.pad * 8 <= 256)
+                    todo.emplace_back(d.id, d.pad * 8);
+                else
+                    newShapes.emplace_back(d.id, std::move(shape));
             }
         }
         std::size_t bytes = 0;
