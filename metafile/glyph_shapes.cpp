@@ -3,6 +3,7 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -14,6 +15,7 @@
 
 #include "metafile/cairo_font_lock.h"
 #include "metafile/cairo_handles.h"
+#include "metafile/ft_glyphs.h"
 #include "metafile/scaled_fonts.h"
 
 namespace metafile {
@@ -29,10 +31,25 @@ struct FontKey {
     }
 };
 
+// How a font's new glyphs are measured. Each font's first glyphs are
+// measured both through cairo and from FreeType with every candidate's load
+// flags; once at least kCheckedGlyphs glyphs with ink have been compared and
+// a single candidate is left agreeing, new glyphs come from FreeType with
+// it. A font where none agrees, where more than one still agrees after
+// kMostCheckedGlyphs (which of them cairo uses cannot be told), or whose
+// glyphs FreeType is not asked for, keeps cairo.
+enum class Measuring { Unknown, Checking, FreeType, Cairo };
+constexpr int kCheckedGlyphs = 4;
+constexpr int kMostCheckedGlyphs = 24;
+
 struct FontGlyphs {
     std::unordered_map<std::uint32_t, unsigned long> ids;  // characters measured
     // Glyphs measured; null where one cannot be told.
     std::unordered_map<unsigned long, std::unique_ptr<const GlyphShape>> shapes;
+    Measuring measuring = Measuring::Unknown;
+    FtLoading loading;
+    std::vector<bool> agreeing;  // each candidate, while checked
+    int checked = 0;             // glyphs with ink found the same
 };
 
 // What is kept until it grows past kMostBytes; then a new one is begun, and
@@ -43,6 +60,8 @@ struct Generation {
     std::size_t bytes = 0;
 };
 constexpr std::size_t kMostBytes = std::size_t(32) << 20;
+
+std::atomic<std::size_t> g_fromFreeType{0};
 
 std::mutex g_currentMutex;
 std::shared_ptr<Generation> g_current;
@@ -225,14 +244,34 @@ bool findKeptGlyphs(const GlyphRun& run, KeptGlyphs& found) {
         // then keep it.
         std::vector<std::pair<std::uint32_t, unsigned long>> newIds;
         std::vector<std::pair<unsigned long, std::unique_ptr<const GlyphShape>>> newShapes;
-        // Drawn a batch at a time under the font lock, each batch read into
-        // shapes after the lock is let go, so that the other threads' text
-        // waits only for cairo's drawing.
+        // Drawn (or loaded from FreeType) a batch at a time under the font
+        // lock, each batch read into shapes after the lock is let go, so that
+        // the other threads' text waits only for what needs cairo's fonts.
         constexpr std::size_t kMostBatchBytes = std::size_t(16) << 20;
-        std::vector<std::pair<unsigned long, int>> todo;  // glyph, room around it
+        struct Todo {
+            unsigned long id = 0;
+            int pad = 4;            // room around it, when cairo draws it
+            bool viaCairo = false;  // drawn by cairo whatever the font's measuring
+        };
+        std::vector<Todo> todo;
+        Measuring measuring = Measuring::Unknown;
+        FtLoading loading;
+        std::vector<bool> agreeing;
+        {
+            std::shared_lock lock(generation->mutex);
+            if (const auto it = generation->fonts.find(key); it != generation->fonts.end()) {
+                measuring = it->second.measuring;
+                loading = it->second.loading;
+                agreeing = it->second.agreeing;
+            }
+        }
+        int checked = 0;
+        int chosen = -1;  // the candidate new glyphs are loaded with
         bool opened = false;
         while (!opened || !todo.empty()) {
             std::vector<DrawnGlyph> drawn;
+            std::vector<std::vector<FtOutline>> checking;  // each drawn glyph's outlines, each candidate's
+            std::vector<std::pair<unsigned long, FtOutline>> loaded;
             {
                 std::lock_guard fontLock(cairoFontLock());
                 auto font = openScaledFont(run.style, run.matrix);
@@ -253,31 +292,108 @@ bool findKeptGlyphs(const GlyphRun& run, KeptGlyphs& found) {
                                           [&shapes](unsigned long id) { return shapes.count(id) > 0; });
                         }
                     }
-                    for (unsigned long id : wanted) todo.emplace_back(id, 4);
+                    if (measuring == Measuring::Unknown) {
+                        loading = ftLoadingOf(font.get(), run.style, run.matrix);
+                        measuring = loading.usable ? Measuring::Checking : Measuring::Cairo;
+                        agreeing.assign(loading.candidates.size(), true);
+                    }
+                    if (measuring == Measuring::FreeType) {
+                        for (std::size_t c = 0; c < agreeing.size() && chosen < 0; ++c) {
+                            if (agreeing[c])
+                                chosen = static_cast<int>(c);
+                        }
+                        if (chosen < 0)
+                            measuring = Measuring::Cairo;
+                    }
+                    for (unsigned long id : wanted) todo.push_back({id, 4, measuring == Measuring::Cairo});
                     if (!run.glyphIndices) {
                         for (std::size_t i = 0; i < n; ++i) newIds.emplace_back(run.characters[i], ids[i]);
                     }
                 }
                 std::size_t batch = 0;
                 while (!todo.empty() && batch < kMostBatchBytes) {
-                    drawn.push_back(drawGlyph(font.get(), todo.back().first, todo.back().second));
+                    const Todo t = todo.back();
                     todo.pop_back();
+                    if (!t.viaCairo && measuring == Measuring::FreeType) {
+                        FtOutline outline = loadFtOutline(
+                            font.get(), t.id, loading.candidates[static_cast<std::size_t>(chosen)]);
+                        if (outline) {
+                            loaded.emplace_back(t.id, std::move(outline));
+                            batch += 256;
+                            continue;
+                        }
+                    }
+                    drawn.push_back(drawGlyph(font.get(), t.id, t.pad));
                     batch += drawn.back().bytes();
+                    checking.emplace_back();
+                    if (!t.viaCairo && measuring == Measuring::Checking) {
+                        for (std::size_t c = 0; c < agreeing.size(); ++c) {
+                            checking.back().push_back(
+                                agreeing[c] ? loadFtOutline(font.get(), t.id, loading.candidates[c])
+                                            : FtOutline{});
+                        }
+                    }
                 }
             }
-            for (const DrawnGlyph& d : drawn) {
+            for (std::size_t i = 0; i < drawn.size(); ++i) {
+                const DrawnGlyph& d = drawn[i];
                 bool again = false;
                 auto shape = shapeOf(d, again);
-                if (again && d.pad * 8 <= 256)
-                    todo.emplace_back(d.id, d.pad * 8);
-                else
-                    newShapes.emplace_back(d.id, std::move(shape));
+                if (again && d.pad * 8 <= 256) {
+                    todo.push_back({d.id, d.pad * 8, true});
+                    continue;
+                }
+                if (shape && !checking[i].empty()) {
+                    // The same glyph from FreeType with each candidate still
+                    // agreeing; a glyph FreeType does not give as an outline
+                    // tells nothing.
+                    bool compared = false;
+                    for (std::size_t c = 0; c < checking[i].size(); ++c) {
+                        if (!checking[i][c])
+                            continue;
+                        auto mine = rasterFtOutline(checking[i][c]);
+                        if (!mine)
+                            continue;
+                        if (sameShape(mine.get(), shape.get()))
+                            compared = true;
+                        else
+                            agreeing[c] = false;
+                    }
+                    if (compared && shape->rows() > 0)
+                        ++checked;
+                }
+                newShapes.emplace_back(d.id, std::move(shape));
+            }
+            for (auto& [id, outline] : loaded) {
+                auto shape = rasterFtOutline(outline);
+                if (shape) {
+                    newShapes.emplace_back(id, std::move(shape));
+                    g_fromFreeType.fetch_add(1, std::memory_order_relaxed);
+                } else
+                    todo.push_back({id, 4, true});
             }
         }
         std::size_t bytes = 0;
         {
             std::unique_lock lock(generation->mutex);
             FontGlyphs& glyphs = generation->fonts[key];
+            if (glyphs.measuring == Measuring::Unknown) {
+                glyphs.measuring = measuring;
+                glyphs.loading = loading;
+                glyphs.agreeing = agreeing;
+            } else if (glyphs.agreeing.size() == agreeing.size()) {
+                for (std::size_t c = 0; c < agreeing.size(); ++c)
+                    glyphs.agreeing[c] = glyphs.agreeing[c] && agreeing[c];
+            }
+            glyphs.checked += checked;
+            if (glyphs.measuring != Measuring::Cairo) {
+                const auto agree = std::count(glyphs.agreeing.begin(), glyphs.agreeing.end(), true);
+                if (agree == 0 || (agree > 1 && glyphs.checked >= kMostCheckedGlyphs))
+                    glyphs.measuring = Measuring::Cairo;
+                else if (agree == 1 && glyphs.measuring == Measuring::Checking &&
+                         glyphs.checked >= kCheckedGlyphs)
+                    glyphs.measuring = Measuring::FreeType;
+            }
             for (const auto& [c, id] : newIds) glyphs.ids.emplace(c, id);
             for (auto& [id, shape] : newShapes) {
                 const std::size_t size = bytesOf(shape.get());
@@ -301,6 +417,10 @@ bool findKeptGlyphs(const GlyphRun& run, KeptGlyphs& found) {
     }
     found.keep = std::move(generation);
     return true;
+}
+
+std::size_t glyphsMeasuredFromFreeType() {
+    return g_fromFreeType.load(std::memory_order_relaxed);
 }
 
 void coverGlyph(const GlyphShape& shape, int x, int y, std::uint8_t* mask, int w, int h,

@@ -40,6 +40,10 @@ struct KeptGlyphs {
 // kMostKeptGlyphEm. Safe on any thread.
 bool findKeptGlyphs(const GlyphRun& run, KeptGlyphs& found);
 
+// How many glyphs have been measured from FreeType rather than through
+// cairo, in this process so far.
+std::size_t glyphsMeasuredFromFreeType();
+
 // The whole pixel a glyph origin at `v` is drawn from, as cairo rounds it.
 inline int glyphOriginPixel(double v) {
     return static_cast<int>(std::floor(v + 0.5));
