@@ -211,9 +211,24 @@ std::unique_ptr<const GlyphShape> rasterFtOutline(FtOutline& outline) {
         shape->rowStarts.push_back(static_cast<std::uint32_t>(shape->runs.size()));
         const unsigned char* r = row(y);
         for (int x = 0; x < w;) {
-            while (x < w && !inked(r, x)) ++x;
+            // Whole bytes clear or covered are passed a byte at a time.
+            while (x < w) {
+                if ((x & 7) == 0 && x + 8 <= w && r[x >> 3] == 0)
+                    x += 8;
+                else if (!inked(r, x))
+                    ++x;
+                else
+                    break;
+            }
             const int start = x;
-            while (x < w && inked(r, x)) ++x;
+            while (x < w) {
+                if ((x & 7) == 0 && x + 8 <= w && r[x >> 3] == 0xFF)
+                    x += 8;
+                else if (inked(r, x))
+                    ++x;
+                else
+                    break;
+            }
             if (start < x)
                 shape->runs.push_back({start + left, x + left});
         }
