@@ -889,6 +889,51 @@ void Canvas::compositeMask(int x0, int y0, int w, int h, const std::uint8_t* mas
     }
 }
 
+namespace {
+
+// The pixels cairo fills for `figures` in a mask over `held` (cut by
+// `area` as addFillPath cuts them), where the figures are one rectangle
+// with its sides along the axes: cairo takes such a path as a box, and
+// without antialiasing rounds each side to the nearest pixel edge (a half
+// rounds down) and fills the pixels between. None where the figures are
+// anything else; an empty area where the box covers no pixel.
+std::optional<Area> boxPixels(std::span<const Figure> figures, const Area& area, const Area& held) {
+    if (figures.size() != 1)
+        return std::nullopt;
+    const std::vector<PointD>& p = figures[0].points;
+    const std::size_t n = p.size() == 5 && p[4] == p[0] ? 4 : p.size();
+    if (n != 4 || !std::all_of(p.begin(), p.begin() + 4, finite))
+        return std::nullopt;
+    const bool across = p[0].y == p[1].y && p[1].x == p[2].x && p[2].y == p[3].y && p[3].x == p[0].x;
+    const bool down = p[0].x == p[1].x && p[1].y == p[2].y && p[2].x == p[3].x && p[3].y == p[0].y;
+    if (!across && !down)
+        return std::nullopt;
+    // Cut as addFillPath cuts the polygon (a side beyond the cut lands on
+    // it), placed as the mask's context places it (half a pixel on, then
+    // cairo's fixed point of 1/256), and rounded: a side at a half takes
+    // the pixel edge below it.
+    auto side = [](double v, double lo, double hi, int origin) {
+        const double device = std::clamp(v, lo, hi) + (0.5 - origin);
+        const auto fixed = static_cast<std::int64_t>(std::nearbyint(device * 256));
+        return static_cast<int>(floorDiv(fixed + 127, 256)) + origin;
+    };
+    const double ax1 = area.x - 4.0, ay1 = area.y - 4.0, ax2 = area.x + area.w + 4.0,
+                 ay2 = area.y + area.h + 4.0;
+    const double xa = std::min(p[0].x, p[2].x), xb = std::max(p[0].x, p[2].x);
+    const double ya = std::min(p[0].y, p[2].y), yb = std::max(p[0].y, p[2].y);
+    if (xb < ax1 || xa > ax2 || yb < ay1 || ya > ay2)
+        return Area{};  // cut away whole
+    const int x1 = std::max(held.x, side(xa, ax1, ax2, held.x));
+    const int x2 = std::min(held.x + held.w, side(xb, ax1, ax2, held.x));
+    const int y1 = std::max(held.y, side(ya, ay1, ay2, held.y));
+    const int y2 = std::min(held.y + held.h, side(yb, ay1, ay2, held.y));
+    if (x1 >= x2 || y1 >= y2)
+        return Area{};
+    return Area{x1, y1, x2 - x1, y2 - y1};
+}
+
+}  // namespace
+
 void Canvas::fillFigures(std::span<const Figure> figures, bool winding, const Paint& paint,
                          const Region* clip, int rop2) {
     const auto area = visibleArea(boundsOf(figures), 1, width(), height(), clip);
@@ -897,6 +942,18 @@ void Canvas::fillFigures(std::span<const Figure> figures, bool winding, const Pa
     const auto held = heldRows(*area, rowsBegin(), rowsEnd());
     if (!held)
         return;
+    // A rectangle (a page's or a table cell's paper) is written row by row:
+    // no mask to clear, draw and read back for it.
+    if (m_held == nullptr) {
+        if (const auto box = boxPixels(figures, *area, *held)) {
+            if (box->w > 0) {
+                thread_local std::vector<RowSpan> rows;
+                rows.assign(static_cast<std::size_t>(box->h), RowSpan{0, box->w});
+                compositeRows(box->x, box->y, rows, paint, clip, rop2);
+            }
+            return;
+        }
+    }
     Mask mask(*held);
     if (!mask.ok())
         return;
