@@ -194,6 +194,22 @@ int Canvas::drawGlyphs(const GlyphRun& run, const Paint& paint, const Region* cl
     if (!area)
         return 0;
     const int w = area->x2 - area->x1, h = area->y2 - area->y1;
+    // A solid colour copied with no clip but the run's area (which a clip
+    // of one rectangle already bounds): each glyph's runs are written
+    // straight into the picture (where glyphs overlap, the same colour
+    // twice), cut by the area as the mask would cut them.
+    const Region* const cut = clip != nullptr && clip->spanCount() == 1 ? nullptr : clip;
+    if (const auto target = solidRows(area->x1, area->y1, paint, cut, rop2)) {
+        std::uint32_t* const origin =
+            target->pixels + (area->y1 - target->firstRow) * target->stride + area->x1;
+        for (std::size_t i = 0; i < kept.shapes.size(); ++i) {
+            const PointD p = run.positions[i];
+            if (area->holds(p))
+                fillGlyph(*kept.shapes[i], glyphOriginPixel(p.x - area->x1), glyphOriginPixel(p.y - area->y1),
+                          origin, w, h, target->stride, target->pixel);
+        }
+        return 0;
+    }
     // The mask is kept clear between runs: what a run covers is cleared
     // again after it is composited.
     constexpr std::size_t kKeptMaskBytes = std::size_t(4) << 20;

@@ -15,6 +15,7 @@
 
 #include "metafile/cairo_font_lock.h"
 #include "metafile/cairo_handles.h"
+#include "metafile/dib_section.h"
 #include "metafile/ft_glyphs.h"
 #include "metafile/scaled_fonts.h"
 
@@ -423,22 +424,41 @@ std::size_t glyphsMeasuredFromFreeType() {
     return g_fromFreeType.load(std::memory_order_relaxed);
 }
 
-void coverGlyph(const GlyphShape& shape, int x, int y, std::uint8_t* mask, int w, int h,
-                std::ptrdiff_t stride, std::uint8_t value) {
+namespace {
+
+// Sets the pixels of `shape` with its origin at (x, y) of a w x h picture
+// to `value`, each run with `fill`.
+template <typename Pixel, typename Fill>
+void layGlyph(const GlyphShape& shape, int x, int y, Pixel* pixels, int w, int h, std::ptrdiff_t stride,
+              Fill fill) {
     const int rows = shape.rows();
     for (int r = std::max(0, -(y + shape.top)); r < rows; ++r) {
         const int my = y + shape.top + r;
         if (my >= h)
             break;
-        std::uint8_t* row = mask + static_cast<std::ptrdiff_t>(my) * stride;
+        Pixel* row = pixels + static_cast<std::ptrdiff_t>(my) * stride;
         for (std::uint32_t k = shape.rowStarts[static_cast<std::size_t>(r)];
              k < shape.rowStarts[static_cast<std::size_t>(r) + 1]; ++k) {
             const RowSpan& run = shape.runs[k];
             const int a = std::max(0, x + run.x1), b = std::min(w, x + run.x2);
             if (a < b)
-                std::memset(row + a, value, static_cast<std::size_t>(b - a));
+                fill(row + a, static_cast<std::size_t>(b - a));
         }
     }
+}
+
+}  // namespace
+
+void coverGlyph(const GlyphShape& shape, int x, int y, std::uint8_t* mask, int w, int h,
+                std::ptrdiff_t stride, std::uint8_t value) {
+    layGlyph(shape, x, y, mask, w, h, stride,
+             [value](std::uint8_t* at, std::size_t n) { std::memset(at, value, n); });
+}
+
+void fillGlyph(const GlyphShape& shape, int x, int y, std::uint32_t* pixels, int w, int h,
+               std::ptrdiff_t stride, std::uint32_t colour) {
+    layGlyph(shape, x, y, pixels, w, h, stride,
+             [colour](std::uint32_t* at, std::size_t n) { fillPixels(at, n, colour); });
 }
 
 }  // namespace metafile

@@ -54,4 +54,8 @@ inline int glyphOriginPixel(double v) {
 void coverGlyph(const GlyphShape& shape, int x, int y, std::uint8_t* mask, int w, int h,
                 std::ptrdiff_t stride, std::uint8_t value);
 
+// The same on a picture's pixels: those of `shape` set to `colour`.
+void fillGlyph(const GlyphShape& shape, int x, int y, std::uint32_t* pixels, int w, int h,
+               std::ptrdiff_t stride, std::uint32_t colour);
+
 }  // namespace metafile

@@ -62,7 +62,7 @@ TEST(BoxFill, EachPixelIsTheMasksWhereverTheSidesFall) {
         0, 0.5, 0.5 - 1.0 / 256, 0.5 + 1.0 / 256, 0.25, 1.0 / 512, 0.5 - 1.0 / 512, 0.999, 0.37};
     const Region clip = Region::fromRect(7, 5, 61, 48);
     const Fill fills[] = {{Paint::solid(0xC0FFEE), 13, nullptr},
-                          {Paint::solid(0x00FF00), 6, nullptr},  // R2_XORPEN
+                          {Paint::solid(0x00FF00), 7, nullptr},  // R2_XORPEN
                           {Paint::solid(0x123456), 13, &clip}};
     std::mt19937 random(7);
     std::uniform_int_distribution<int> place(-20, kWidth + 20), fraction(0, std::size(kFractions) - 1);
