@@ -231,6 +231,28 @@ TEST(DcPixels, PathFillAndClip) {
     EXPECT_EQ(inkBounds(dib), (RectL{5, 5, 25, 25}));
 }
 
+TEST(DcPixels, AClipPathOfTwoPartsLeavesTheGapBetweenThem) {
+    auto dib = whiteBitmap(40, 30);
+    Dc dc(dib);
+    dc.beginPath();
+    for (const double left : {5.0, 22.0}) {
+        dc.moveTo({left, 5});
+        dc.lineTo({left + 8, 5});
+        dc.lineTo({left + 8, 25});
+        dc.lineTo({left, 25});
+        dc.closeFigure();
+    }
+    dc.endPath();
+    EXPECT_TRUE(dc.selectClipPath(gdi::RGN_COPY));
+    dc.fillRect({0, 0, 40, 30}, solidBrush(rgb(0, 0, 0)));
+    EXPECT_EQ(inkBounds(dib), (RectL{5, 5, 30, 25}));
+    for (int y = 5; y < 25; ++y) {
+        for (int x = 0; x < 40; ++x)
+            EXPECT_EQ(at(dib, x, y), (x >= 5 && x < 13) || (x >= 22 && x < 30) ? kBlack : kWhite)
+                << x << ", " << y;
+    }
+}
+
 }  // namespace
 }  // namespace metafile
 
