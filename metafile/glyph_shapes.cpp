@@ -51,6 +51,10 @@ struct FontGlyphs {
     FtLoading loading;
     std::vector<bool> agreeing;  // each candidate, while checked
     int checked = 0;             // glyphs with ink found the same
+    // Held by the thread measuring the font's new glyphs: another that
+    // wants new glyphs of it waits, then finds those the first measured,
+    // rather than measuring them again beside it.
+    std::shared_ptr<std::mutex> measuringLock = std::make_shared<std::mutex>();
 };
 
 // What is kept until it grows past kMostBytes; then a new one is begun, and
@@ -236,6 +240,18 @@ bool findKeptGlyphs(const GlyphRun& run, KeptGlyphs& found) {
     std::shared_ptr<Generation> generation = currentGeneration();
     bool complete = false;
     {
+        std::shared_lock lock(generation->mutex);
+        const auto it = generation->fonts.find(key);
+        complete = lookUp(run, it == generation->fonts.end() ? nullptr : &it->second, found);
+    }
+    std::shared_ptr<std::mutex> measuringLock;
+    std::unique_lock<std::mutex> measuringThisFont;
+    if (!complete) {
+        {
+            std::unique_lock lock(generation->mutex);
+            measuringLock = generation->fonts[key].measuringLock;
+        }
+        measuringThisFont = std::unique_lock(*measuringLock);
         std::shared_lock lock(generation->mutex);
         const auto it = generation->fonts.find(key);
         complete = lookUp(run, it == generation->fonts.end() ? nullptr : &it->second, found);
